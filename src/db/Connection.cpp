@@ -1,0 +1,197 @@
+#include "db/Connection.h"
+
+#include "db/FbApi.h"
+#include "db/Query.h"
+
+#include <ibase.h>
+
+#include <cctype>
+
+namespace vek::db {
+
+using namespace Firebird;
+
+struct Connection::Handles {
+    fb::Ref<IAttachment> att;
+    fb::Ref<ITransaction> tra; // the explicit transaction, when one is open
+};
+
+Connection::Connection() : m_h(std::make_unique<Handles>()) {}
+
+Connection::~Connection() {
+    try {
+        close();
+    } catch (const std::exception&) {
+        // Closing at destruction cannot report; the server drops the attachment with the socket.
+    }
+    for (Query* q : std::set<Query*>(m_queries)) {
+        q->connectionGone();
+    }
+}
+
+void Connection::open() {
+    if (m_h->att) {
+        return;
+    }
+    fb::Xpb dpb(IXpbBuilder::DPB);
+    fb::call([&](auto* st) {
+        dpb->insertInt(st, isc_dpb_sql_dialect, 3);
+        dpb->insertString(st, isc_dpb_lc_ctype, "NONE");
+        if (!m_user.empty()) {
+            dpb->insertString(st, isc_dpb_user_name, m_user.c_str());
+        }
+        if (!m_password.empty()) {
+            dpb->insertString(st, isc_dpb_password, m_password.c_str());
+        }
+    });
+    const unsigned char* buf = dpb.buffer();
+    const unsigned len = dpb.length();
+    m_h->att.reset(
+        fb::call([&](auto* st) { return fb::provider()->attachDatabase(st, m_database.c_str(), len, buf); }));
+}
+
+void Connection::close() {
+    if (!m_h->att) {
+        return;
+    }
+    if (m_h->tra) {
+        try {
+            rollback();
+        } catch (const DbError&) {
+            m_h->tra.reset();
+        }
+    }
+    for (Query* q : m_queries) {
+        q->releaseStatement();
+    }
+    try {
+        fb::call([&](auto* st) { m_h->att->detach(st); });
+        m_h->att.forget();
+    } catch (const DbError&) {
+        m_h->att.reset();
+        throw;
+    }
+}
+
+bool Connection::isOpen() const {
+    return static_cast<bool>(m_h->att);
+}
+
+IAttachment* Connection::attachment() {
+    open();
+    return m_h->att.get();
+}
+
+ITransaction* Connection::currentTransaction() const {
+    return m_h->tra.get();
+}
+
+ITransaction* Connection::newTransaction() {
+    IAttachment* att = attachment();
+    fb::Xpb tpb(IXpbBuilder::TPB);
+    fb::call([&](auto* st) {
+        tpb->insertTag(st, isc_tpb_write);
+        tpb->insertTag(st, isc_tpb_read_committed);
+        tpb->insertTag(st, isc_tpb_rec_version);
+        tpb->insertTag(st, isc_tpb_wait);
+        if (m_lockTimeout > 0) {
+            tpb->insertInt(st, isc_tpb_lock_timeout, m_lockTimeout);
+        }
+    });
+    const unsigned char* buf = tpb.buffer();
+    const unsigned len = tpb.length();
+    return fb::call([&](auto* st) { return att->startTransaction(st, len, buf); });
+}
+
+void Connection::startTransaction() {
+    if (m_h->tra) {
+        throw DbError("A transaction is already active");
+    }
+    m_h->tra.reset(newTransaction());
+}
+
+void Connection::commit() {
+    if (!m_h->tra) {
+        throw DbError("No transaction is active");
+    }
+    fb::call([&](auto* st) { m_h->tra->commit(st); });
+    m_h->tra.forget();
+}
+
+void Connection::rollback() {
+    if (!m_h->tra) {
+        throw DbError("No transaction is active");
+    }
+    try {
+        fb::call([&](auto* st) { m_h->tra->rollback(st); });
+        m_h->tra.forget();
+    } catch (const DbError&) {
+        // The server rolls back what it can when the reference goes; the station must not stay stuck.
+        m_h->tra.reset();
+        throw;
+    }
+}
+
+bool Connection::inTransaction() const {
+    return static_cast<bool>(m_h->tra);
+}
+
+void Connection::executeImmediate(const std::string& sql) {
+    IAttachment* att = attachment();
+    ITransaction* tra = currentTransaction();
+    fb::Ref<ITransaction> own;
+    if (!tra) {
+        own.reset(newTransaction());
+        tra = own.get();
+    }
+    fb::call([&](auto* st) {
+        att->execute(st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr,
+                     nullptr, nullptr);
+    });
+    if (own) {
+        fb::call([&](auto* st) { own->commit(st); });
+        own.forget();
+    }
+}
+
+std::int64_t Connection::nextGeneratorValue(const std::string& generator) {
+    // The name becomes part of the statement text, so it must be a plain identifier.
+    if (generator.empty()) {
+        throw DbError("Invalid generator name");
+    }
+    for (char c : generator) {
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$')) {
+            throw DbError("Invalid generator name: " + generator);
+        }
+    }
+    Query q(*this);
+    q.setSql("select gen_id(" + generator + ", 1) from rdb$database");
+    q.open();
+    return q.field("GEN_ID").asInt64();
+}
+
+void createDatabase(const std::string& location, const std::string& user, const std::string& password,
+                    int pageSize) {
+    fb::Xpb dpb(IXpbBuilder::DPB);
+    fb::call([&](auto* st) {
+        dpb->insertInt(st, isc_dpb_page_size, pageSize);
+        dpb->insertInt(st, isc_dpb_sql_dialect, 3);
+        dpb->insertInt(st, isc_dpb_set_db_sql_dialect, 3);
+        dpb->insertString(st, isc_dpb_set_db_charset, "WIN1252");
+        dpb->insertString(st, isc_dpb_lc_ctype, "NONE");
+        if (!user.empty()) {
+            dpb->insertString(st, isc_dpb_user_name, user.c_str());
+        }
+        if (!password.empty()) {
+            dpb->insertString(st, isc_dpb_password, password.c_str());
+        }
+    });
+    const unsigned char* buf = dpb.buffer();
+    const unsigned len = dpb.length();
+    fb::Ref<IAttachment> att(
+        fb::call([&](auto* st) { return fb::provider()->createDatabase(st, location.c_str(), len, buf); }));
+    fb::call([&](auto* st) { att->detach(st); });
+    att.forget();
+}
+
+} // namespace vek::db

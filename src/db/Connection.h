@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+namespace Firebird {
+class IAttachment;
+class ITransaction;
+} // namespace Firebird
+
+namespace vek::db {
+
+class Query;
+
+/// One attachment to a database with the station's fixed parameters: user "sysdba", SQL dialect 3,
+/// connection character set NONE (8-bit texts pass unchanged), read committed record-version
+/// transactions that wait on locks for at most the lock timeout.
+///
+/// The location text is passed unchanged: a file path opens the database in-process, `host:path`
+/// or `host/port:path` reaches a server. Opens on first use and stays open.
+class Connection {
+public:
+    static constexpr int kDefaultLockTimeoutSeconds = 30;
+
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setDatabase(std::string location) { m_database = std::move(location); }
+    const std::string& database() const { return m_database; }
+    /// The empty text removes the password parameter.
+    void setPassword(std::string password) { m_password = std::move(password); }
+    const std::string& password() const { return m_password; }
+    void setUser(std::string user) { m_user = std::move(user); }
+    const std::string& user() const { return m_user; }
+    /// Seconds a statement waits for a row locked by another transaction before failing.
+    void setLockTimeout(int seconds) { m_lockTimeout = seconds; }
+    int lockTimeout() const { return m_lockTimeout; }
+
+    void open();
+    /// Rolls back an open transaction, frees the statements prepared on it and detaches.
+    void close();
+    bool isOpen() const;
+
+    /// Explicit transaction: statements issued while it is open run inside it.
+    void startTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
+    /// Runs SQL text as it stands (no parameters), in the open transaction or one of its own.
+    /// Used for scripts, whose procedure bodies contain colons that are not parameters.
+    void executeImmediate(const std::string& sql);
+
+    /// "select gen_id(<name>, 1) from rdb$database".
+    std::int64_t nextGeneratorValue(const std::string& generator);
+
+    // For Query.
+    Firebird::IAttachment* attachment(); // opens when closed
+    Firebird::ITransaction* currentTransaction() const;
+    /// A new transaction with the station's parameters; the caller owns its one reference.
+    Firebird::ITransaction* newTransaction();
+    void attach(Query* q) { m_queries.insert(q); }
+    void detach(Query* q) { m_queries.erase(q); }
+
+private:
+    struct Handles;
+    std::unique_ptr<Handles> m_h;
+    std::string m_database;
+    std::string m_password;
+    std::string m_user = "sysdba";
+    int m_lockTimeout = kDefaultLockTimeoutSeconds;
+    std::set<Query*> m_queries;
+};
+
+/// Creates a new database file (or server database) with the given page size and default
+/// character set WIN1252, SQL dialect 3.
+void createDatabase(const std::string& location, const std::string& user, const std::string& password,
+                    int pageSize = 8192);
+
+} // namespace vek::db

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vek::db {
+
+/// Every database failure: the server's complete message text and its status vector codes.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const std::string& message, std::vector<std::intptr_t> codes = {})
+        : std::runtime_error(message), m_codes(std::move(codes)) {}
+
+    /// The status vector as the client library reported it (pairs of argument kind and value).
+    const std::vector<std::intptr_t>& codes() const { return m_codes; }
+    /// The first error code (0 when the error did not come from the server).
+    std::intptr_t gdsCode() const { return m_codes.size() > 1 ? m_codes[1] : 0; }
+    /// True when any error code of the vector equals `code`.
+    bool hasCode(std::intptr_t code) const;
+    /// A row held by another transaction: a lock conflict, deadlock, update conflict or lock timeout.
+    bool isLockConflict() const;
+
+private:
+    std::vector<std::intptr_t> m_codes;
+};
+
+} // namespace vek::db

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace vek {
+
+/// The station's texts are 8-bit Windows-1252; the UI works with QString.
+/// These two functions are the only place where one is turned into the other.
+
+/// Every byte gives one character. The five bytes without a character in the
+/// code page (0x81 0x8D 0x8F 0x90 0x9D) give the C1 control with the same value,
+/// so that any byte string survives a round trip through the UI unchanged.
+QString toQString(std::string_view bytes);
+
+/// Every character gives one byte; a character the code page cannot hold
+/// (including a character outside the basic plane or a lone surrogate) becomes '?'.
+std::string fromQString(const QString& text);
+
+/// The character of one byte.
+char16_t unicodeOfByte(unsigned char byte);
+
+/// The byte of one character, or '?' when the code page cannot hold it.
+char byteOfUnicode(char32_t codePoint);
+
+} // namespace vek
