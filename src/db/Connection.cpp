@@ -6,6 +6,7 @@
 #include <ibase.h>
 
 #include <cctype>
+#include <vector>
 
 namespace vek::db {
 
@@ -14,6 +15,9 @@ using namespace Firebird;
 struct Connection::Handles {
     fb::Ref<IAttachment> att;
     fb::Ref<ITransaction> tra; // the explicit transaction, when one is open
+    // Every statement outside an explicit transaction starts one, so the parameter block is kept.
+    std::vector<unsigned char> tpb;
+    int tpbLockTimeout = -1;
 };
 
 Connection::Connection() : m_h(std::make_unique<Handles>()) {}
@@ -88,19 +92,24 @@ ITransaction* Connection::currentTransaction() const {
 
 ITransaction* Connection::newTransaction() {
     IAttachment* att = attachment();
-    fb::Xpb tpb(IXpbBuilder::TPB);
-    fb::call([&](auto* st) {
-        tpb->insertTag(st, isc_tpb_write);
-        tpb->insertTag(st, isc_tpb_read_committed);
-        tpb->insertTag(st, isc_tpb_rec_version);
-        tpb->insertTag(st, isc_tpb_wait);
-        if (m_lockTimeout > 0) {
-            tpb->insertInt(st, isc_tpb_lock_timeout, m_lockTimeout);
-        }
-    });
-    const unsigned char* buf = tpb.buffer();
-    const unsigned len = tpb.length();
-    return fb::call([&](auto* st) { return att->startTransaction(st, len, buf); });
+    if (m_h->tpbLockTimeout != m_lockTimeout) {
+        fb::Xpb tpb(IXpbBuilder::TPB);
+        fb::call([&](auto* st) {
+            tpb->insertTag(st, isc_tpb_write);
+            tpb->insertTag(st, isc_tpb_read_committed);
+            tpb->insertTag(st, isc_tpb_rec_version);
+            tpb->insertTag(st, isc_tpb_wait);
+            if (m_lockTimeout > 0) {
+                tpb->insertInt(st, isc_tpb_lock_timeout, m_lockTimeout);
+            }
+        });
+        const unsigned char* buf = tpb.buffer();
+        m_h->tpb.assign(buf, buf + tpb.length());
+        m_h->tpbLockTimeout = m_lockTimeout;
+    }
+    const auto& tpb = m_h->tpb;
+    return fb::call(
+        [&](auto* st) { return att->startTransaction(st, static_cast<unsigned>(tpb.size()), tpb.data()); });
 }
 
 void Connection::startTransaction() {

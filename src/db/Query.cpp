@@ -81,6 +81,7 @@ struct Query::Impl {
     std::vector<OutField> outFields;
     std::vector<unsigned char> outBuf;
     std::vector<ColumnInfo> columns;
+    std::vector<InShape> scratch; // the shape of the values bound now, kept to avoid allocating per run
 
     bool isCursor() const {
         return stmtType == isc_info_sql_stmt_select || stmtType == isc_info_sql_stmt_select_for_upd;
@@ -373,7 +374,8 @@ void Query::run(bool wantRows) {
     try {
         // Input format for the values as bound now.
         const std::size_t n = m_parsed.markers.size();
-        std::vector<InShape> shape(n);
+        std::vector<InShape>& shape = d.scratch;
+        shape.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
             shape[i] = shapeFor(m_params[m_parsed.markers[i]], d.describedShape[i]);
         }
