@@ -35,6 +35,22 @@ protected:
     // opened in-process.
     void exec(const std::string& sql) const { vek::db::runScript(*connect(), sql); }
 
+    // Blocks until a statement containing `marker` is running on the server, i.e. waiting for the lock.
+    void waitUntilRunning(const std::string& marker) {
+        auto probe = connect();
+        Query q(*probe);
+        q.setSql("select count(*) as N from MON$STATEMENTS where MON$STATE = 1 and MON$SQL_TEXT containing :M");
+        q.param("M").setString(marker);
+        for (int i = 0; i < 500; ++i) {
+            q.open();
+            if (q.field("N").asInt() > 0) {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        FAIL() << "statement never started: " << marker;
+    }
+
     std::int64_t count(Connection& c, const std::string& where = "1=1") {
         Query q(c);
         q.setSql("select count(*) as N from T where " + where);
@@ -196,6 +212,7 @@ TEST_P(DbLayer, LockedRowWaitsThenSucceedsOrTimesOut) {
         upd.setSql("update T set TXT = 'waited' where ID = 1");
         return upd.execSql();
     });
+    waitUntilRunning("'waited'");
     EXPECT_EQ(result.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout) << "the update waits";
     holder->rollback();
     EXPECT_EQ(result.get(), 1u);
@@ -208,6 +225,7 @@ TEST_P(DbLayer, LockedRowWaitsThenSucceedsOrTimesOut) {
         upd.setSql("update T set TXT = 'second' where ID = 1");
         return upd.execSql();
     });
+    waitUntilRunning("'second'");
     EXPECT_EQ(second.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
     holder->commit();
     try {
@@ -221,7 +239,7 @@ TEST_P(DbLayer, LockedRowWaitsThenSucceedsOrTimesOut) {
     holder->startTransaction();
     hold.execSql();
     auto impatient = connect();
-    impatient->setLockTimeout(1);
+    impatient->setLockTimeout(2);
     Query upd(*impatient);
     upd.setSql("update T set TXT = 'never' where ID = 1");
     const auto start = std::chrono::steady_clock::now();
@@ -232,9 +250,10 @@ TEST_P(DbLayer, LockedRowWaitsThenSucceedsOrTimesOut) {
         EXPECT_TRUE(e.isLockConflict()) << e.what();
         EXPECT_NE(std::string(e.what()).find("lock"), std::string::npos) << e.what();
     }
-    // The server counts the timeout in whole seconds on a coarse clock: it waited, and not for long.
+    // The server counts the timeout in whole seconds on a one-second clock, so 2 s waits between
+    // one and two seconds: long enough to tell from not waiting at all.
     const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::milliseconds(200));
+    EXPECT_GE(waited, std::chrono::milliseconds(500));
     EXPECT_LT(waited, std::chrono::seconds(5));
     EXPECT_FALSE(impatient->inTransaction());
     holder->rollback();
