@@ -180,10 +180,13 @@ std::int64_t Connection::nextGeneratorValue(const std::string& generator) {
 }
 
 void createDatabase(const std::string& location, const std::string& user, const std::string& password,
-                    int pageSize) {
+                    int pageSize, bool forcedWrites) {
     fb::Xpb dpb(IXpbBuilder::DPB);
     fb::call([&](auto* st) {
         dpb->insertInt(st, isc_dpb_page_size, pageSize);
+        if (!forcedWrites) {
+            dpb->insertInt(st, isc_dpb_force_write, 0);
+        }
         dpb->insertInt(st, isc_dpb_sql_dialect, 3);
         dpb->insertInt(st, isc_dpb_set_db_sql_dialect, 3);
         dpb->insertString(st, isc_dpb_set_db_charset, "WIN1252");

@@ -77,8 +77,9 @@ private:
 };
 
 /// Creates a new database file (or server database) with the given page size and default
-/// character set WIN1252, SQL dialect 3.
+/// character set WIN1252, SQL dialect 3. Without forced writes a commit does not wait for the disk
+/// (for benchmarks and throw-away databases only).
 void createDatabase(const std::string& location, const std::string& user, const std::string& password,
-                    int pageSize = 8192);
+                    int pageSize = 8192, bool forcedWrites = true);
 
 } // namespace vek::db
