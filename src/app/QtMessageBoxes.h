@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/Platform.h"
+
+namespace vek {
+
+/// Modal QMessageBox with an OK button, parented to the active window.
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void show(Icon icon, const QString& title, const QString& text) override;
+};
+
+} // namespace vek

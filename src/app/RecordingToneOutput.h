@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/Platform.h"
+
+#include <vector>
+
+namespace vek {
+
+/// Records the tones instead of playing them; returns at once (tests and script mode).
+class RecordingToneOutput final : public ToneOutput {
+public:
+    void play(const std::vector<Tone>& tones) override;
+
+    /// The tones played since the last call, oldest first; clears the record.
+    std::vector<Tone> take();
+
+private:
+    std::vector<Tone> m_tones;
+};
+
+} // namespace vek
