@@ -1,6 +1,5 @@
 #pragma once
 
-#include <compare>
 #include <cstdint>
 
 namespace vek {
@@ -51,7 +50,13 @@ public:
     /// yyyy-mm-dd hh:nn:ss, for logs and tests.
     const char* isoText(char (&buf)[32]) const;
 
-    auto operator<=>(const DateTime&) const = default;
+    // Spelled out: the Qt meta-object compiler cannot parse the standard <compare> header.
+    bool operator==(const DateTime& o) const { return m_day == o.m_day && m_ticks == o.m_ticks; }
+    bool operator!=(const DateTime& o) const { return !(*this == o); }
+    bool operator<(const DateTime& o) const { return m_day < o.m_day || (m_day == o.m_day && m_ticks < o.m_ticks); }
+    bool operator>(const DateTime& o) const { return o < *this; }
+    bool operator<=(const DateTime& o) const { return !(o < *this); }
+    bool operator>=(const DateTime& o) const { return !(*this < o); }
 
 private:
     static constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) {

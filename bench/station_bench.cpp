@@ -1,0 +1,163 @@
+// One conveyor-mode scan from Enter to the message, against the same statements executed bare
+// through the database layer; and a counter load over 100,000 rows of the month.
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "app/TfrmQuilbar.h"
+#include "db/Connection.h"
+#include "db/Query.h"
+#include "db/ScriptRunner.h"
+#include "util/Format.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kScans = 500;
+constexpr int kMonthRows = 100000;
+
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void createDatabase(const std::string& path) {
+    vek::db::createDatabase(path, "sysdba", "", 8192, false);
+    vek::db::Connection c;
+    c.setDatabase(path);
+    vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
+    // Boxes to scan: tickets of 20 boxes, emitted now.
+    c.executeImmediate("execute block as declare i integer = 0; begin\n"
+                          "  while (i < " + std::to_string(2 * kScans) + ") do begin\n"
+                          "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
+                          "DTEMISSAO_CX) values (:i + 1, 'P100', '00001', '38', '000123', "
+                          "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), cast('now' as timestamp));\n"
+                          "    i = i + 1;\n  end\nend");
+    c.close();
+}
+
+void addMonthRows(const std::string& path) {
+    vek::db::Connection c;
+    c.setDatabase(path);
+    // Spread over the days of the month so far, a few on other conveyors and some cancelled.
+    c.executeImmediate("execute block as declare i integer = 0; declare d timestamp; begin\n"
+                          "  d = cast('now' as timestamp);\n"
+                          "  while (i < " + std::to_string(kMonthRows) + ") do begin\n"
+                          "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX, DTBAIXA_CX, "
+                          "DATA_CANC_CX, ESTEIRA_CX) values (1000000 + :i, 'P100', '000900', '0001', :d, "
+                          "dateadd(-mod(:i, extract(day from :d)) day to :d), "
+                          "iif(mod(:i, 50) = 0, :d, null), iif(mod(:i, 10) = 0, '02', '01'));\n"
+                          "    i = i + 1;\n  end\nend");
+    c.close();
+}
+
+double bareScans(const std::string& path, int firstCode) {
+    vek::db::Connection c;
+    c.setDatabase(path);
+    vek::db::Query box(c), now(c), off(c), count(c);
+    box.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
+               "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = P.PROD_PP) "
+               "AS DESC_PA,\n(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
+               "COD_MARCA,\n(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO\n"
+               "FROM CODCXUNIT C\nLEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\nWHERE CODIGO_CX = :COD");
+    now.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
+    off.setSql("update CODCXUNIT\nset DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
+               "FUNCIONARIO_CX = :FUNCIONARIO\nwhere CODIGO_CX=:COD");
+    count.setSql("select STATUS, count(*) as QTDE\nfrom (select case when (DTBAIXA_CX is null) then 'P' else 'B' end "
+                 "as STATUS from CODCXUNIT where PROG_CX = :PROG and FICHA_CX = :FICHA and DATA_CANC_CX is null)\n"
+                 "group by 1");
+    box.prepare();
+    off.prepare();
+    const auto start = Clock::now();
+    for (int i = 0; i < kScans; ++i) {
+        box.param("COD").setDouble(firstCode + i);
+        box.open();
+        now.open();
+        off.param("COD").setDouble(firstCode + i);
+        off.param("ESTEIRA").setString("01");
+        off.param("SETOR").setString("");
+        off.param("FUNCIONARIO").setString("7");
+        off.execSql();
+        count.param("PROG").setString(box.field("PROG_CX").asString());
+        count.param("FICHA").setString(box.field("FICHA_CX").asString());
+        count.open();
+    }
+    const double total = ms(Clock::now() - start);
+    c.close();
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
+    const fs::path dir = fs::temp_directory_path() / ("vek-stationbench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string db = (dir / "main.fdb").string();
+    const std::string ini = (dir / "station.INI").string();
+    int rc = 0;
+    try {
+        createDatabase(db);
+        std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
+
+        double stationMs = 0;
+        {
+            vek::RecordingToneOutput tones;
+            vek::RecordingMessageBoxes boxes;
+            vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+            w.FormCreate();
+            w.show();
+            QCoreApplication::processEvents();
+            auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+            const auto start = Clock::now();
+            for (int i = 0; i < kScans; ++i) {
+                ed->setText(QString::number(i + 1));
+                QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                QCoreApplication::sendEvent(ed, &enter);
+            }
+            stationMs = ms(Clock::now() - start);
+            if (w.dayCount() != kScans || !boxes.take().empty()) {
+                std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
+                rc = 1;
+            }
+            w.sqlCon().close();
+        }
+        const double bareMs = bareScans(db, kScans + 1);
+        std::printf("conveyor scan, Enter to message: station %.3f ms/scan, bare statements %.3f ms/scan, ratio %.2f "
+                    "(%d scans each, embedded engine)\n",
+                    stationMs / kScans, bareMs / kScans, stationMs / bareMs, kScans);
+
+        addMonthRows(db);
+        {
+            vek::RecordingToneOutput tones;
+            vek::RecordingMessageBoxes boxes;
+            vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+            w.FormCreate();
+            constexpr int kLoads = 5;
+            const auto start = Clock::now();
+            for (int i = 0; i < kLoads; ++i) {
+                w.reloadCounters();
+            }
+            const double loadMs = ms(Clock::now() - start) / kLoads;
+            std::printf("counter load over %d rows of the month: %.1f ms (month count %d)\n", kMonthRows + kScans, loadMs,
+                        w.monthCount());
+            w.sqlCon().close();
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        rc = 1;
+    }
+    fs::remove_all(dir);
+    return rc;
+}

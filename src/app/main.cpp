@@ -1,0 +1,113 @@
+// The station executable: the main window, or the same window driven by a script.
+#include "app/AlsaToneOutput.h"
+#include "app/QtMessageBoxes.h"
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "app/ScriptDriver.h"
+#include "app/StationSettings.h"
+#include "app/TfrmQuilbar.h"
+#include "util/Format.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+struct Options {
+    QString settings;
+    QString script;
+    bool brazilian = false;
+    bool ok = true;
+};
+
+Options parseOptions(const QStringList& args) {
+    Options o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--settings") && i + 1 < args.size()) {
+            o.settings = args[++i];
+        } else if (a == QLatin1String("--script") && i + 1 < args.size()) {
+            o.script = args[++i];
+        } else if (a == QLatin1String("--locale") && i + 1 < args.size()) {
+            o.brazilian = args[++i] == QLatin1String("pt_BR");
+        } else {
+            o.ok = false;
+        }
+    }
+    return o;
+}
+
+QStringList readScript(const QString& path) {
+    QFile f;
+    if (path == QLatin1String("-")) {
+        if (!f.open(stdin, QIODevice::ReadOnly)) return {};
+    } else {
+        f.setFileName(path);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+    }
+    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    for (QString& l : lines) {
+        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
+    }
+    while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QString::fromLatin1(vek::TfrmQuilbar::kApplicationTitle));
+    const Options opt = parseOptions(QApplication::arguments());
+    if (!opt.ok) {
+        std::fprintf(stderr, "usage: vek-station [--settings FILE] [--script FILE|-] [--locale pt_BR]\n");
+        return 2;
+    }
+    if (opt.brazilian) {
+        vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
+    }
+    const std::string exe = QCoreApplication::applicationFilePath().toStdString();
+    const std::string settings = opt.settings.isEmpty() ? vek::defaultSettingsPath(exe) : opt.settings.toStdString();
+
+    if (opt.script.isEmpty()) {
+        vek::AlsaToneOutput tones;
+        vek::QtMessageBoxes boxes;
+        vek::Platform platform{&tones, &boxes, [](int code) { std::exit(code); }};
+        vek::TfrmQuilbar window(platform, settings, exe);
+        window.FormCreate();
+        window.show();
+        return app.exec();
+    }
+
+    QFile scriptFile(opt.script);
+    if (opt.script != QLatin1String("-") && !scriptFile.exists()) {
+        std::fprintf(stderr, "vek-station: script %s not found\n", qPrintable(opt.script));
+        return 2;
+    }
+    vek::RecordingToneOutput tones;
+    vek::RecordingMessageBoxes boxes;
+    std::unique_ptr<vek::ScriptDriver> driver;
+    vek::Platform platform{&tones, &boxes, [&driver](int code) {
+                               if (driver) {
+                                   driver->exitNow(code);
+                               }
+                               std::fflush(stdout);
+                               std::_Exit(code);
+                           }};
+    vek::TfrmQuilbar window(platform, settings, exe);
+    driver = std::make_unique<vek::ScriptDriver>(readScript(opt.script), vek::ScriptDriver::stdoutWriter(), boxes,
+                                                 tones, [&window] { window.ClockTick(); }, &window,
+                                                 QStringList{QStringLiteral("pnMens"), QStringLiteral("pnMsgConsulta")});
+    window.FormCreate();
+    window.show();
+    window.activateWindow();
+    QCoreApplication::processEvents();
+    driver->writeState(QJsonValue());
+    driver->start();
+    return app.exec();
+}

@@ -1,0 +1,184 @@
+// The station window in-process: resize rule, back-to-back scans, settings and parameters.
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "app/RuntimeParameters.h"
+#include "app/StationSettings.h"
+#include "app/TfrmQuilbar.h"
+#include "db/Query.h"
+#include "support/TestDb.h"
+#include "util/Format.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace vek;
+using vek::test::Schema;
+using vek::test::TestDb;
+
+namespace {
+
+TEST(StationSettings, DefaultsAndConversions) {
+    const auto s = readStationSettings(IniFile::fromText("[esteira]\nBDADOS = /db/x.fdb \nTEMPO_ESPERA=12a\n"
+                                                         "PORTA_UDP_ULT_ENTRADA=7000\nSETOR=\"10\"\n; SETOR=99\n"));
+    EXPECT_EQ(s.BDADOS, "/db/x.fdb");
+    EXPECT_EQ(s.CODESTEIRA, "ERRO");
+    EXPECT_EQ(s.CHAVE, "2");
+    EXPECT_EQ(s.TEMPO_ESPERA, 0) << "not a whole number reads as the default";
+    EXPECT_EQ(s.PORTA_UDP_ULT_ENTRADA, 7000);
+    EXPECT_EQ(s.SETOR, "10");
+    EXPECT_EQ(s.EXIBIR_IMG_PRODUTO, "S");
+    EXPECT_EQ(s.BDADOS_CATALOGO, "ERRO");
+    EXPECT_FALSE(s.sectorMode());
+    EXPECT_FALSE(s.scanMode());
+    EXPECT_EQ(defaultSettingsPath("/opt/vek/vek-station"), "/opt/vek/vek-station.INI");
+    EXPECT_EQ(defaultSettingsPath("/opt/v.1/QUILBAR.EXE"), "/opt/v.1/QUILBAR.INI");
+}
+
+TEST(StationSettings, PasswordByKey) {
+    EXPECT_EQ(passwordForKey("1"), "cobaltrim");
+    EXPECT_EQ(passwordForKey("2"), "tovrak47");
+    EXPECT_EQ(passwordForKey("3"), "TovRak47");
+    EXPECT_EQ(passwordForKey("8"), "tov77rak");
+    EXPECT_EQ(passwordForKey("9"), "");
+    EXPECT_EQ(passwordForKey("22"), "");
+    EXPECT_EQ(passwordForKey(""), "");
+}
+
+class Parameters : public ::testing::Test {
+protected:
+    void row(const std::string& group, const std::string& name, const std::string& value) {
+        m_db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('" + group + "', '" + name + "', '" +
+                  value + "')");
+    }
+    RuntimeParameters load(int settingsBranch = 0) {
+        auto c = m_db.connect();
+        return LoadParameters(*c, m_boxes, settingsBranch);
+    }
+    TestDb m_db{Schema::Main};
+    RecordingMessageBoxes m_boxes;
+};
+
+TEST_F(Parameters, EmptyTableGivesTheDefaults) {
+    const auto p = load();
+    EXPECT_TRUE(p.VALIDAR_SETOR_ANT_OBRIG);
+    EXPECT_FALSE(p.ATUALIZAR_ESTOQUE);
+    EXPECT_EQ(p.FILIAL_ESTOQUE, 1);
+    EXPECT_EQ(p.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 90);
+    EXPECT_EQ(p.FILIAL_ESTOQUE_PRODUCAO, 0);
+    EXPECT_TRUE(p.SERVIDOR_NODE.empty());
+    EXPECT_TRUE(m_boxes.take().empty());
+}
+
+TEST_F(Parameters, FlagsAreExactAndCaseSensitive) {
+    row("ATU_CAIXA_UNITARIA", "VALIDAR_SETOR_ANT_OBRIG", "n");
+    row("ATU_CAIXA_UNITARIA", "ATUALIZAR_ESTOQUE", "s");
+    row("ATU_CAIXA_UNITARIA", "ALERTA_SONORO", "S");
+    row("ATU_CAIXA_UNITARIA", "BLOQ_ETIQ_EMISSAO_MAIOR_DIAS", "abc");
+    row("ATU_CAIXA_UNITARIA", "FILIAL_ESTOQUE", "0");
+    row("DASHBOARD_PRODUCAO", "SERVIDOR_NODE", "dash.local");
+    auto p = load();
+    EXPECT_TRUE(p.VALIDAR_SETOR_ANT_OBRIG);
+    EXPECT_FALSE(p.ATUALIZAR_ESTOQUE);
+    EXPECT_TRUE(p.ALERTA_SONORO);
+    EXPECT_EQ(p.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 90);
+    EXPECT_EQ(p.FILIAL_ESTOQUE, 1) << "0 leaves the default";
+    EXPECT_EQ(p.SERVIDOR_NODE, "dash.local");
+}
+
+TEST_F(Parameters, StockBranchFromTheSettingsFileWins) {
+    row("ATU_CAIXA_UNITARIA", "FILIAL_ESTOQUE", "3");
+    row("ATU_CAIXA_UNITARIA", "BLOQ_ETIQ_EMISSAO_MAIOR_DIAS", "0");
+    EXPECT_EQ(load(7).FILIAL_ESTOQUE, 7);
+    const auto p = load(0);
+    EXPECT_EQ(p.FILIAL_ESTOQUE, 3);
+    EXPECT_EQ(p.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 0);
+}
+
+TEST_F(Parameters, DatabaseErrorShowsThePARAMBoxAndIsPassedOn) {
+    db::Connection c;
+    c.setDatabase(m_db.dir() + "/missing.fdb");
+    EXPECT_THROW(ReadParam(c, m_boxes, "G", "P"), std::exception);
+    const auto boxes = m_boxes.take();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Erro"));
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Erro ao abrir a tabela PARAM\r")));
+}
+
+TEST(StationWindow, TotalsRowsSplitInHalvesAndFontFollowsTheWidth) {
+    QWidget row, left(&row), right(&row);
+    row.resize(957, 20);
+    TfrmQuilbar::SplitTotalsRow(&row, &left, &right);
+    EXPECT_EQ(left.width(), 478);
+    EXPECT_EQ(right.width(), 479);
+
+    RecordingToneOutput tones;
+    RecordingMessageBoxes boxes;
+    TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, "/nonexistent.INI", "/nonexistent");
+    auto* big = w.findChild<QLabel*>(QStringLiteral("pnTotQtParMes"));
+    ASSERT_TRUE(big);
+    w.show();
+    QCoreApplication::processEvents();
+    w.setWindowState(Qt::WindowNoState);
+    w.resize(1000, 694);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(big->font().pointSize(), 20);
+    w.resize(1001, 694);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(big->font().pointSize(), 30);
+}
+
+TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
+    TestDb db(Schema::Main);
+    db.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (7001, '000123', '0001', "
+            "cast('now' as timestamp));"
+            "insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (7002, '000123', '0001', "
+            "cast('now' as timestamp))");
+    const std::string ini = db.dir() + "/s.INI";
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nCODESTEIRA=01\n";
+    RecordingToneOutput tones;
+    RecordingMessageBoxes boxes;
+    {
+        TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+        w.FormCreate();
+        ASSERT_TRUE(w.ready());
+        w.show();
+        auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+        ASSERT_TRUE(ed);
+        // Both codes are queued before the first is handled: the second's keys reach the field while
+        // the first scan repaints its counters, and its Enter must wait for that scan to end.
+        for (const char* code : {"7001", "7002"}) {
+            for (const char* c = code; *c; ++c) {
+                QCoreApplication::postEvent(ed, new QKeyEvent(QEvent::KeyPress, Qt::Key_0 + (*c - '0'),
+                                                              Qt::NoModifier, QString(QChar(*c))));
+            }
+            QCoreApplication::postEvent(ed, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+        }
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+        EXPECT_EQ(w.dayCount(), 2);
+        EXPECT_TRUE(boxes.take().empty());
+        w.sqlCon().close();
+    }
+    auto c = db.connect();
+    db::Query q(*c);
+    q.setSql("select count(*) as N from CODCXUNIT where DTBAIXA_CX is not null");
+    q.open();
+    EXPECT_EQ(q.field("N").asInt(), 2);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Also when the build lists the tests, where no display exists.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    setCurrentFormatSettings(brazilianFormatSettings());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
