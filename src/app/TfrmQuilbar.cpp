@@ -1,9 +1,11 @@
 #include "app/TfrmQuilbar.h"
 
 #include "access/AccessClient.h"
-#include "monitoring/HourlyModel.h"
+#include "db/TableModel.h"
+#include "monitoring/HourlyTable.h"
 #include "monitoring/ProductionCounters.h"
 #include "scan/UnitBoxScan.h"
+#include "util/DataSetHelpers.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
@@ -291,11 +293,14 @@ void TfrmQuilbar::buildUi() {
     pnConsultaEtiq->hide();
     prod->addWidget(pnConsultaEtiq);
 
-    // Hourly grid.
-    cdsProdHora = new HourlyModel(this);
+    // Hourly grid over the in-memory table, which exists (empty) from the start.
+    cdsProdHora.setFieldDefs(hourlyFields());
+    cdsProdHora.createEmpty();
+    cdsProdHora.setIndexFieldNames("HORA");
+    m_hourlyGrid = new db::TableModel(cdsProdHora, this);
     dbgProducaoHora = new QTableView(this);
     dbgProducaoHora->setObjectName(QStringLiteral("dbgProducaoHora"));
-    dbgProducaoHora->setModel(cdsProdHora);
+    dbgProducaoHora->setModel(m_hourlyGrid);
     dbgProducaoHora->setFont(makeFont(kSans, 19));
     dbgProducaoHora->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dbgProducaoHora->setFocusPolicy(Qt::NoFocus);
@@ -353,7 +358,7 @@ void TfrmQuilbar::FormCreate() {
 
 void TfrmQuilbar::startUp() {
     // 1. The hourly table and the counters start empty.
-    cdsProdHora->clear();
+    ClearDataSet(cdsProdHora);
     m_dayCount = 0;
     m_monthCount = 0;
 
@@ -648,9 +653,12 @@ void TfrmQuilbar::loadCounters(bool sector) {
     m_dayCount = f.dayCount;
     m_monthCount = f.monthCount;
     m_monthCancelledCount = f.monthCancelledCount;
-    cdsProdHora->clear();
-    for (const DateTime& t : f.todayTimes) {
-        cdsProdHora->addWriteOff(t);
+    {
+        db::UpdatesSuspended quiet(cdsProdHora);
+        ClearDataSet(cdsProdHora);
+        for (const DateTime& t : f.todayTimes) {
+            vek::AddHourlyWriteOff(cdsProdHora, t);
+        }
     }
     pnQtParesDiaAnt->setText(QString::fromUtf8("Produção dia Ant: ") + q(formatFloat("###,000", f.prevDayCount)));
     pnQtParCancDiaAnt->setText(QStringLiteral("Cancelados dia Ant: ") + q(formatFloat("###,000", f.prevDayCancelled)));
@@ -661,7 +669,7 @@ void TfrmQuilbar::loadCounters(bool sector) {
 }
 
 void TfrmQuilbar::AddHourlyWriteOff(const DateTime& t) {
-    cdsProdHora->addWriteOff(t);
+    vek::AddHourlyWriteOff(cdsProdHora, t);
 }
 
 void TfrmQuilbar::ShowCounters() {

@@ -4,6 +4,7 @@
 #include "app/RuntimeParameters.h"
 #include "app/StationSettings.h"
 #include "db/Connection.h"
+#include "db/MemTable.h"
 #include "db/Query.h"
 #include "util/DateTime.h"
 
@@ -24,7 +25,9 @@ class QTimer;
 
 namespace vek {
 
-class HourlyModel;
+namespace db {
+class TableModel;
+}
 class AccessClient;
 
 /// The station's main window: start-up, the scan field, the counters and the operator messages.
@@ -202,7 +205,8 @@ private:
     QLabel* sbPanel0 = nullptr;
     QLabel* sbPanel1 = nullptr;
     QTimer* Timer1 = nullptr;
-    HourlyModel* cdsProdHora = nullptr;
+    db::MemTable cdsProdHora{"cdsProdHora"};
+    db::TableModel* m_hourlyGrid = nullptr;
 };
 
 } // namespace vek

@@ -192,6 +192,28 @@ TEST_F(Station, ConveyorScanWritesOffAndCounts) {
     EXPECT_FALSE(q.field("DTBAIXA_CX").isNull());
 }
 
+TEST_F(Station, ErrorInTheUpdateShowsBothBoxesAndEndsTheScan) {
+    param(m_db, "MSG_CONLUSAO", "S");
+    box(m_db, 2101);
+    m_db.exec("create exception E_BLOCKED 'box blocked by the test';\n"
+              "set term ^ ;\n"
+              "create trigger T_BLOCK for CODCXUNIT before update as begin exception E_BLOCKED; end^\n"
+              "set term ; ^\n");
+    const auto run = runStation(m_db.dir(), conveyorIni(m_db.path()), {QStringLiteral("2101")});
+    ASSERT_EQ(run.lines.size(), 2u) << run.errors.toStdString();
+    const QJsonArray boxes = run.boxes(1);
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[0].toObject()["title"].toString(), QStringLiteral("Erro"));
+    const QString first = boxes[0].toObject()["text"].toString();
+    EXPECT_TRUE(first.startsWith(QStringLiteral("Erro ao atualizar a Etiqueta \"2101\".\r"))) << first.toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("box blocked by the test"))) << first.toStdString();
+    EXPECT_EQ(boxes[1].toObject()["title"].toString(), QStringLiteral("VEK - Atualizacao de Etiquetas"));
+    EXPECT_TRUE(boxes[1].toObject()["text"].toString().contains(QStringLiteral("box blocked by the test")));
+    // No counters, no success message.
+    EXPECT_EQ(run.text(1, "pnQtParesDia"), QStringLiteral("0"));
+    EXPECT_EQ(run.text(1, "pnMens"), QString());
+}
+
 TEST_F(Station, SuccessMessageAndTonesFollowTheParameters) {
     struct Case {
         const char* msg;

@@ -1,4 +1,6 @@
-#include "monitoring/HourlyModel.h"
+#include "db/MemTable.h"
+#include "db/TableModel.h"
+#include "monitoring/HourlyTable.h"
 #include "monitoring/ProductionCounters.h"
 #include "util/Format.h"
 
@@ -70,24 +72,27 @@ TEST(ProductionCounters, HourKeysAndTheirDisplayText) {
     EXPECT_EQ(clockHeader(DateTime::fromDateTime(2024, 3, 5, 7, 8, 9), "01"), "05/03/24  -  07:08  -  ESTEIRA 01");
 }
 
-TEST(HourlyModel, RowsStayInHourOrderAndAddUp) {
+TEST(HourlyTable, RowsStayInHourOrderAndAddUp) {
     setCurrentFormatSettings(brazilianFormatSettings());
-    HourlyModel m;
-    m.addWriteOff(at(6, 14));
-    m.addWriteOff(at(6, 9, 5));
-    m.addWriteOff(at(6, 9, 59));
-    m.addWriteOff(at(6, 11));
+    db::MemTable t("cdsProdHora");
+    t.setFieldDefs(hourlyFields());
+    t.createEmpty();
+    t.setIndexFieldNames("HORA");
+    db::TableModel m(t);
+    AddHourlyWriteOff(t, at(6, 14));
+    AddHourlyWriteOff(t, at(6, 9, 5));
+    AddHourlyWriteOff(t, at(6, 9, 59));
+    AddHourlyWriteOff(t, at(6, 11));
     ASSERT_EQ(m.rowCount(), 3);
     EXPECT_EQ(m.data(m.index(0, 0), Qt::DisplayRole).toString(), QStringLiteral("09:00 as 09:59"));
     EXPECT_EQ(m.data(m.index(0, 1), Qt::DisplayRole).toString(), QStringLiteral("002"));
     EXPECT_EQ(m.data(m.index(1, 0), Qt::DisplayRole).toString(), QStringLiteral("11:00 as 11:59"));
     EXPECT_EQ(m.data(m.index(2, 0), Qt::DisplayRole).toString(), QStringLiteral("14:00 as 14:59"));
-    EXPECT_EQ(m.quantity("09:00"), 2);
+    EXPECT_EQ(m.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Hora"));
     EXPECT_EQ(m.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("Produção"));
-    for (int i = 0; i < 1233; ++i) m.addWriteOff(at(6, 11));
+    for (int i = 0; i < 1233; ++i) AddHourlyWriteOff(t, at(6, 11));
     EXPECT_EQ(m.data(m.index(1, 1), Qt::DisplayRole).toString(), QStringLiteral("1.234"));
-    m.clear();
-    EXPECT_EQ(m.rowCount(), 0);
+    EXPECT_EQ(t.recordCount(), 3);
 }
 
 } // namespace
