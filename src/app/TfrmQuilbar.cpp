@@ -331,6 +331,7 @@ void TfrmQuilbar::buildUi() {
     sbQuilbar->setObjectName(QStringLiteral("sbQuilbar"));
     sbQuilbar->setFixedHeight(19);
     sbQuilbar->setSizeGripEnabled(false);
+    sbQuilbar->setFont(makeFont(kSans, 12, false)); // not the message panel's large font
     sbPanel0 = new QLabel(sbQuilbar);
     sbPanel0->setFixedWidth(180);
     sbPanel1 = new QLabel(sbQuilbar);
@@ -422,7 +423,9 @@ void TfrmQuilbar::startUp() {
 
     // 7. Pictures.
     if (m_settings.showPictures()) {
-        if (m_settings.BDADOS_CATALOGO != "ERRO") {
+        // An empty catalogue location names no database at all: pictures stay off rather than
+        // stopping the station at start-up.
+        if (m_settings.BDADOS_CATALOGO != "ERRO" && !m_settings.BDADOS_CATALOGO.empty()) {
             m_imagesOn = true;
             m_sqlConCat.open();
             m_placeholderPicture = CopyPictureAsJpeg(imgProduto);
@@ -791,21 +794,13 @@ void TfrmQuilbar::ProcessScan() {
                 return;
             }
             if (m_settings.ULTIMO_SETOR_ATU_CXUNIT == m_settings.SETOR) {
-                sqlQuilbar.param("COD").setDouble(code);
-                sqlQuilbar.param("ESTEIRA").setString(m_settings.CODESTEIRA);
-                sqlQuilbar.param("SETOR").setString(m_settings.SETOR);
-                sqlQuilbar.param("FUNCIONARIO").setString(m_settings.FUNCIONARIO);
-                sqlQuilbar.execSql();
+                writeOff(code);
             }
             const int id =
                 RecordUnitBoxSectorUpdate(prog, ficha, "0000", sqlCodCxUn.field("CODIGO_CX").asInt());
             NotifyDashboard(id);
         } else {
-            sqlQuilbar.param("COD").setDouble(code);
-            sqlQuilbar.param("ESTEIRA").setString(m_settings.CODESTEIRA);
-            sqlQuilbar.param("SETOR").setString(m_settings.SETOR);
-            sqlQuilbar.param("FUNCIONARIO").setString(m_settings.FUNCIONARIO);
-            sqlQuilbar.execSql();
+            writeOff(code);
             RecordTicketCompletion(prog, ficha, "0000", prod);
         }
         if (m_params.ATUALIZAR_ESTOQUE) {
@@ -824,6 +819,14 @@ void TfrmQuilbar::ProcessScan() {
     ShowCounters();
     edTotEtiq->setText(QString::number(m_countDone) + "/" + QString::number(m_countDone + m_countPending));
     ShowSuccessMessage(QStringLiteral("Etiqueta Atualizada."));
+}
+
+void TfrmQuilbar::writeOff(double code) {
+    sqlQuilbar.param("COD").setDouble(code);
+    sqlQuilbar.param("ESTEIRA").setString(m_settings.CODESTEIRA);
+    sqlQuilbar.param("SETOR").setString(m_settings.SETOR);
+    sqlQuilbar.param("FUNCIONARIO").setString(m_settings.FUNCIONARIO);
+    sqlQuilbar.execSql();
 }
 
 void TfrmQuilbar::RefreshCountersIfDue() {
@@ -860,16 +863,20 @@ void TfrmQuilbar::CountTicketBoxes(const std::string& prog, const std::string& f
     m_countPending = 0;
     sqlPesqEtiqProgFicha.param("PROG").setString(prog);
     sqlPesqEtiqProgFicha.param("FICHA").setString(ficha);
-    sqlPesqEtiqProgFicha.open();
-    for (; !sqlPesqEtiqProgFicha.eof(); sqlPesqEtiqProgFicha.next()) {
-        const std::string status = sqlPesqEtiqProgFicha.field("STATUS").asString();
+    readStatusCounts(sqlPesqEtiqProgFicha);
+}
+
+void TfrmQuilbar::readStatusCounts(db::Query& query) {
+    query.open();
+    for (; !query.eof(); query.next()) {
+        const std::string status = query.field("STATUS").asString();
         if (status == "B") {
-            m_countDone = sqlPesqEtiqProgFicha.field("QTDE").asInt();
+            m_countDone = query.field("QTDE").asInt();
         } else if (status == "P") {
-            m_countPending = sqlPesqEtiqProgFicha.field("QTDE").asInt();
+            m_countPending = query.field("QTDE").asInt();
         }
     }
-    sqlPesqEtiqProgFicha.close();
+    query.close();
 }
 
 void TfrmQuilbar::CountTicketBoxesInSector(const std::string& prog, const std::string& ficha,
@@ -883,16 +890,7 @@ void TfrmQuilbar::CountTicketBoxesInSector(const std::string& prog, const std::s
     qy.param("SETOR").setString(sector);
     qy.param("PROG").setString(prog);
     qy.param("FICHA").setString(ficha);
-    qy.open();
-    for (; !qy.eof(); qy.next()) {
-        const std::string status = qy.field("STATUS").asString();
-        if (status == "B") {
-            m_countDone = qy.field("QTDE").asInt();
-        } else if (status == "P") {
-            m_countPending = qy.field("QTDE").asInt();
-        }
-    }
-    qy.close();
+    readStatusCounts(qy);
 }
 
 void TfrmQuilbar::RecordTicketCompletion(const std::string& prog, const std::string& ficha, const std::string&,

@@ -85,6 +85,8 @@ private:
     void OpenSectorData(const std::string& sector);
     bool ValidateUnitBoxInSector();
     void clearDisplayFields();
+    void writeOff(double code);
+    void readStatusCounts(db::Query& query);
 
     // Ticket counts and sector records.
     void CountTicketBoxes(const std::string& prog, const std::string& ficha);

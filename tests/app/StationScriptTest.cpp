@@ -96,6 +96,29 @@ TEST_F(Station, MinimalSettingsStartInConveyorMode) {
     EXPECT_EQ(run.exitCode, 0);
 }
 
+TEST_F(Station, PicturesFromTheCatalogue) {
+    TestDb cat(Schema::Catalogue);
+    box(m_db, 6001);
+    // A picture that is neither JPEG nor PNG leaves the placeholder; a missing catalogue path keeps
+    // pictures off without stopping the station.
+    cat.exec("insert into PADRONIZ_PRODUTO (PRODUTO_PP, PADRONIZ_PP, THUMB_PP) values ('P100', '00001', "
+             "'not a picture')");
+    auto run = runStation(m_db.dir(), conveyorIni(m_db.path(), "BDADOS_CATALOGO=" + cat.path() + "\r\n"),
+                          {QStringLiteral("6001")});
+    ASSERT_EQ(run.lines.size(), 2u) << run.errors.toStdString();
+    EXPECT_TRUE(run.boxes(1).isEmpty());
+    EXPECT_TRUE(run.shows(1, "imgProdAtu"));
+    EXPECT_EQ(run.text(1, "pnQtParesDia"), QStringLiteral("1"));
+
+    run = runStation(m_db.dir(), conveyorIni(m_db.path(), "BDADOS_CATALOGO=\r\n"), {});
+    ASSERT_EQ(run.lines.size(), 1u) << run.errors.toStdString();
+    EXPECT_TRUE(run.boxes(0).isEmpty());
+    EXPECT_TRUE(run.shows(0, "imgProdAtu"));
+    run = runStation(m_db.dir(), conveyorIni(m_db.path(), "EXIBIR_IMG_PRODUTO=N\r\n"), {});
+    ASSERT_EQ(run.lines.size(), 1u) << run.errors.toStdString();
+    EXPECT_FALSE(run.shows(0, "imgProdAtu"));
+}
+
 TEST_F(Station, PasswordComesFromTheKeyAgainstTheServer) {
     const std::string remote = m_db.remoteLocation();
     auto ok = runStation(m_db.dir(), conveyorIni(remote, "CHAVE=2\r\n"), {});
