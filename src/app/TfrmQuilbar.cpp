@@ -408,7 +408,8 @@ void TfrmQuilbar::startUp() {
         problem = "Com atualização por setor ativada é necessário configurar o Funcionário.";
     }
     if (problem) {
-        m_platform.boxes->show(MessageBoxes::Icon::Error, QStringLiteral("Erro"), QString::fromUtf8(problem));
+        m_configProblem = QString::fromUtf8(problem);
+        m_platform.boxes->show(MessageBoxes::Icon::Error, QStringLiteral("Erro"), m_configProblem);
         return;
     }
     m_configured = true;
@@ -702,6 +703,12 @@ void TfrmQuilbar::edCodBarEnter() {
     if (m_scanning) {
         // A code that arrives during a scan waits for it to finish.
         m_enterPending = true;
+        return;
+    }
+    if (!m_configured) {
+        // No database may be opened: repeat why instead of trying one.
+        edCodBar->clear();
+        ShowErrorMessage(m_configProblem.isEmpty() ? QStringLiteral("Banco de dados nao configurado.") : m_configProblem);
         return;
     }
     m_scanning = true;

@@ -147,6 +147,7 @@ private:
     db::Query sqlImgProd;
 
     bool m_configured = false; // the database settings passed the start-up checks
+    QString m_configProblem;   // the start-up check that failed
     bool m_ready = false;      // every start-up step ran
     bool m_imagesOn = false;
     bool m_accessDbOn = false;

@@ -58,8 +58,8 @@ TEST_F(Station, StartUpMessagesStopAtTheFirstFailingCheck) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        const auto run = runStation(m_db.dir(), c.ini, {QStringLiteral("<tick>")});
-        ASSERT_EQ(run.lines.size(), 2u) << run.errors.toStdString();
+        const auto run = runStation(m_db.dir(), c.ini, {QStringLiteral("<tick>"), QStringLiteral("123")});
+        ASSERT_EQ(run.lines.size(), 3u) << run.errors.toStdString();
         EXPECT_EQ(run.exitCode, 0);
         const QJsonArray boxes = run.boxes(0);
         ASSERT_EQ(boxes.size(), 1);
@@ -69,6 +69,10 @@ TEST_F(Station, StartUpMessagesStopAtTheFirstFailingCheck) {
         // Not configured: the clock does not touch a database, so nothing more is reported.
         EXPECT_TRUE(run.boxes(1).isEmpty());
         EXPECT_EQ(run.text(1, "pnEsteira"), QStringLiteral("Esteira 01"));
+        // A scan opens no database either: the reason is repeated in the message panel.
+        EXPECT_TRUE(run.boxes(2).isEmpty());
+        EXPECT_EQ(run.text(2, "pnMens"), u(c.message));
+        EXPECT_EQ(run.color(2, "pnMens"), kRed);
     }
 }
 
