@@ -134,64 +134,52 @@ std::string trimmed(std::string_view s) {
 
 } // namespace
 
-FieldDef FieldDef::text(std::string name, int size) {
+namespace {
+FieldDef fieldOf(std::string name, FieldType type) {
     FieldDef f;
     f.name = std::move(name);
-    f.type = FieldType::String;
+    f.type = type;
+    return f;
+}
+} // namespace
+
+FieldDef FieldDef::text(std::string name, int size) {
+    FieldDef f = fieldOf(std::move(name), FieldType::String);
     f.size = size;
     return f;
 }
 
 FieldDef FieldDef::integer(std::string name) {
-    FieldDef f;
-    f.name = std::move(name);
-    f.type = FieldType::Integer;
-    return f;
+    return fieldOf(std::move(name), FieldType::Integer);
 }
 
 FieldDef FieldDef::largeInt(std::string name) {
-    FieldDef f;
-    f.name = std::move(name);
-    f.type = FieldType::LargeInt;
-    return f;
+    return fieldOf(std::move(name), FieldType::LargeInt);
 }
 
 FieldDef FieldDef::real(std::string name) {
-    FieldDef f;
-    f.name = std::move(name);
-    f.type = FieldType::Float;
-    return f;
+    return fieldOf(std::move(name), FieldType::Float);
 }
 
 FieldDef FieldDef::decimal(std::string name, int scale) {
     if (scale < 0 || scale > kMaxScale) {
         throw DbError("Invalid scale for field '" + name + "'");
     }
-    FieldDef f;
-    f.name = std::move(name);
-    f.type = FieldType::Decimal;
+    FieldDef f = fieldOf(std::move(name), FieldType::Decimal);
     f.scale = scale;
     return f;
 }
 
 FieldDef FieldDef::dateTime(std::string name) {
-    FieldDef f;
-    f.name = std::move(name);
-    f.type = FieldType::DateTime;
-    return f;
+    return fieldOf(std::move(name), FieldType::DateTime);
 }
 
 FieldDef FieldDef::blob(std::string name) {
-    FieldDef f;
-    f.name = std::move(name);
-    f.type = FieldType::Blob;
-    return f;
+    return fieldOf(std::move(name), FieldType::Blob);
 }
 
 FieldDef FieldDef::nested(std::string name, std::vector<FieldDef> fields) {
-    FieldDef f;
-    f.name = std::move(name);
-    f.type = FieldType::Nested;
+    FieldDef f = fieldOf(std::move(name), FieldType::Nested);
     f.nestedFields = std::move(fields);
     return f;
 }
