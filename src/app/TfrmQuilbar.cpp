@@ -25,6 +25,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <stdexcept>
+
 namespace vek {
 
 namespace {
@@ -349,12 +351,21 @@ void TfrmQuilbar::buildUi() {
 // ---------------------------------------------------------------------------------------------
 // Start-up
 
-void TfrmQuilbar::FormCreate() {
+template <class F>
+bool TfrmQuilbar::guarded(F&& step) {
     try {
-        startUp();
+        step();
+        return true;
     } catch (const std::exception& e) {
         showPlatformError(e);
+    } catch (...) {
+        showPlatformError(std::runtime_error("Unexpected error"));
     }
+    return false;
+}
+
+void TfrmQuilbar::FormCreate() {
+    guarded([this] { startUp(); });
 }
 
 void TfrmQuilbar::startUp() {
@@ -592,11 +603,7 @@ void TfrmQuilbar::changeEvent(QEvent* event) {
 // Clock and counters
 
 void TfrmQuilbar::ClockTick() {
-    try {
-        clockTick();
-    } catch (const std::exception& e) {
-        showPlatformError(e);
-    }
+    guarded([this] { clockTick(); });
 }
 
 void TfrmQuilbar::clockTick() {
@@ -712,21 +719,13 @@ void TfrmQuilbar::edCodBarEnter() {
         return;
     }
     m_scanning = true;
-    bool refresh = false;
-    try {
-        setColors(pnMens, Qt::white, pnQtParesDia->palette().color(QPalette::Window));
-        pnMens->setText(QString());
-        ProcessScan();
-        refresh = true;
-    } catch (const std::exception& e) {
-        showPlatformError(e);
-    }
-    if (refresh) {
-        try {
-            RefreshCountersIfDue();
-        } catch (const std::exception& e) {
-            showPlatformError(e);
-        }
+    // A scan that raised ends there: no counter refresh for it.
+    if (guarded([this] {
+            setColors(pnMens, Qt::white, pnQtParesDia->palette().color(QPalette::Window));
+            pnMens->setText(QString());
+            ProcessScan();
+        })) {
+        guarded([this] { RefreshCountersIfDue(); });
     }
     m_scanning = false;
     if (m_enterPending) {

@@ -71,6 +71,9 @@ protected:
 
 private:
     void buildUi();
+    /// Runs one step of an event entry point; an error is shown, never passed on to Qt.
+    template <class F>
+    bool guarded(F&& step);
     void startUp();
     void clockTick();
     void ApplyScanModeLayout();
