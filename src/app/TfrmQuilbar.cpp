@@ -365,7 +365,12 @@ bool TfrmQuilbar::guarded(F&& step) {
 }
 
 void TfrmQuilbar::FormCreate() {
+    m_startingUp = true;
     guarded([this] { startUp(); });
+    m_startingUp = false;
+    if (!m_pendingCodes.empty()) {
+        QTimer::singleShot(0, this, [this] { runPendingCodes(); });
+    }
 }
 
 void TfrmQuilbar::startUp() {
@@ -707,11 +712,32 @@ bool TfrmQuilbar::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmQuilbar::edCodBarEnter() {
-    if (m_scanning) {
-        // A code that arrives during a scan waits for it to finish.
-        m_enterPending = true;
+    if (m_scanning || m_startingUp) {
+        // A code that arrives during a scan (or before start-up is through) waits its turn, in order.
+        m_pendingCodes.push_back(edCodBar->text());
+        edCodBar->clear();
         return;
     }
+    scanCode();
+}
+
+void TfrmQuilbar::runPendingCodes() {
+    if (m_pendingCodes.empty() || m_scanning || m_startingUp) {
+        return;
+    }
+    // One code per turn of the event loop, so that painting and the next arrivals interleave.
+    const QString next = m_pendingCodes.front();
+    m_pendingCodes.pop_front();
+    const QString typedMeanwhile = edCodBar->text();
+    edCodBar->setText(next);
+    scanCode();
+    // The scan emptied the field; keep what was typed before it, then what came during it.
+    if (!typedMeanwhile.isEmpty()) {
+        edCodBar->setText(typedMeanwhile + edCodBar->text());
+    }
+}
+
+void TfrmQuilbar::scanCode() {
     if (!m_configured) {
         // No database may be opened: repeat why instead of trying one.
         edCodBar->clear();
@@ -728,9 +754,8 @@ void TfrmQuilbar::edCodBarEnter() {
         guarded([this] { RefreshCountersIfDue(); });
     }
     m_scanning = false;
-    if (m_enterPending) {
-        m_enterPending = false;
-        QTimer::singleShot(0, this, [this] { edCodBarEnter(); });
+    if (!m_pendingCodes.empty()) {
+        QTimer::singleShot(0, this, [this] { runPendingCodes(); });
     }
 }
 
@@ -799,11 +824,12 @@ void TfrmQuilbar::ProcessScan() {
                 edTotEtiq->setText(QString::number(m_countDone) + "/" + QString::number(m_countDone + m_countPending));
                 return;
             }
+            // Converted before anything is written, so a code that does not fit fails cleanly.
+            const int boxCode = sqlCodCxUn.field("CODIGO_CX").asInt();
             if (m_settings.ULTIMO_SETOR_ATU_CXUNIT == m_settings.SETOR) {
                 writeOff(code);
             }
-            const int id =
-                RecordUnitBoxSectorUpdate(prog, ficha, "0000", sqlCodCxUn.field("CODIGO_CX").asInt());
+            const int id = RecordUnitBoxSectorUpdate(prog, ficha, "0000", boxCode);
             NotifyDashboard(id);
         } else {
             writeOff(code);

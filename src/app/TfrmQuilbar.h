@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <deque>
 #include <map>
 #include <optional>
 #include <memory>
@@ -82,6 +83,8 @@ private:
 
     // The scan.
     void edCodBarEnter();
+    void scanCode();
+    void runPendingCodes();
     void ProcessScan();
     void RefreshCountersIfDue();
     DateTime ReadServerTime();
@@ -156,7 +159,8 @@ private:
     bool m_accessDbOn = false;
     bool m_hideTotals = false; // company rule
     bool m_scanning = false;
-    bool m_enterPending = false;
+    bool m_startingUp = false;
+    std::deque<QString> m_pendingCodes; // codes that arrived while a scan or start-up ran
 
     int m_dayCount = 0;
     int m_monthCount = 0;

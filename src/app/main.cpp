@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     if (opt.script.isEmpty()) {
         vek::AlsaToneOutput tones;
         vek::QtMessageBoxes boxes;
-        vek::Platform platform{&tones, &boxes, [](int code) { std::exit(code); }};
+        // The station ends "at once": no destructors run under a live window.
+        vek::Platform platform{&tones, &boxes, [](int code) { std::_Exit(code); }};
         vek::TfrmQuilbar window(platform, settings, exe);
         window.FormCreate();
         window.show();

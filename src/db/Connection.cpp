@@ -6,6 +6,7 @@
 #include <ibase.h>
 
 #include <cctype>
+#include <optional>
 #include <vector>
 
 namespace vek::db {
@@ -17,7 +18,7 @@ struct Connection::Handles {
     fb::Ref<ITransaction> tra; // the explicit transaction, when one is open
     // Every statement outside an explicit transaction starts one, so the parameter block is kept.
     std::vector<unsigned char> tpb;
-    int tpbLockTimeout = -1;
+    std::optional<int> tpbLockTimeout; // the timeout the kept block was built for
 };
 
 Connection::Connection() : m_h(std::make_unique<Handles>()) {}
@@ -66,7 +67,7 @@ void Connection::close() {
         }
     }
     for (Query* q : m_queries) {
-        q->releaseStatement();
+        q->connectionClosing();
     }
     try {
         fb::call([&](auto* st) { m_h->att->detach(st); });
@@ -92,7 +93,7 @@ ITransaction* Connection::currentTransaction() const {
 
 ITransaction* Connection::newTransaction() {
     IAttachment* att = attachment();
-    if (m_h->tpbLockTimeout != m_lockTimeout) {
+    if (!m_h->tpbLockTimeout || *m_h->tpbLockTimeout != m_lockTimeout) {
         fb::Xpb tpb(IXpbBuilder::TPB);
         fb::call([&](auto* st) {
             tpb->insertTag(st, isc_tpb_write);

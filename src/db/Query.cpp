@@ -129,8 +129,22 @@ void Query::releaseStatement() {
 }
 
 void Query::connectionGone() {
+    close();
     releaseStatement();
     m_conn = nullptr;
+}
+
+void Query::connectionClosing() {
+    // Rows of a closed connection cannot be read by column any more: the query is closed with it.
+    close();
+    releaseStatement();
+}
+
+Connection& Query::connection() const {
+    if (!m_conn) {
+        throw DbError("Query '" + m_name + "' has no connection");
+    }
+    return *m_conn;
 }
 
 void Query::prepare() {
@@ -156,6 +170,17 @@ void Query::prepare() {
         return att->prepare(st, tra, static_cast<unsigned>(text.size()), text.c_str(), SQL_DIALECT_V6,
                             IStatement::PREPARE_PREFETCH_METADATA);
     }));
+    try {
+        describe(own);
+    } catch (...) {
+        // A half-described statement must not pass for a prepared one.
+        releaseStatement();
+        throw;
+    }
+}
+
+void Query::describe(fb::Ref<ITransaction>& own) {
+    Impl& d = *m_impl;
     if (own) {
         fb::call([&](auto* st) { own->commit(st); });
         own.forget();
@@ -200,7 +225,6 @@ void Query::prepare() {
         d.outBuf.assign(d.outMeta->getMessageLength(st), 0);
     });
     if (d.describedShape.size() != m_parsed.markers.size()) {
-        releaseStatement();
         throw DbError("Parameter count mismatch in query '" + m_name + "'");
     }
 }

@@ -9,9 +9,17 @@
 #include <string_view>
 #include <vector>
 
+namespace Firebird {
+class ITransaction;
+}
+
 namespace vek::db {
 
 class Connection;
+namespace fb {
+template <class T>
+class Ref;
+}
 
 /// A named parameter of a statement. Its value stays set between executions.
 class Param {
@@ -70,7 +78,8 @@ public:
     Query& operator=(const Query&) = delete;
 
     const std::string& name() const { return m_name; }
-    Connection& connection() const { return *m_conn; }
+    /// Raises when the connection was destroyed first.
+    Connection& connection() const;
 
     /// Replaces the text; the statement is prepared again on next use. Parameter values are kept
     /// for names the new text still has.
@@ -109,11 +118,13 @@ public:
 
     // For Connection.
     void releaseStatement();
+    void connectionClosing();
     void connectionGone();
 
 private:
     struct Impl;
     void run(bool wantRows);
+    void describe(fb::Ref<Firebird::ITransaction>& own);
 
     Connection* m_conn;
     std::string m_name;

@@ -126,7 +126,16 @@ std::int64_t Value::asInt64() const {
             } else if constexpr (std::is_same_v<T, double>) {
                 return static_cast<std::int64_t>(std::llround(v));
             } else if constexpr (std::is_same_v<T, Decimal>) {
-                return static_cast<std::int64_t>(std::llround(v.toDouble()));
+                // In integers, rounding half away from zero: a double would lose digits past 2^53.
+                if (v.scale <= 0 || v.scale > 18) {
+                    return v.mantissa;
+                }
+                const std::int64_t p = kPow10[v.scale];
+                const std::int64_t whole = v.mantissa / p;
+                const std::int64_t rest = v.mantissa % p;
+                if (rest >= (p + 1) / 2) return whole + 1;
+                if (-rest >= (p + 1) / 2) return whole - 1;
+                return whole;
             } else if constexpr (std::is_same_v<T, DateTime>) {
                 return static_cast<std::int64_t>(v.toSerial());
             } else if constexpr (std::is_same_v<T, Blob>) {

@@ -134,10 +134,10 @@ TEST(StationWindow, TotalsRowsSplitInHalvesAndFontFollowsTheWidth) {
 
 TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
     TestDb db(Schema::Main);
-    db.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (7001, '000123', '0001', "
-            "cast('now' as timestamp));"
-            "insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (7002, '000123', '0001', "
-            "cast('now' as timestamp))");
+    for (int code = 7001; code <= 7003; ++code) {
+        db.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" + std::to_string(code) +
+                ", '000123', '0001', cast('now' as timestamp))");
+    }
     const std::string ini = db.dir() + "/s.INI";
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nCODESTEIRA=01\n";
     RecordingToneOutput tones;
@@ -149,9 +149,9 @@ TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
         w.show();
         auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
         ASSERT_TRUE(ed);
-        // Both codes are queued before the first is handled: the second's keys reach the field while
-        // the first scan repaints its counters, and its Enter must wait for that scan to end.
-        for (const char* code : {"7001", "7002"}) {
+        // All codes are queued before the first is handled: the others' keys reach the field while the
+        // first scan repaints its counters, and each Enter must wait its turn without merging codes.
+        for (const char* code : {"7001", "7002", "7003"}) {
             for (const char* c = code; *c; ++c) {
                 QCoreApplication::postEvent(ed, new QKeyEvent(QEvent::KeyPress, Qt::Key_0 + (*c - '0'),
                                                               Qt::NoModifier, QString(QChar(*c))));
@@ -159,7 +159,7 @@ TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
             QCoreApplication::postEvent(ed, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
         }
         for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
-        EXPECT_EQ(w.dayCount(), 2);
+        EXPECT_EQ(w.dayCount(), 3);
         EXPECT_TRUE(boxes.take().empty());
         w.sqlCon().close();
     }
@@ -167,7 +167,7 @@ TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
     db::Query q(*c);
     q.setSql("select count(*) as N from CODCXUNIT where DTBAIXA_CX is not null");
     q.open();
-    EXPECT_EQ(q.field("N").asInt(), 2);
+    EXPECT_EQ(q.field("N").asInt(), 3);
 }
 
 } // namespace

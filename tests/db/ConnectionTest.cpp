@@ -302,6 +302,46 @@ TEST_P(DbLayer, ConnectionReopensAfterClose) {
     c->close();
 }
 
+TEST_P(DbLayer, AFailedPrepareLeavesNothingHalfPrepared) {
+    // A commit trigger that fails makes the commit after preparing fail.
+    exec("create exception E_NO_COMMIT 'commit refused';\n"
+
+         "set term ^ ;\n"
+         "create trigger T_NO_COMMIT on transaction commit as begin\n"
+         "  if (rdb$get_context('USER_SESSION', 'REFUSE') = '1') then exception E_NO_COMMIT;\n"
+         "end^\n"
+         "set term ; ^\n");
+    auto c = connect();
+    Query off(*c);
+    off.setSql("select rdb$set_context('USER_SESSION', 'REFUSE', null) as X from rdb$database");
+    off.prepare(); // before commits are refused
+    Query refuse(*c);
+    refuse.setSql("select rdb$set_context('USER_SESSION', 'REFUSE', '1') as X from rdb$database");
+    EXPECT_THROW(refuse.open(), DbError) << "its own commit is refused";
+    Query q(*c);
+    q.setSql("select count(*) as N from T where ID > :X");
+    q.param("X").setInt(0);
+    EXPECT_THROW(q.prepare(), DbError);
+    EXPECT_FALSE(q.isPrepared());
+    EXPECT_THROW(q.open(), DbError) << "prepared again, refused again, no crash";
+    off.open();
+    q.open();
+    EXPECT_EQ(q.field("N").asInt(), 0);
+}
+
+TEST_P(DbLayer, ClosingTheConnectionClosesItsQueries) {
+    exec("insert into T (ID) values (1)");
+    auto c = connect();
+    Query q(*c);
+    q.setSql("select ID from T");
+    q.open();
+    EXPECT_EQ(q.recordCount(), 1u);
+    c->close();
+    EXPECT_FALSE(q.isActive());
+    EXPECT_EQ(q.recordCount(), 0u);
+    EXPECT_TRUE(q.eof());
+}
+
 TEST_P(DbLayer, GeneratorsAndProcedures) {
     exec("create generator G_TEST;\n"
               "create table LOGT (A varchar(10), B timestamp);\n"
@@ -343,6 +383,18 @@ TEST(DbServer, WrongPasswordGivesTheServersText) {
     EXPECT_FALSE(c.isOpen());
     c.setPassword("");
     EXPECT_THROW(c.open(), DbError) << "no password parameter at all";
+}
+
+} // namespace
+
+namespace {
+
+TEST(Values, DecimalsConvertToIntegersWithoutLosingDigits) {
+    EXPECT_EQ(vek::db::Value(vek::db::Decimal{9007199254740993LL * 10 + 5, 1}).asInt64(), 9007199254740994LL);
+    EXPECT_EQ(vek::db::Value(vek::db::Decimal{-25, 1}).asInt64(), -3) << "half away from zero";
+    EXPECT_EQ(vek::db::Value(vek::db::Decimal{24, 1}).asInt64(), 2);
+    EXPECT_EQ(vek::db::Value(vek::db::Decimal{-1234567891, 3}).asInt64(), -1234568);
+    EXPECT_THROW(vek::db::Value(std::string("12a")).asInt64(), vek::db::DbError);
 }
 
 } // namespace
