@@ -115,6 +115,10 @@ void MemTable::createEmpty() {
     }
     close();
     m_fields = m_defs;
+    startBrowsing();
+}
+
+void MemTable::startBrowsing() {
     m_state = State::Browse;
     try {
         resolveIndex();
@@ -122,6 +126,9 @@ void MemTable::createEmpty() {
         close();
         throw;
     }
+    sortRows();
+    m_cur = firstVisibleFrom(0);
+    m_eof = m_cur == kNone;
     notifyReset();
     notifyCurrent();
 }
@@ -156,18 +163,7 @@ void MemTable::open() {
         r.original = r.values;
         m_rows.push_back(std::move(r));
     }
-    m_state = State::Browse;
-    try {
-        resolveIndex();
-    } catch (...) {
-        close();
-        throw;
-    }
-    sortRows();
-    m_cur = firstVisibleFrom(0);
-    m_eof = m_cur == kNone;
-    notifyReset();
-    notifyCurrent();
+    startBrowsing();
 }
 
 void MemTable::close() {

@@ -179,6 +179,8 @@ private:
     std::size_t posOfRow(int row) const;
     int rowOfPos(std::size_t pos) const;
     void resolveIndex();
+    /// Index, order and cursor of freshly created or fetched rows.
+    void startBrowsing();
     void sortRows();
     int compareKeys(const std::vector<Value>& a, const std::vector<Value>& b, std::size_t count) const;
     std::size_t keyPosition(const std::vector<Value>& values, std::size_t skip) const;
