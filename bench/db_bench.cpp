@@ -175,9 +175,11 @@ int main() {
         });
         Connection c;
         c.setDatabase(path);
-        std::string script = "create table ITEMS (ID integer not null primary key, NAME varchar(40), QTY integer);\ncommit;\n";
+        std::string script =
+            "create table ITEMS (ID integer not null primary key, NAME varchar(40), QTY integer);\ncommit;\n";
         for (int i = 1; i <= kRows; ++i) {
-            script += "insert into ITEMS values (" + std::to_string(i) + ", 'item number " + std::to_string(i) + "', 0);\n";
+            script +=
+                "insert into ITEMS values (" + std::to_string(i) + ", 'item number " + std::to_string(i) + "', 0);\n";
         }
         runScript(c, script);
 

@@ -37,11 +37,13 @@ void createDatabase(const std::string& path) {
     vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
     // Boxes to scan: tickets of 20 boxes, emitted now.
     c.executeImmediate("execute block as declare i integer = 0; begin\n"
-                          "  while (i < " + std::to_string(2 * kScans) + ") do begin\n"
-                          "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
-                          "DTEMISSAO_CX) values (:i + 1, 'P100', '00001', '38', '000123', "
-                          "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), cast('now' as timestamp));\n"
-                          "    i = i + 1;\n  end\nend");
+                       "  while (i < " +
+                       std::to_string(2 * kScans) +
+                       ") do begin\n"
+                       "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
+                       "DTEMISSAO_CX) values (:i + 1, 'P100', '00001', '38', '000123', "
+                       "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), cast('now' as timestamp));\n"
+                       "    i = i + 1;\n  end\nend");
     c.close();
 }
 
@@ -50,13 +52,15 @@ void addMonthRows(const std::string& path) {
     c.setDatabase(path);
     // Spread over the days of the month so far, a few on other conveyors and some cancelled.
     c.executeImmediate("execute block as declare i integer = 0; declare d timestamp; begin\n"
-                          "  d = cast('now' as timestamp);\n"
-                          "  while (i < " + std::to_string(kMonthRows) + ") do begin\n"
-                          "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX, DTBAIXA_CX, "
-                          "DATA_CANC_CX, ESTEIRA_CX) values (1000000 + :i, 'P100', '000900', '0001', :d, "
-                          "dateadd(-mod(:i, extract(day from :d)) day to :d), "
-                          "iif(mod(:i, 50) = 0, :d, null), iif(mod(:i, 10) = 0, '02', '01'));\n"
-                          "    i = i + 1;\n  end\nend");
+                       "  d = cast('now' as timestamp);\n"
+                       "  while (i < " +
+                       std::to_string(kMonthRows) +
+                       ") do begin\n"
+                       "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX, DTBAIXA_CX, "
+                       "DATA_CANC_CX, ESTEIRA_CX) values (1000000 + :i, 'P100', '000900', '0001', :d, "
+                       "dateadd(-mod(:i, extract(day from :d)) day to :d), "
+                       "iif(mod(:i, 50) = 0, :d, null), iif(mod(:i, 10) = 0, '02', '01'));\n"
+                       "    i = i + 1;\n  end\nend");
     c.close();
 }
 
@@ -150,8 +154,8 @@ int main(int argc, char** argv) {
                 w.reloadCounters();
             }
             const double loadMs = ms(Clock::now() - start) / kLoads;
-            std::printf("counter load over %d rows of the month: %.1f ms (month count %d)\n", kMonthRows + kScans, loadMs,
-                        w.monthCount());
+            std::printf("counter load over %d rows of the month: %.1f ms (month count %d)\n", kMonthRows + kScans,
+                        loadMs, w.monthCount());
             w.sqlCon().close();
         }
     } catch (const std::exception& e) {

@@ -20,18 +20,16 @@ namespace {
 constexpr std::size_t kMaxGrowth = 6 * 6 * 6 * 6;
 
 // The ways a parse or a lookup may fail; anything else reaching the fuzzer is a fault.
-template <typename Action> void allowingFailures(Action action)
-{
+template <typename Action>
+void allowingFailures(Action action) {
     try {
         action();
     } catch (const JSONException&) {
     } catch (const std::invalid_argument&) {
-    } catch (const std::out_of_range&) {
-    }
+    } catch (const std::out_of_range&) {}
 }
 
-void readMembers(const TJSONObject& object)
-{
+void readMembers(const TJSONObject& object) {
     for (const std::string& key : object.keyList()) {
         if (key.empty()) {
             continue; // lookups refuse an empty key, as they should
@@ -44,23 +42,21 @@ void readMembers(const TJSONObject& object)
     }
 }
 
-void readElements(const TJSONArray& array)
-{
+void readElements(const TJSONArray& array) {
     for (int i = 0; i <= array.count(); ++i) {
         allowingFailures([&] { readMembers(array.objectAt(i)); });
     }
 }
 
-[[noreturn]] void fail(const char* what, const std::string& text)
-{
+[[noreturn]] void fail(const char* what, const std::string& text) {
     std::fprintf(stderr, "%s\n%s\n", what, text.c_str());
     std::abort();
 }
 
 // The writer's text must parse (no exception is allowed here), and a second
 // write must settle: the first round only turns numbers into their text form.
-template <typename Container> void checkRoundTrip(const std::string& written)
-{
+template <typename Container>
+void checkRoundTrip(const std::string& written) {
     const Container once(written);
     const std::string again = once.toText();
     const Container twice(again);
@@ -69,8 +65,8 @@ template <typename Container> void checkRoundTrip(const std::string& written)
     }
 }
 
-template <typename Container> void exercise(const std::string& text)
-{
+template <typename Container>
+void exercise(const std::string& text) {
     std::optional<std::string> written;
     allowingFailures([&] {
         const Container parsed(text);
@@ -93,8 +89,7 @@ template <typename Container> void exercise(const std::string& text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     exercise<TJSONObject>(text);
     exercise<TJSONArray>(text);

@@ -7,7 +7,7 @@ namespace vek {
 
 /// A database the access server lists.
 struct ListedDatabase {
-    std::string host;     // the location text of the database
+    std::string host; // the location text of the database
     std::string password;
 };
 

@@ -20,15 +20,13 @@ constexpr double kAmplitude = 0.5 * 32767.0;
 void quietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
 
 void sleepMs(long ms) {
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 } // namespace
 
 AlsaToneOutput::AlsaToneOutput(Device device) {
-    if (device == Device::None)
-        return;
+    if (device == Device::None) return;
     snd_lib_error_set_handler(&quietAlsaErrors);
     if (snd_pcm_open(&m_pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
         m_pcm = nullptr;
@@ -51,18 +49,15 @@ void AlsaToneOutput::closeDevice() {
 }
 
 std::vector<std::int16_t> AlsaToneOutput::samples(const Tone& tone, int sampleRate) {
-    if (tone.ms <= 0 || sampleRate <= 0)
-        return {};
+    if (tone.ms <= 0 || sampleRate <= 0) return {};
     const long count = static_cast<long>(sampleRate) * tone.ms / 1000;
     std::vector<std::int16_t> out(static_cast<std::size_t>(count), 0);
-    if (tone.hz <= 0)
-        return out;
+    if (tone.hz <= 0) return out;
     const long fade = std::min<long>(static_cast<long>(sampleRate) * kFadeMs / 1000, count / 2);
     const double step = 2.0 * std::numbers::pi * tone.hz / sampleRate;
     for (long i = 0; i < count; ++i) {
         double gain = 1.0;
-        if (fade > 0)
-            gain = std::min({1.0, static_cast<double>(i) / fade, static_cast<double>(count - 1 - i) / fade});
+        if (fade > 0) gain = std::min({1.0, static_cast<double>(i) / fade, static_cast<double>(count - 1 - i) / fade});
         const double value = kAmplitude * gain * std::sin(step * static_cast<double>(i));
         out[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::lround(value));
     }
@@ -71,8 +66,7 @@ std::vector<std::int16_t> AlsaToneOutput::samples(const Tone& tone, int sampleRa
 
 bool AlsaToneOutput::playOnDevice(const Tone& tone, long& framesDone) {
     const auto data = samples(tone);
-    if (snd_pcm_prepare(m_pcm) < 0)
-        return false;
+    if (snd_pcm_prepare(m_pcm) < 0) return false;
     const long total = static_cast<long>(data.size());
     while (framesDone < total) {
         const snd_pcm_sframes_t n =
@@ -91,8 +85,7 @@ void AlsaToneOutput::play(const std::vector<Tone>& tones) {
     try {
         for (std::size_t i = 0; i < tones.size(); ++i) {
             const Tone& tone = tones[i];
-            if (tone.ms <= 0)
-                continue;
+            if (tone.ms <= 0) continue;
             if (!m_pcm) {
                 sleepMs(tone.ms);
                 continue;

@@ -38,10 +38,10 @@ struct NamedKey {
 };
 
 constexpr NamedKey kNamedKeys[] = {
-    {"<F1>", Qt::Key_F1, ""},       {"<F2>", Qt::Key_F2, ""},         {"<F3>", Qt::Key_F3, ""},
-    {"<F4>", Qt::Key_F4, ""},       {"<F5>", Qt::Key_F5, ""},         {"<F6>", Qt::Key_F6, ""},
-    {"<F7>", Qt::Key_F7, ""},       {"<F8>", Qt::Key_F8, ""},         {"<F9>", Qt::Key_F9, ""},
-    {"<F10>", Qt::Key_F10, ""},     {"<F11>", Qt::Key_F11, ""},       {"<F12>", Qt::Key_F12, ""},
+    {"<F1>", Qt::Key_F1, ""},          {"<F2>", Qt::Key_F2, ""},          {"<F3>", Qt::Key_F3, ""},
+    {"<F4>", Qt::Key_F4, ""},          {"<F5>", Qt::Key_F5, ""},          {"<F6>", Qt::Key_F6, ""},
+    {"<F7>", Qt::Key_F7, ""},          {"<F8>", Qt::Key_F8, ""},          {"<F9>", Qt::Key_F9, ""},
+    {"<F10>", Qt::Key_F10, ""},        {"<F11>", Qt::Key_F11, ""},        {"<F12>", Qt::Key_F12, ""},
     {"<Esc>", Qt::Key_Escape, "\x1b"}, {"<Enter>", Qt::Key_Return, "\r"}, {"<Tab>", Qt::Key_Tab, "\t"},
 };
 
@@ -51,18 +51,14 @@ const QString kTick = QStringLiteral("<tick>");
 // Qt key codes of printable Latin-1 characters are their upper-case code points.
 Qt::Key keyFor(QChar c) {
     const auto printable = [](char16_t u) { return (u >= 0x20 && u <= 0x7e) || (u >= 0xa0 && u <= 0xff); };
-    if (const char16_t upper = c.toUpper().unicode(); printable(upper))
-        return static_cast<Qt::Key>(upper);
-    if (printable(c.unicode()))
-        return static_cast<Qt::Key>(c.unicode());
+    if (const char16_t upper = c.toUpper().unicode(); printable(upper)) return static_cast<Qt::Key>(upper);
+    if (printable(c.unicode())) return static_cast<Qt::Key>(c.unicode());
     return Qt::Key_unknown;
 }
 
 QByteArray compact(const QJsonValue& value) {
-    if (value.isObject())
-        return QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
-    if (value.isArray())
-        return QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
+    if (value.isObject()) return QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+    if (value.isArray()) return QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
     const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
     return wrapped.mid(1, wrapped.size() - 2);
 }
@@ -84,29 +80,22 @@ void widgetsInLayoutOrder(const QLayout* layout, QList<QWidget*>& out) {
 
 QList<QLabel*> statusLabels(const QStatusBar* bar) {
     QList<QWidget*> ordered;
-    if (bar->layout())
-        widgetsInLayoutOrder(bar->layout(), ordered);
+    if (bar->layout()) widgetsInLayoutOrder(bar->layout(), ordered);
     QList<QLabel*> labels;
     for (QWidget* w : std::as_const(ordered)) {
-        if (auto* label = qobject_cast<QLabel*>(w); label && label->parentWidget() == bar)
-            labels.append(label);
+        if (auto* label = qobject_cast<QLabel*>(w); label && label->parentWidget() == bar) labels.append(label);
     }
     for (QLabel* label : bar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
-        if (!labels.contains(label))
-            labels.append(label);
+        if (!labels.contains(label)) labels.append(label);
     }
     return labels;
 }
 
 std::optional<QString> shownText(const QWidget* w) {
-    if (const auto* label = qobject_cast<const QLabel*>(w))
-        return label->text();
-    if (const auto* edit = qobject_cast<const QLineEdit*>(w))
-        return edit->text();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(w))
-        return button->text();
-    if (const auto* group = qobject_cast<const QGroupBox*>(w))
-        return group->title();
+    if (const auto* label = qobject_cast<const QLabel*>(w)) return label->text();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(w)) return button->text();
+    if (const auto* group = qobject_cast<const QGroupBox*>(w)) return group->title();
     return std::nullopt;
 }
 
@@ -129,17 +118,14 @@ QList<QWidget*> visibleWidgetsOf(QWidget* window) {
     QList<QWidget*> result;
     const QList<QWidget*> all = window->findChildren<QWidget*>();
     for (QWidget* w : all) {
-        if (w->window() == window && w->isVisibleTo(window))
-            result.append(w);
+        if (w->window() == window && w->isVisibleTo(window)) result.append(w);
     }
     return result;
 }
 
 QWidget* findNamed(QWidget* root, const QString& name) {
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
+    if (!root) return nullptr;
+    if (root->objectName() == name) return root;
     return root->findChild<QWidget*>(name);
 }
 
@@ -148,16 +134,14 @@ QWidget* findNamed(QWidget* root, const QString& name) {
 ScriptDriver::ScriptDriver(QStringList lines, LineWriter writer, RecordingMessageBoxes& boxes,
                            RecordingToneOutput& tones, std::function<void()> tick, QWidget* mainWindow,
                            QStringList colorWidgets)
-    : m_lines(std::move(lines)), m_writer(std::move(writer)), m_boxes(boxes), m_tones(tones),
-      m_tick(std::move(tick)), m_mainWindow(mainWindow), m_colorWidgets(std::move(colorWidgets)),
-      m_exitProcess([](int code) {
+    : m_lines(std::move(lines)), m_writer(std::move(writer)), m_boxes(boxes), m_tones(tones), m_tick(std::move(tick)),
+      m_mainWindow(mainWindow), m_colorWidgets(std::move(colorWidgets)), m_exitProcess([](int code) {
           std::fflush(nullptr);
           std::_Exit(code);
       }) {
     // Script files written on other systems end their lines with CR LF.
     for (QString& line : m_lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
     }
 }
 
@@ -176,28 +160,23 @@ void ScriptDriver::setProcessExit(std::function<void(int)> exitProcess) {
 }
 
 QWidget* ScriptDriver::activeWindow() const {
-    if (QWidget* modal = QApplication::activeModalWidget())
-        return modal;
-    if (QWidget* active = QApplication::activeWindow())
-        return active;
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* active = QApplication::activeWindow()) return active;
     return m_mainWindow.data();
 }
 
 QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
     QWidget* active = activeWindow();
     QList<QWidget*> windows;
-    if (active)
-        windows.append(active);
-    if (m_mainWindow && m_mainWindow.data() != active)
-        windows.append(m_mainWindow.data());
+    if (active) windows.append(active);
+    if (m_mainWindow && m_mainWindow.data() != active) windows.append(m_mainWindow.data());
 
     QJsonObject texts;
     QJsonObject grids;
     for (QWidget* window : std::as_const(windows)) {
         for (QWidget* w : visibleWidgetsOf(window)) {
             const QString name = w->objectName();
-            if (!isStationName(name))
-                continue;
+            if (!isStationName(name)) continue;
             if (const auto* bar = qobject_cast<const QStatusBar*>(w)) {
                 const QList<QLabel*> labels = statusLabels(bar);
                 for (qsizetype i = 0; i < labels.size(); ++i)
@@ -213,11 +192,9 @@ QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
     QJsonObject colors;
     for (const QString& name : std::as_const(m_colorWidgets)) {
         QWidget* w = findNamed(active, name);
-        if (!w)
-            w = findNamed(m_mainWindow.data(), name);
+        if (!w) w = findNamed(m_mainWindow.data(), name);
         for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (w)
-                break;
+            if (w) break;
             w = findNamed(top, name);
         }
         if (w) {
@@ -230,8 +207,7 @@ QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
     for (const auto& box : m_boxes.take())
         boxes.append(QJsonObject{{QStringLiteral("title"), box.title}, {QStringLiteral("text"), box.text}});
     QJsonArray tones;
-    for (const Tone& tone : m_tones.take())
-        tones.append(QJsonArray{tone.hz, tone.ms});
+    for (const Tone& tone : m_tones.take()) tones.append(QJsonArray{tone.hz, tone.ms});
 
     // Written by hand to keep the keys in reading order; QJsonObject would sort them.
     QByteArray line = "{\"input\":" + compact(input);
@@ -249,8 +225,7 @@ void ScriptDriver::writeState(const QJsonValue& input) {
     try {
         const QByteArray line = stateLine(input);
         m_anyWritten = true;
-        if (m_writer)
-            m_writer(line);
+        if (m_writer) m_writer(line);
     } catch (...) {
         // A lost output line must not take the station down with it.
     }
@@ -265,14 +240,14 @@ void ScriptDriver::schedule(int delayMs) {
     // The context object drops the call if the driver is gone. A posted call is delivered by
     // whichever loop runs, a modal dialog's included, after the events posted before it.
     if (delayMs <= 0)
-        QMetaObject::invokeMethod(&m_context, [this] { step(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [this] { step(); }, Qt::QueuedConnection);
     else
         QTimer::singleShot(delayMs, &m_context, [this] { step(); });
 }
 
 bool ScriptDriver::mayRunNow() const {
-    if (m_running.empty())
-        return true;
+    if (m_running.empty()) return true;
     // A line is still on the stack: go on only if it is waiting in a modal dialog it opened, not
     // when its handler merely lets events through.
     QWidget* modal = QApplication::activeModalWidget();
@@ -280,8 +255,7 @@ bool ScriptDriver::mayRunNow() const {
 }
 
 void ScriptDriver::step() {
-    if (m_stopped)
-        return;
+    if (m_stopped) return;
     try {
         if (!mayRunNow()) {
             m_settlePasses = 0;
@@ -319,8 +293,7 @@ void ScriptDriver::step() {
 
 void ScriptDriver::execute(const QString& line) {
     if (line == kTick) {
-        if (m_tick)
-            m_tick();
+        if (m_tick) m_tick();
         return;
     }
     if (line.startsWith(kTypePrefix)) {
@@ -339,8 +312,7 @@ void ScriptDriver::execute(const QString& line) {
 
 void ScriptDriver::finish() {
     m_stopped = true;
-    if (m_mainWindow)
-        m_mainWindow->close();
+    if (m_mainWindow) m_mainWindow->close();
     QCoreApplication::exit(0);
 }
 
@@ -355,8 +327,7 @@ void ScriptDriver::exitNow(int code) {
     }
     m_stopped = true;
     try {
-        if (m_exitProcess)
-            m_exitProcess(code);
+        if (m_exitProcess) m_exitProcess(code);
     } catch (...) {
         std::fflush(nullptr);
         std::_Exit(code);
@@ -366,25 +337,21 @@ void ScriptDriver::exitNow(int code) {
 QWidget* ScriptDriver::focusTarget() const {
     QWidget* window = activeWindow();
     QWidget* focus = QApplication::focusWidget();
-    if (focus && (!window || focus->window() == window))
-        return focus;
+    if (focus && (!window || focus->window() == window)) return focus;
     // The window system may not have activated a window just shown; its focus child is where the
     // keys would land.
-    if (window)
-        return window->focusWidget() ? window->focusWidget() : window;
+    if (window) return window->focusWidget() ? window->focusWidget() : window;
     return focus;
 }
 
 void ScriptDriver::typeText(const QString& text) {
-    for (const QChar c : text)
-        sendKey(keyFor(c), QString(c));
+    for (const QChar c : text) sendKey(keyFor(c), QString(c));
 }
 
 void ScriptDriver::sendKey(Qt::Key key, const QString& text) {
     // Looked up per key: a handler may move the focus or open a window in between.
     QPointer<QWidget> target = focusTarget();
-    if (!target)
-        return;
+    if (!target) return;
     // A window manager gives the activation back when a dialog closes; without one (offscreen)
     // window shortcuts would find no active window. Keys go to the window in front, so make it so.
     if (QWidget* window = target->window(); window->isVisible() && QApplication::activeWindow() != window)
@@ -392,8 +359,7 @@ void ScriptDriver::sendKey(Qt::Key key, const QString& text) {
     // Not spontaneous: Qt then offers the key to shortcuts first, as for a real key.
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
     QApplication::sendEvent(target.data(), &press);
-    if (!target)
-        return;
+    if (!target) return;
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
     QApplication::sendEvent(target.data(), &release);
 }

@@ -119,22 +119,13 @@ protected:
 } // namespace
 
 TfrmQuilbar::TfrmQuilbar(Platform platform, std::string settingsPath, std::string executablePath, QWidget* parent)
-    : QWidget(parent),
-      m_platform(std::move(platform)),
-      m_settingsPath(std::move(settingsPath)),
-      m_executablePath(std::move(executablePath)),
-      sqlCodCxUn(m_sqlCon, "sqlCodCxUn"),
-      sqlQuilbar(m_sqlCon, "sqlQuilbar"),
-      sqlDataServ(m_sqlCon, "sqlDataServ"),
-      sqlDadosSetor(m_sqlCon, "sqlDadosSetor"),
-      sqlTotPar(m_sqlCon, "sqlTotPar"),
-      sqlTotParUnit(m_sqlCon, "sqlTotParUnit"),
-      sqlEmpresa(m_sqlCon, "sqlEmpresa"),
-      sqlFunc(m_sqlCon, "sqlFunc"),
-      sqlSetor(m_sqlCon, "sqlSetor"),
-      sqlPesqEtiqProgFicha(m_sqlCon, "sqlPesqEtiqProgFicha"),
-      sqlPesqEtiqProgFichaSetor(m_sqlCon, "sqlPesqEtiqProgFichaSetor"),
-      sqlImgProd(m_sqlConCat, "sqlImgProd") {
+    : QWidget(parent), m_platform(std::move(platform)), m_settingsPath(std::move(settingsPath)),
+      m_executablePath(std::move(executablePath)), sqlCodCxUn(m_sqlCon, "sqlCodCxUn"),
+      sqlQuilbar(m_sqlCon, "sqlQuilbar"), sqlDataServ(m_sqlCon, "sqlDataServ"),
+      sqlDadosSetor(m_sqlCon, "sqlDadosSetor"), sqlTotPar(m_sqlCon, "sqlTotPar"),
+      sqlTotParUnit(m_sqlCon, "sqlTotParUnit"), sqlEmpresa(m_sqlCon, "sqlEmpresa"), sqlFunc(m_sqlCon, "sqlFunc"),
+      sqlSetor(m_sqlCon, "sqlSetor"), sqlPesqEtiqProgFicha(m_sqlCon, "sqlPesqEtiqProgFicha"),
+      sqlPesqEtiqProgFichaSetor(m_sqlCon, "sqlPesqEtiqProgFichaSetor"), sqlImgProd(m_sqlConCat, "sqlImgProd") {
     setObjectName(QStringLiteral("frmQuilbar"));
     setWindowTitle(QStringLiteral("Atualizacao da Producao"));
 
@@ -285,8 +276,8 @@ void TfrmQuilbar::buildUi() {
         prod->addWidget(s);
     };
     row(pnTotal, pnQtParesDiaAnt, pnQtParesMes, "pnTotal", "pnQtParesDiaAnt", "pnQtParesMes", 24, 19, kBlue);
-    row(pnTotCancelado, pnQtParCancDiaAnt, pnQtParCancMes, "pnTotCancelado", "pnQtParCancDiaAnt", "pnQtParCancMes",
-        20, 19, kRed);
+    row(pnTotCancelado, pnQtParCancDiaAnt, pnQtParCancMes, "pnTotCancelado", "pnQtParCancDiaAnt", "pnQtParCancMes", 20,
+        19, kRed);
     row(pnTotGeral, pnTotQtParDiaAnt, pnTotQtParMes, "pnTotGeral", "pnTotQtParDiaAnt", "pnTotQtParMes", 45, 27, kBlue);
     prod->addWidget(pnFuncSetor);
     pnConsultaEtiq = panel(Panel3, "pnConsultaEtiq", QStringLiteral("Pressione F1 para Consultar os dados da Etiqueta"),
@@ -488,9 +479,9 @@ void TfrmQuilbar::startUp() {
     const QDateTime built = QFileInfo(QString::fromStdString(m_executablePath)).lastModified();
     const QDate d = built.date();
     const QTime t = built.time();
-    const DateTime stamp =
-        d.isValid() ? DateTime::fromDateTime(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second())
-                    : DateTime::fromSerial(0);
+    const DateTime stamp = d.isValid()
+                               ? DateTime::fromDateTime(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second())
+                               : DateTime::fromSerial(0);
     sbPanel0->setText(QStringLiteral(" Data : ") + q(formatDateTime("dd/mm/yyyy \"-\" hh:mm", stamp)));
     sbPanel1->setText(QStringLiteral(" BD: ") + q(m_settings.BDADOS));
 
@@ -516,8 +507,8 @@ void TfrmQuilbar::ApplyScanModeLayout() {
     pnProducaoDia->setVisible(!scan);
     pnQtParesDia->setVisible(!scan);
     dbgProducaoHora->setVisible(!scan);
-    for (QWidget* w : {static_cast<QWidget*>(pnTotal), static_cast<QWidget*>(pnTotCancelado),
-                       static_cast<QWidget*>(pnTotGeral)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(pnTotal), static_cast<QWidget*>(pnTotCancelado), static_cast<QWidget*>(pnTotGeral)}) {
         w->setVisible(!scan && !m_hideTotals);
     }
     pnConsultaEtiq->setVisible(m_settings.sectorMode() && !scan);
@@ -537,10 +528,10 @@ void TfrmQuilbar::ApplyScanModeLayout() {
         int l, t, wd, h;
     };
     const Bounds table[] = {
-        {lbProd, 118, 17, 149, 46},    {edProd, 278, 13, 216, 53},    {lbPad, 9, 89, 259, 46},
-        {edPad, 278, 86, 633, 53},     {lbTam, 91, 162, 176, 46},     {edTam, 278, 159, 128, 53},
+        {lbProd, 118, 17, 149, 46},     {edProd, 278, 13, 216, 53},     {lbPad, 9, 89, 259, 46},
+        {edPad, 278, 86, 633, 53},      {lbTam, 91, 162, 176, 46},      {edTam, 278, 159, 128, 53},
         {lbTotEtiq, 410, 162, 311, 46}, {edTotEtiq, 733, 159, 176, 53}, {lbProg, 14, 235, 253, 46},
-        {edProg, 277, 232, 216, 53},   {lbFicha, 617, 235, 104, 46},  {edFicha, 733, 232, 176, 53},
+        {edProg, 277, 232, 216, 53},    {lbFicha, 617, 235, 104, 46},   {edFicha, 733, 232, 176, 53},
     };
     for (const Bounds& b : table) {
         QFont bf = b.w->font();
@@ -661,7 +652,8 @@ void TfrmQuilbar::loadCounters(bool sector) {
         if (convCol >= 0 && r[static_cast<std::size_t>(convCol)].asString() != m_settings.CODESTEIRA) {
             continue;
         }
-        rows.push_back({r[static_cast<std::size_t>(timeCol)].asDateTime(), !r[static_cast<std::size_t>(cancCol)].isNull()});
+        rows.push_back(
+            {r[static_cast<std::size_t>(timeCol)].asDateTime(), !r[static_cast<std::size_t>(cancCol)].isNull()});
     }
     query.close();
 
@@ -678,7 +670,8 @@ void TfrmQuilbar::loadCounters(bool sector) {
     }
     pnQtParesDiaAnt->setText(QString::fromUtf8("Produção dia Ant: ") + q(formatFloat("###,000", f.prevDayCount)));
     pnQtParCancDiaAnt->setText(QStringLiteral("Cancelados dia Ant: ") + q(formatFloat("###,000", f.prevDayCancelled)));
-    pnQtParCancMes->setText(QString::fromUtf8("Cancelados do Mês: ") + q(formatFloat("###,000", f.monthCancelledCount)));
+    pnQtParCancMes->setText(QString::fromUtf8("Cancelados do Mês: ") +
+                            q(formatFloat("###,000", f.monthCancelledCount)));
     pnTotQtParDiaAnt->setText(QStringLiteral("Total dia Ant: ") +
                               q(formatFloat("###,000", f.prevDayCount - f.prevDayCancelled)));
     ShowCounters();
@@ -741,7 +734,8 @@ void TfrmQuilbar::scanCode() {
     if (!m_configured) {
         // No database may be opened: repeat why instead of trying one.
         edCodBar->clear();
-        ShowErrorMessage(m_configProblem.isEmpty() ? QStringLiteral("Banco de dados nao configurado.") : m_configProblem);
+        ShowErrorMessage(m_configProblem.isEmpty() ? QStringLiteral("Banco de dados nao configurado.")
+                                                   : m_configProblem);
         return;
     }
     m_scanning = true;
@@ -841,7 +835,8 @@ void TfrmQuilbar::ProcessScan() {
             PostProductionStockEntry(static_cast<std::int64_t>(code));
         }
     } catch (const std::exception& e) {
-        ShowErrorBox(QStringLiteral("Erro ao atualizar a Etiqueta \"") + q(text) + QStringLiteral("\".\r") + q(e.what()));
+        ShowErrorBox(QStringLiteral("Erro ao atualizar a Etiqueta \"") + q(text) + QStringLiteral("\".\r") +
+                     q(e.what()));
         throw;
     }
 

@@ -13,8 +13,8 @@
 
 #include <deque>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -38,8 +38,7 @@ class TfrmQuilbar : public QWidget {
 public:
     static constexpr const char* kApplicationTitle = "VEK - Atualizacao de Etiquetas";
 
-    TfrmQuilbar(Platform platform, std::string settingsPath, std::string executablePath,
-                QWidget* parent = nullptr);
+    TfrmQuilbar(Platform platform, std::string settingsPath, std::string executablePath, QWidget* parent = nullptr);
     ~TfrmQuilbar() override;
 
     /// The start-up sequence; errors are shown, never thrown.

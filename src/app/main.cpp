@@ -101,9 +101,9 @@ int main(int argc, char** argv) {
                                std::_Exit(code);
                            }};
     vek::TfrmQuilbar window(platform, settings, exe);
-    driver = std::make_unique<vek::ScriptDriver>(readScript(opt.script), vek::ScriptDriver::stdoutWriter(), boxes,
-                                                 tones, [&window] { window.ClockTick(); }, &window,
-                                                 QStringList{QStringLiteral("pnMens"), QStringLiteral("pnMsgConsulta")});
+    driver = std::make_unique<vek::ScriptDriver>(
+        readScript(opt.script), vek::ScriptDriver::stdoutWriter(), boxes, tones, [&window] { window.ClockTick(); },
+        &window, QStringList{QStringLiteral("pnMens"), QStringLiteral("pnMsgConsulta")});
     window.FormCreate();
     window.show();
     window.activateWindow();

@@ -109,8 +109,7 @@ ITransaction* Connection::newTransaction() {
         m_h->tpbLockTimeout = m_lockTimeout;
     }
     const auto& tpb = m_h->tpb;
-    return fb::call(
-        [&](auto* st) { return att->startTransaction(st, static_cast<unsigned>(tpb.size()), tpb.data()); });
+    return fb::call([&](auto* st) { return att->startTransaction(st, static_cast<unsigned>(tpb.size()), tpb.data()); });
 }
 
 void Connection::startTransaction() {
@@ -155,8 +154,8 @@ void Connection::executeImmediate(const std::string& sql) {
         tra = own.get();
     }
     fb::call([&](auto* st) {
-        att->execute(st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr,
-                     nullptr, nullptr);
+        att->execute(st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr, nullptr,
+                     nullptr);
     });
     if (own) {
         fb::call([&](auto* st) { own->commit(st); });
@@ -180,8 +179,8 @@ std::int64_t Connection::nextGeneratorValue(const std::string& generator) {
     return q.field("GEN_ID").asInt64();
 }
 
-void createDatabase(const std::string& location, const std::string& user, const std::string& password,
-                    int pageSize, bool forcedWrites) {
+void createDatabase(const std::string& location, const std::string& user, const std::string& password, int pageSize,
+                    bool forcedWrites) {
     fb::Xpb dpb(IXpbBuilder::DPB);
     fb::call([&](auto* st) {
         dpb->insertInt(st, isc_dpb_page_size, pageSize);

@@ -276,7 +276,8 @@ std::string displayTextOf(const FieldDef& field, const Value& v) {
     switch (field.type) {
     case FieldType::Integer:
     case FieldType::LargeInt:
-        return field.displayFormat.empty() ? std::to_string(v.asInt64()) : formatFloat(field.displayFormat, v.asDouble());
+        return field.displayFormat.empty() ? std::to_string(v.asInt64())
+                                           : formatFloat(field.displayFormat, v.asDouble());
     case FieldType::Float:
     case FieldType::Decimal:
         return formatFloat(field.displayFormat, v.asDouble());

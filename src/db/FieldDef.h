@@ -18,8 +18,8 @@ enum class FieldAlign { Default, Left, Right, Center };
 struct FieldDef {
     std::string name;
     FieldType type = FieldType::String;
-    int size = 0;  // String: longest text in bytes, longer texts are cut (0: no limit)
-    int scale = 0; // Decimal: digits after the decimal point
+    int size = 0;              // String: longest text in bytes, longer texts are cut (0: no limit)
+    int scale = 0;             // Decimal: digits after the decimal point
     std::string label;         // column caption; the name when empty
     std::string displayFormat; // number or date-time picture (util/Format.h)
     FieldAlign alignment = FieldAlign::Default;

@@ -481,7 +481,8 @@ void MemTable::post() {
             buf.assigned.assign(m_fields.size(), false);
         }
         buf.original = buf.values;
-        const std::size_t pos = m_indexFields.empty() ? std::min(m_insertPos, m_rows.size()) : keyPosition(buf.values, kNone);
+        const std::size_t pos =
+            m_indexFields.empty() ? std::min(m_insertPos, m_rows.size()) : keyPosition(buf.values, kNone);
         m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(pos), std::move(buf));
         m_cur = pos;
         m_eof = false;
@@ -655,9 +656,8 @@ std::vector<Value> MemTable::coercedKey(const std::vector<Value>& key) const {
 bool MemTable::seekKey(const std::vector<Value>& key) {
     checkBrowse();
     const std::vector<Value> values = coercedKey(key);
-    const auto lower = std::partition_point(m_rows.begin(), m_rows.end(), [&](const Record& r) {
-        return compareKeys(r.values, values, key.size()) < 0;
-    });
+    const auto lower = std::partition_point(
+        m_rows.begin(), m_rows.end(), [&](const Record& r) { return compareKeys(r.values, values, key.size()) < 0; });
     for (auto it = lower; it != m_rows.end() && compareKeys(it->values, values, key.size()) == 0; ++it) {
         const auto pos = static_cast<std::size_t>(it - m_rows.begin());
         if (visible(pos)) {
@@ -673,9 +673,8 @@ bool MemTable::seekKey(const std::vector<Value>& key) {
 void MemTable::seekNearest(const std::vector<Value>& key) {
     checkBrowse();
     const std::vector<Value> values = coercedKey(key);
-    const auto lower = std::partition_point(m_rows.begin(), m_rows.end(), [&](const Record& r) {
-        return compareKeys(r.values, values, key.size()) < 0;
-    });
+    const auto lower = std::partition_point(
+        m_rows.begin(), m_rows.end(), [&](const Record& r) { return compareKeys(r.values, values, key.size()) < 0; });
     const std::size_t pos = firstVisibleFrom(static_cast<std::size_t>(lower - m_rows.begin()));
     if (pos != kNone) {
         m_cur = pos;

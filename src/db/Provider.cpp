@@ -20,7 +20,7 @@ FieldDef fieldOf(const ColumnInfo& c) {
     case SQL_SHORT:
     case SQL_LONG:
     case SQL_INT64:
-        f = c.scale > 0                 ? FieldDef::decimal(c.name, c.scale)
+        f = c.scale > 0              ? FieldDef::decimal(c.name, c.scale)
             : c.sqlType == SQL_INT64 ? FieldDef::largeInt(c.name)
                                      : FieldDef::integer(c.name);
         break;

@@ -108,7 +108,8 @@ void Query::setSql(std::string sql) {
     std::vector<Param> params;
     params.reserve(m_parsed.names.size());
     for (const std::string& n : m_parsed.names) {
-        auto old = std::find_if(m_params.begin(), m_params.end(), [&](const Param& p) { return sameName(p.name(), n); });
+        auto old =
+            std::find_if(m_params.begin(), m_params.end(), [&](const Param& p) { return sameName(p.name(), n); });
         params.push_back(old != m_params.end() ? *old : Param(n));
     }
     m_params = std::move(params);
@@ -549,9 +550,8 @@ void Query::run(bool wantRows) {
         m_rows.clear();
         m_rowsAffected = 0;
         if (d.isCursor()) {
-            fb::Ref<IResultSet> rs(fb::call([&](auto* st) {
-                return d.stmt->openCursor(st, tra, inMeta, inBuf, d.outMeta.get(), 0);
-            }));
+            fb::Ref<IResultSet> rs(
+                fb::call([&](auto* st) { return d.stmt->openCursor(st, tra, inMeta, inBuf, d.outMeta.get(), 0); }));
             while (fb::call([&](auto* st) { return rs->fetchNext(st, d.outBuf.data()); }) == IStatus::RESULT_OK) {
                 m_rows.push_back(decodeRow());
             }

@@ -29,7 +29,8 @@ std::string head(const std::string& stmt, std::size_t words) {
         while (j < stmt.size() && static_cast<unsigned char>(stmt[j]) > ' ') ++j;
         if (j == i) break;
         if (!out.empty()) out.push_back(' ');
-        for (std::size_t k = i; k < j; ++k) out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(stmt[k]))));
+        for (std::size_t k = i; k < j; ++k)
+            out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(stmt[k]))));
         i = j;
         ++taken;
     }
@@ -140,8 +141,7 @@ void runScript(Connection& connection, std::string_view script) {
         if (connection.inTransaction()) {
             try {
                 connection.rollback();
-            } catch (const DbError&) {
-            }
+            } catch (const DbError&) {}
         }
         throw;
     }

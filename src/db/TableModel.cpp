@@ -31,8 +31,9 @@ void TableModel::takeColumns() {
 }
 
 int TableModel::fieldOfColumn(int column) const {
-    return column >= 0 && static_cast<std::size_t>(column) < m_columns.size() ? m_columns[static_cast<std::size_t>(column)]
-                                                                              : -1;
+    return column >= 0 && static_cast<std::size_t>(column) < m_columns.size()
+               ? m_columns[static_cast<std::size_t>(column)]
+               : -1;
 }
 
 int TableModel::rowCount(const QModelIndex& parent) const {
@@ -71,8 +72,7 @@ QVariant TableModel::data(const QModelIndex& index, int role) const {
             }
             return static_cast<int>(h | Qt::AlignVCenter);
         }
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return {};
 }
 

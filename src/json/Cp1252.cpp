@@ -14,8 +14,7 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, //
 };
 
-constexpr std::array<unsigned char, 256> makeLowerTable()
-{
+constexpr std::array<unsigned char, 256> makeLowerTable() {
     std::array<unsigned char, 256> table{};
     for (int i = 0; i < 256; ++i) {
         table[i] = static_cast<unsigned char>(i);
@@ -39,16 +38,14 @@ constexpr std::array<unsigned char, 256> kLower = makeLowerTable();
 
 } // namespace
 
-char16_t cp1252ToUnicode(unsigned char byte)
-{
+char16_t cp1252ToUnicode(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F) {
         return kHighControls[byte - 0x80];
     }
     return byte;
 }
 
-unsigned char unicodeToCp1252(char16_t unit)
-{
+unsigned char unicodeToCp1252(char16_t unit) {
     if (unit < 0x100) {
         return static_cast<unsigned char>(unit);
     }
@@ -60,13 +57,11 @@ unsigned char unicodeToCp1252(char16_t unit)
     return '?';
 }
 
-unsigned char cp1252Lower(unsigned char byte)
-{
+unsigned char cp1252Lower(unsigned char byte) {
     return kLower[byte];
 }
 
-bool sameTextIgnoringCase(std::string_view a, std::string_view b)
-{
+bool sameTextIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }

@@ -11,15 +11,13 @@ namespace {
 
 enum class Outcome { Converted, NotANumber, TooLarge };
 
-bool isDigit(char c)
-{
+bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
 // Checks the syntax itself because std::from_chars would also take "inf",
 // "nan" and hexadecimal floats, and no leading "+".
-Outcome convert(std::string_view text, double& result)
-{
+Outcome convert(std::string_view text, double& result) {
     const std::size_t n = text.size();
     std::size_t i = 0;
     bool negative = false;
@@ -101,8 +99,7 @@ Outcome convert(std::string_view text, double& result)
 }
 
 // Adds one to a string of decimal digits.
-void increment(std::string& digits)
-{
+void increment(std::string& digits) {
     for (std::size_t i = digits.size(); i-- > 0;) {
         if (digits[i] != '9') {
             ++digits[i];
@@ -115,8 +112,7 @@ void increment(std::string& digits)
 
 } // namespace
 
-double DotFormat::toReal(std::string_view text)
-{
+double DotFormat::toReal(std::string_view text) {
     double result = 0.0;
     switch (convert(text, result)) {
     case Outcome::Converted:
@@ -129,8 +125,7 @@ double DotFormat::toReal(std::string_view text)
     throw std::invalid_argument("'" + std::string(text) + "' is not a real number");
 }
 
-std::optional<double> DotFormat::tryToReal(std::string_view text)
-{
+std::optional<double> DotFormat::tryToReal(std::string_view text) {
     double result = 0.0;
     if (convert(text, result) == Outcome::Converted) {
         return result;
@@ -138,8 +133,7 @@ std::optional<double> DotFormat::tryToReal(std::string_view text)
     return std::nullopt;
 }
 
-std::string DotFormat::formatTwoDecimals(double value)
-{
+std::string DotFormat::formatTwoDecimals(double value) {
     if (std::isnan(value)) {
         return "NAN";
     }
@@ -149,8 +143,8 @@ std::string DotFormat::formatTwoDecimals(double value)
 
     // The shortest form that reads back as the same double: "d.ddde±x".
     char buffer[64];
-    const auto [end, error]
-        = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific);
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific);
     (void)error; // 64 characters always hold a double
     const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
     const std::size_t e = text.find('e');

@@ -14,18 +14,15 @@ namespace vek::json {
 namespace {
 
 // Characters that end an unquoted word.
-bool endsWord(char c)
-{
+bool endsWord(char c) {
     return static_cast<unsigned char>(c) < 32 || std::strchr(",:]}/\\\"[{;=#", c) != nullptr;
 }
 
-bool isBlank(char c)
-{
+bool isBlank(char c) {
     return static_cast<unsigned char>(c) <= 32;
 }
 
-std::uint16_t hexUnit(const std::string& digits)
-{
+std::uint16_t hexUnit(const std::string& digits) {
     std::uint16_t unit = 0;
     for (const char c : digits) {
         unit = static_cast<std::uint16_t>(unit << 4);
@@ -45,7 +42,7 @@ std::uint16_t hexUnit(const std::string& digits)
 // Counts one level of objects and arrays for as long as it is being parsed.
 class NestingLevel {
 public:
-    explicit NestingLevel(int& nesting) : m_nesting(++nesting) { }
+    explicit NestingLevel(int& nesting) : m_nesting(++nesting) {}
     ~NestingLevel() { --m_nesting; }
     NestingLevel(const NestingLevel&) = delete;
     NestingLevel& operator=(const NestingLevel&) = delete;
@@ -56,15 +53,13 @@ private:
 
 } // namespace
 
-JSONTokener::JSONTokener(std::string source) : m_source(std::move(source)) { }
+JSONTokener::JSONTokener(std::string source) : m_source(std::move(source)) {}
 
-bool JSONTokener::hasMore() const
-{
+bool JSONTokener::hasMore() const {
     return m_position <= m_source.size() + 1;
 }
 
-char JSONTokener::nextChar()
-{
+char JSONTokener::nextChar() {
     if (!hasMore()) {
         return '\0';
     }
@@ -73,15 +68,13 @@ char JSONTokener::nextChar()
     return c;
 }
 
-void JSONTokener::stepBack()
-{
+void JSONTokener::stepBack() {
     if (m_position > 1) {
         --m_position;
     }
 }
 
-std::string JSONTokener::nextChars(std::size_t n)
-{
+std::string JSONTokener::nextChars(std::size_t n) {
     // position + n > length, written so that it cannot overflow.
     if (n > m_source.size() || m_position > m_source.size() - n) {
         throw parseError("Substring bounds error");
@@ -91,8 +84,7 @@ std::string JSONTokener::nextChars(std::size_t n)
     return result;
 }
 
-char JSONTokener::nextSignificant()
-{
+char JSONTokener::nextSignificant() {
     const auto skipLine = [this] {
         char c = '\0';
         do {
@@ -135,8 +127,7 @@ char JSONTokener::nextSignificant()
     }
 }
 
-std::string JSONTokener::readQuoted(char quote)
-{
+std::string JSONTokener::readQuoted(char quote) {
     std::string result;
     for (;;) {
         char c = nextChar();
@@ -181,8 +172,7 @@ std::string JSONTokener::readQuoted(char quote)
     }
 }
 
-JSONValuePtr JSONTokener::readValue()
-{
+JSONValuePtr JSONTokener::readValue() {
     const char c = nextSignificant();
     if (c == '"' || c == '\'') {
         return std::make_shared<_String>(readQuoted(c));
@@ -201,14 +191,12 @@ JSONValuePtr JSONTokener::readValue()
     return readUnquoted(c);
 }
 
-std::string JSONTokener::readKey()
-{
+std::string JSONTokener::readKey() {
     const NestingLevel level(m_keyNesting);
     return readValue()->toText();
 }
 
-JSONValuePtr JSONTokener::readUnquoted(char first)
-{
+JSONValuePtr JSONTokener::readUnquoted(char first) {
     // The first character is already read; when it ends the word itself the
     // token stays empty and the step back makes it the next one again.
     std::string token;
@@ -261,21 +249,18 @@ JSONValuePtr JSONTokener::readUnquoted(char first)
     return std::make_shared<_String>(std::move(token));
 }
 
-ParseException JSONTokener::parseError(const std::string& message) const
-{
+ParseException JSONTokener::parseError(const std::string& message) const {
     const std::string at = std::to_string(m_position);
     const std::string near = m_position - 1 < m_source.size() ? m_source.substr(m_position - 1, 10) : std::string();
-    return ParseException(message + " at character " + at + " of " + m_source + " pr\xF3ximo a : " + near + "\n\r"
-        + " erro no caracter : " + at);
+    return ParseException(message + " at character " + at + " of " + m_source + " pr\xF3ximo a : " + near + "\n\r" +
+                          " erro no caracter : " + at);
 }
 
-std::string JSONTokener::toText() const
-{
+std::string JSONTokener::toText() const {
     return " at character " + std::to_string(m_position) + " of " + m_source;
 }
 
-const char* JSONTokener::className() const
-{
+const char* JSONTokener::className() const {
     return "JSONTokener";
 }
 

@@ -10,35 +10,29 @@
 
 namespace vek::json {
 
-_Integer::_Integer(std::int32_t value) : m_value(value) { }
+_Integer::_Integer(std::int32_t value) : m_value(value) {}
 
-double _Integer::asReal() const
-{
+double _Integer::asReal() const {
     return m_value;
 }
 
-std::int32_t _Integer::asInteger() const
-{
+std::int32_t _Integer::asInteger() const {
     return m_value;
 }
 
-JSONValuePtr _Integer::duplicate() const
-{
+JSONValuePtr _Integer::duplicate() const {
     return std::make_shared<_Integer>(m_value);
 }
 
-std::string _Integer::toText() const
-{
+std::string _Integer::toText() const {
     return std::to_string(m_value);
 }
 
-const char* _Integer::className() const
-{
+const char* _Integer::className() const {
     return "_Integer";
 }
 
-std::int32_t _Integer::parseRadix(const std::string& text, int radix)
-{
+std::int32_t _Integer::parseRadix(const std::string& text, int radix) {
     switch (radix) {
     case 16: {
         std::string_view digits = text;
@@ -94,15 +88,13 @@ std::int32_t _Integer::parseRadix(const std::string& text, int radix)
     }
 }
 
-_Double::_Double(double value) : m_value(value) { }
+_Double::_Double(double value) : m_value(value) {}
 
-double _Double::asReal() const
-{
+double _Double::asReal() const {
     return m_value;
 }
 
-std::int32_t _Double::asInteger() const
-{
+std::int32_t _Double::asInteger() const {
     const double truncated = std::trunc(m_value);
     // NaN fails both comparisons too.
     if (!(truncated >= -2147483648.0 && truncated <= 2147483647.0)) {
@@ -111,92 +103,76 @@ std::int32_t _Double::asInteger() const
     return static_cast<std::int32_t>(truncated);
 }
 
-JSONValuePtr _Double::duplicate() const
-{
+JSONValuePtr _Double::duplicate() const {
     return std::make_shared<_Double>(m_value);
 }
 
-std::string _Double::toText() const
-{
+std::string _Double::toText() const {
     return '"' + DotFormat::formatTwoDecimals(m_value) + '"';
 }
 
-const char* _Double::className() const
-{
+const char* _Double::className() const {
     return "_Double";
 }
 
-_Boolean::_Boolean(bool value) : m_value(value) { }
+_Boolean::_Boolean(bool value) : m_value(value) {}
 
-JSONValuePtr _Boolean::duplicate() const
-{
+JSONValuePtr _Boolean::duplicate() const {
     return std::make_shared<_Boolean>(m_value);
 }
 
-std::string _Boolean::toText() const
-{
+std::string _Boolean::toText() const {
     return m_value ? "true" : "false";
 }
 
-const char* _Boolean::className() const
-{
+const char* _Boolean::className() const {
     return "_Boolean";
 }
 
-_String::_String(std::string text) : m_text(std::move(text)) { }
+_String::_String(std::string text) : m_text(std::move(text)) {}
 
-bool _String::sameAs(const TZAbstractObject* other) const
-{
+bool _String::sameAs(const TZAbstractObject* other) const {
     const auto* text = dynamic_cast<const _String*>(other);
     return text != nullptr && text->m_text == m_text;
 }
 
-JSONValuePtr _String::duplicate() const
-{
+JSONValuePtr _String::duplicate() const {
     return std::make_shared<_String>(m_text);
 }
 
-std::string _String::toText() const
-{
+std::string _String::toText() const {
     return m_text;
 }
 
-const char* _String::className() const
-{
+const char* _String::className() const {
     return "_String";
 }
 
-bool _NULL::sameAs(const TZAbstractObject* other) const
-{
+bool _NULL::sameAs(const TZAbstractObject* other) const {
     return other == nullptr || dynamic_cast<const _NULL*>(other) != nullptr;
 }
 
-std::string _NULL::toText() const
-{
+std::string _NULL::toText() const {
     return "null";
 }
 
-const char* _NULL::className() const
-{
+const char* _NULL::className() const {
     return "NULL";
 }
 
 // Function-local statics: built on first use, before any value can refer to
 // them, and held by their own reference until the process ends.
-const JSONValuePtr& SharedFalse()
-{
+const JSONValuePtr& SharedFalse() {
     static const JSONValuePtr kFalse = std::make_shared<_Boolean>(false);
     return kFalse;
 }
 
-const JSONValuePtr& SharedTrue()
-{
+const JSONValuePtr& SharedTrue() {
     static const JSONValuePtr kTrue = std::make_shared<_Boolean>(true);
     return kTrue;
 }
 
-const JSONValuePtr& SharedNull()
-{
+const JSONValuePtr& SharedNull() {
     static const JSONValuePtr kNull = std::make_shared<_NULL>();
     return kNull;
 }

@@ -8,19 +8,16 @@
 
 namespace vek::json {
 
-TJSONArray::TJSONArray(const std::string& text)
-{
+TJSONArray::TJSONArray(const std::string& text) {
     JSONTokener x(text);
     parse(x);
 }
 
-TJSONArray::TJSONArray(JSONTokener& x)
-{
+TJSONArray::TJSONArray(JSONTokener& x) {
     parse(x);
 }
 
-void TJSONArray::parse(JSONTokener& x)
-{
+void TJSONArray::parse(JSONTokener& x) {
     if (x.nextSignificant() != '[') {
         throw x.parseError("A TJSONArray must start with \"[\"");
     }
@@ -51,26 +48,22 @@ void TJSONArray::parse(JSONTokener& x)
     }
 }
 
-int TJSONArray::count() const
-{
+int TJSONArray::count() const {
     return static_cast<int>(m_elements.size());
 }
 
-const TZAbstractObject* TJSONArray::elementOrNone(int index) const
-{
+const TZAbstractObject* TJSONArray::elementOrNone(int index) const {
     if (index < 0 || index >= count()) {
         return nullptr;
     }
     return m_elements[static_cast<std::size_t>(index)].get();
 }
 
-TZAbstractObject* TJSONArray::elementOrNone(int index)
-{
+TZAbstractObject* TJSONArray::elementOrNone(int index) {
     return const_cast<TZAbstractObject*>(std::as_const(*this).elementOrNone(index));
 }
 
-const TZAbstractObject& TJSONArray::element(int index) const
-{
+const TZAbstractObject& TJSONArray::element(int index) const {
     const TZAbstractObject* value = elementOrNone(index);
     if (value == nullptr) {
         throw NoSuchElementException("TJSONArray[" + std::to_string(index) + "] not found.");
@@ -78,29 +71,25 @@ const TZAbstractObject& TJSONArray::element(int index) const
     return *value;
 }
 
-TZAbstractObject& TJSONArray::element(int index)
-{
+TZAbstractObject& TJSONArray::element(int index) {
     return const_cast<TZAbstractObject&>(std::as_const(*this).element(index));
 }
 
-const TJSONObject& TJSONArray::objectAt(int index) const
-{
+const TJSONObject& TJSONArray::objectAt(int index) const {
     const TZAbstractObject& value = element(index);
     const auto* object = dynamic_cast<const TJSONObject*>(&value);
     if (object == nullptr) {
-        throw NoSuchElementException(
-            "TJSONArray[" + std::to_string(index) + "] is not a TJSONObject is " + value.className());
+        throw NoSuchElementException("TJSONArray[" + std::to_string(index) + "] is not a TJSONObject is " +
+                                     value.className());
     }
     return *object;
 }
 
-TJSONObject& TJSONArray::objectAt(int index)
-{
+TJSONObject& TJSONArray::objectAt(int index) {
     return const_cast<TJSONObject&>(std::as_const(*this).objectAt(index));
 }
 
-std::string TJSONArray::joined(std::string_view separator) const
-{
+std::string TJSONArray::joined(std::string_view separator) const {
     std::string out;
     for (std::size_t i = 0; i < m_elements.size(); ++i) {
         if (i > 0) {
@@ -111,16 +100,14 @@ std::string TJSONArray::joined(std::string_view separator) const
     return out;
 }
 
-std::string TJSONArray::toText() const
-{
+std::string TJSONArray::toText() const {
     std::string out(1, '[');
     out += joined(",");
     out += ']';
     return out;
 }
 
-const char* TJSONArray::className() const
-{
+const char* TJSONArray::className() const {
     return "TJSONArray";
 }
 

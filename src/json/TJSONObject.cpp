@@ -23,8 +23,7 @@ constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 // them again for every member; the text written is the same.
 constexpr std::size_t kIndexedWriteFrom = 32;
 
-constexpr std::array<bool, 256> makeSafeTable()
-{
+constexpr std::array<bool, 256> makeSafeTable() {
     std::array<bool, 256> table{};
     for (int c = 'A'; c <= 'Z'; ++c) {
         table[c] = true;
@@ -43,13 +42,11 @@ constexpr std::array<bool, 256> makeSafeTable()
 
 constexpr std::array<bool, 256> kWrittenUnchanged = makeSafeTable();
 
-std::string member(const std::string& key)
-{
+std::string member(const std::string& key) {
     return "TJSONObject[" + TJSONObject::quoteText(key) + "]";
 }
 
-std::int32_t roundHalfToEven(double value)
-{
+std::int32_t roundHalfToEven(double value) {
     double rounded = std::round(value);
     if (std::fabs(value - std::trunc(value)) == 0.5) {
         rounded = 2.0 * std::round(value / 2.0);
@@ -60,14 +57,12 @@ std::int32_t roundHalfToEven(double value)
     return static_cast<std::int32_t>(rounded);
 }
 
-bool writtenBare(const TZAbstractObject& value)
-{
-    return dynamic_cast<const _Number*>(&value) != nullptr || dynamic_cast<const _Boolean*>(&value) != nullptr
-        || dynamic_cast<const TJSONObject*>(&value) != nullptr || dynamic_cast<const TJSONArray*>(&value) != nullptr;
+bool writtenBare(const TZAbstractObject& value) {
+    return dynamic_cast<const _Number*>(&value) != nullptr || dynamic_cast<const _Boolean*>(&value) != nullptr ||
+           dynamic_cast<const TJSONObject*>(&value) != nullptr || dynamic_cast<const TJSONArray*>(&value) != nullptr;
 }
 
-std::string foldedKey(const std::string& key)
-{
+std::string foldedKey(const std::string& key) {
     std::string folded = key;
     for (char& c : folded) {
         c = static_cast<char>(cp1252Lower(static_cast<unsigned char>(c)));
@@ -79,19 +74,16 @@ std::string foldedKey(const std::string& key)
 
 TJSONObject::TJSONObject() = default;
 
-TJSONObject::TJSONObject(const std::string& text)
-{
+TJSONObject::TJSONObject(const std::string& text) {
     JSONTokener x(text);
     parse(x);
 }
 
-TJSONObject::TJSONObject(JSONTokener& x)
-{
+TJSONObject::TJSONObject(JSONTokener& x) {
     parse(x);
 }
 
-void TJSONObject::parse(JSONTokener& x)
-{
+void TJSONObject::parse(JSONTokener& x) {
     if (x.nextSignificant() != '{') {
         throw x.parseError("A TJSONObject must begin with \"{\"");
     }
@@ -132,8 +124,7 @@ void TJSONObject::parse(JSONTokener& x)
     }
 }
 
-std::size_t TJSONObject::find(const std::string& key) const
-{
+std::size_t TJSONObject::find(const std::string& key) const {
     for (std::size_t i = 0; i < m_members.size(); ++i) {
         if (sameTextIgnoringCase(m_members[i].key, key)) {
             return i;
@@ -142,8 +133,7 @@ std::size_t TJSONObject::find(const std::string& key) const
     return kNotFound;
 }
 
-const TZAbstractObject* TJSONObject::lookup(const std::string& key) const
-{
+const TZAbstractObject* TJSONObject::lookup(const std::string& key) const {
     if (key.empty()) {
         throw NullPointerException("Null key");
     }
@@ -151,13 +141,11 @@ const TZAbstractObject* TJSONObject::lookup(const std::string& key) const
     return i == kNotFound ? nullptr : m_members[i].value.get();
 }
 
-TZAbstractObject* TJSONObject::lookup(const std::string& key)
-{
+TZAbstractObject* TJSONObject::lookup(const std::string& key) {
     return const_cast<TZAbstractObject*>(std::as_const(*this).lookup(key));
 }
 
-const TZAbstractObject& TJSONObject::require(const std::string& key) const
-{
+const TZAbstractObject& TJSONObject::require(const std::string& key) const {
     const TZAbstractObject* value = lookup(key);
     if (value == nullptr) {
         throw NoSuchElementException(member(key) + " not found.");
@@ -165,13 +153,11 @@ const TZAbstractObject& TJSONObject::require(const std::string& key) const
     return *value;
 }
 
-TZAbstractObject& TJSONObject::require(const std::string& key)
-{
+TZAbstractObject& TJSONObject::require(const std::string& key) {
     return const_cast<TZAbstractObject&>(std::as_const(*this).require(key));
 }
 
-bool TJSONObject::requireBoolean(const std::string& key) const
-{
+bool TJSONObject::requireBoolean(const std::string& key) const {
     const TZAbstractObject& value = require(key);
     // Any _Boolean, not only the shared constants: a copied one is a Boolean too.
     if (const auto* flag = dynamic_cast<const _Boolean*>(&value)) {
@@ -188,8 +174,7 @@ bool TJSONObject::requireBoolean(const std::string& key) const
     throw ClassCastException(member(key) + " is not a Boolean.");
 }
 
-double TJSONObject::requireReal(const std::string& key) const
-{
+double TJSONObject::requireReal(const std::string& key) const {
     const TZAbstractObject& value = require(key);
     if (const auto* number = dynamic_cast<const _Number*>(&value)) {
         return number->asReal();
@@ -200,16 +185,14 @@ double TJSONObject::requireReal(const std::string& key) const
     throw NumberFormatException(member(key) + " is not a number.");
 }
 
-std::int32_t TJSONObject::requireInteger(const std::string& key) const
-{
+std::int32_t TJSONObject::requireInteger(const std::string& key) const {
     if (const auto* number = dynamic_cast<const _Number*>(&require(key))) {
         return number->asInteger();
     }
     return roundHalfToEven(requireReal(key));
 }
 
-const TJSONArray& TJSONObject::requireArray(const std::string& key) const
-{
+const TJSONArray& TJSONObject::requireArray(const std::string& key) const {
     const auto* array = dynamic_cast<const TJSONArray*>(lookup(key));
     if (array == nullptr) {
         throw NoSuchElementException(member(key) + " is not a TJSONArray.");
@@ -217,18 +200,15 @@ const TJSONArray& TJSONObject::requireArray(const std::string& key) const
     return *array;
 }
 
-TJSONArray& TJSONObject::requireArray(const std::string& key)
-{
+TJSONArray& TJSONObject::requireArray(const std::string& key) {
     return const_cast<TJSONArray&>(std::as_const(*this).requireArray(key));
 }
 
-std::string TJSONObject::requireText(const std::string& key) const
-{
+std::string TJSONObject::requireText(const std::string& key) const {
     return require(key).toText();
 }
 
-TJSONObject& TJSONObject::putValue(const std::string& key, JSONValuePtr value)
-{
+TJSONObject& TJSONObject::putValue(const std::string& key, JSONValuePtr value) {
     if (key.empty()) {
         throw NullPointerException("Null key.");
     }
@@ -247,18 +227,15 @@ TJSONObject& TJSONObject::putValue(const std::string& key, JSONValuePtr value)
     return *this;
 }
 
-TJSONObject& TJSONObject::putInteger(const std::string& key, std::int32_t value)
-{
+TJSONObject& TJSONObject::putInteger(const std::string& key, std::int32_t value) {
     return putValue(key, std::make_shared<_Integer>(value));
 }
 
-TJSONObject& TJSONObject::putText(const std::string& key, std::string text)
-{
+TJSONObject& TJSONObject::putText(const std::string& key, std::string text) {
     return putValue(key, std::make_shared<_String>(std::move(text)));
 }
 
-JSONValuePtr TJSONObject::removeKey(const std::string& key)
-{
+JSONValuePtr TJSONObject::removeKey(const std::string& key) {
     const std::size_t i = find(key);
     if (i == kNotFound) {
         return nullptr;
@@ -268,8 +245,7 @@ JSONValuePtr TJSONObject::removeKey(const std::string& key)
     return value;
 }
 
-std::vector<std::string> TJSONObject::keyList() const
-{
+std::vector<std::string> TJSONObject::keyList() const {
     std::vector<std::string> keys;
     keys.reserve(m_members.size());
     for (const Member& m : m_members) {
@@ -278,8 +254,7 @@ std::vector<std::string> TJSONObject::keyList() const
     return keys;
 }
 
-std::string TJSONObject::quoteText(std::string_view text)
-{
+std::string TJSONObject::quoteText(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size() + 2);
@@ -326,8 +301,7 @@ std::string TJSONObject::quoteText(std::string_view text)
     return out;
 }
 
-std::string TJSONObject::valueText(const TZAbstractObject* value)
-{
+std::string TJSONObject::valueText(const TZAbstractObject* value) {
     if (value == nullptr || value->sameAs(SharedNull().get())) {
         return "null";
     }
@@ -337,13 +311,11 @@ std::string TJSONObject::valueText(const TZAbstractObject* value)
     return quoteText(value->toText());
 }
 
-JSONValuePtr TJSONObject::duplicate() const
-{
+JSONValuePtr TJSONObject::duplicate() const {
     return std::make_shared<TJSONObject>(toText());
 }
 
-std::string TJSONObject::toText() const
-{
+std::string TJSONObject::toText() const {
     // Every key writes the value of its first match, so a repeated key
     // writes the first member's value twice.
     std::vector<const TZAbstractObject*> written(m_members.size());
@@ -372,8 +344,7 @@ std::string TJSONObject::toText() const
     return out;
 }
 
-const char* TJSONObject::className() const
-{
+const char* TJSONObject::className() const {
     return "TJSONObject";
 }
 

@@ -6,18 +6,15 @@
 
 namespace vek::json {
 
-bool TZAbstractObject::sameAs(const TZAbstractObject* other) const
-{
+bool TZAbstractObject::sameAs(const TZAbstractObject* other) const {
     return other == this;
 }
 
-JSONValuePtr TZAbstractObject::duplicate() const
-{
+JSONValuePtr TZAbstractObject::duplicate() const {
     throw NotImplmentedFeature(kNotImplementedMessage);
 }
 
-std::string TZAbstractObject::toText() const
-{
+std::string TZAbstractObject::toText() const {
     static constexpr char kHex[] = "0123456789ABCDEF";
     auto address = reinterpret_cast<std::uintptr_t>(this);
     std::string digits(2 * sizeof address, '0');
@@ -27,8 +24,7 @@ std::string TZAbstractObject::toText() const
     return std::string(className()) + " <" + digits + ">";
 }
 
-const char* TZAbstractObject::className() const
-{
+const char* TZAbstractObject::className() const {
     return "TZAbstractObject";
 }
 

@@ -78,8 +78,7 @@ std::optional<QString> boxRefusal(const BoxDates& box, const DateTime& serverTim
     }
     if (box.writtenOff) {
         return QString::fromUtf8("Código \"") + toQString(formatFloat("###,###,##0", code)) +
-               QString::fromUtf8("\" já baixado em ") +
-               toQString(formatDateTime("dd/MM/yyyy HH:mm", *box.writtenOff));
+               QString::fromUtf8("\" já baixado em ") + toQString(formatDateTime("dd/MM/yyyy HH:mm", *box.writtenOff));
     }
     return std::nullopt;
 }

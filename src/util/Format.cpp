@@ -238,8 +238,8 @@ std::string formatFloat(std::string_view pattern, double value, const FormatSett
     for (int i = d.point; i < n; ++i) {
         fracDigits.push_back(i < 0 ? '0' : d.digits[static_cast<std::size_t>(i)]);
     }
-    const bool isZero = intDigits.find_first_not_of('0') == std::string::npos &&
-                        fracDigits.find_first_not_of('0') == std::string::npos;
+    const bool isZero =
+        intDigits.find_first_not_of('0') == std::string::npos && fracDigits.find_first_not_of('0') == std::string::npos;
 
     intDigits.erase(0, intDigits.find_first_not_of('0'));
     if (static_cast<int>(intDigits.size()) < p.minIntDigits) {

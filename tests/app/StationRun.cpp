@@ -60,8 +60,10 @@ StationRun runStation(const std::string& dir, const std::string& ini, const QStr
         if (line.trimmed().isEmpty()) continue;
         QJsonParseError err;
         const QJsonDocument doc = QJsonDocument::fromJson(line, &err);
-        if (doc.isObject()) run.lines.push_back(doc.object());
-        else run.errors += QStringLiteral("\nunparsable output: ") + QString::fromUtf8(line);
+        if (doc.isObject())
+            run.lines.push_back(doc.object());
+        else
+            run.errors += QStringLiteral("\nunparsable output: ") + QString::fromUtf8(line);
     }
     return run;
 }

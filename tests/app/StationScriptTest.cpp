@@ -77,8 +77,7 @@ TEST_F(Station, StartUpMessagesStopAtTheFirstFailingCheck) {
 }
 
 TEST_F(Station, UnreachableAccessServerEndsTheProcess) {
-    const auto run = runStation(m_db.dir(),
-                                conveyorIni(m_db.path(), "CHAVE=1\r\n[VEKSERVER]\r\nHOST=127.0.0.1:9\r\n"),
+    const auto run = runStation(m_db.dir(), conveyorIni(m_db.path(), "CHAVE=1\r\n[VEKSERVER]\r\nHOST=127.0.0.1:9\r\n"),
                                 {QStringLiteral("123")});
     EXPECT_EQ(run.exitCode, 0);
     ASSERT_EQ(run.lines.size(), 1u) << run.errors.toStdString();
@@ -146,10 +145,10 @@ TEST_F(Station, RefusalsInTheirOrder) {
     box(m_db, 1002, "cast('now' as timestamp) - 1", "null", "cast('2024-05-19 08:05:00' as timestamp)");
     box(m_db, 1234567, "cast('now' as timestamp) - 1", "cast('2024-05-18 17:45:00' as timestamp)");
     box(m_db, 1003, "cast('now' as timestamp) - 200", "null", "cast('2024-05-19 08:05:00' as timestamp)");
-    const auto run = runStation(m_db.dir(), conveyorIni(m_db.path()),
-                                {QStringLiteral(""), QStringLiteral("abc"), QStringLiteral("999"),
-                                 QStringLiteral("1001,5"), QStringLiteral("1001"), QStringLiteral("1002"),
-                                 QStringLiteral("1234567"), QStringLiteral("1003")});
+    const auto run =
+        runStation(m_db.dir(), conveyorIni(m_db.path()),
+                   {QStringLiteral(""), QStringLiteral("abc"), QStringLiteral("999"), QStringLiteral("1001,5"),
+                    QStringLiteral("1001"), QStringLiteral("1002"), QStringLiteral("1234567"), QStringLiteral("1003")});
     ASSERT_EQ(run.lines.size(), 9u) << run.errors.toStdString();
     const QString alarm = QStringLiteral("[[1800,100],[1450,100],[1800,100],[1450,250]]");
     const QString expected[] = {
@@ -295,8 +294,8 @@ TEST_F(Station, CountersOfTheMonthSkipOtherConveyorsAndSubtractCancellations) {
     const bool earlierDay = QDate::currentDate().day() > 2;
     if (earlierDay) {
         box(m_db, 5004, "cast('now' as timestamp) - 1", "cast('now' as timestamp) - 1", "null", "'01'");
-        box(m_db, 5005, "cast('now' as timestamp) - 1", "cast('now' as timestamp) - 1",
-            "cast('now' as timestamp)", "'01'");
+        box(m_db, 5005, "cast('now' as timestamp) - 1", "cast('now' as timestamp) - 1", "cast('now' as timestamp)",
+            "'01'");
     }
     box(m_db, 5009, "cast('now' as timestamp) - 40", "cast('now' as timestamp) - 40", "null", "'01'");
     const auto run = runStation(m_db.dir(), conveyorIni(m_db.path()), {});

@@ -153,8 +153,8 @@ TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
         // first scan repaints its counters, and each Enter must wait its turn without merging codes.
         for (const char* code : {"7001", "7002", "7003"}) {
             for (const char* c = code; *c; ++c) {
-                QCoreApplication::postEvent(ed, new QKeyEvent(QEvent::KeyPress, Qt::Key_0 + (*c - '0'),
-                                                              Qt::NoModifier, QString(QChar(*c))));
+                QCoreApplication::postEvent(
+                    ed, new QKeyEvent(QEvent::KeyPress, Qt::Key_0 + (*c - '0'), Qt::NoModifier, QString(QChar(*c))));
             }
             QCoreApplication::postEvent(ed, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
         }

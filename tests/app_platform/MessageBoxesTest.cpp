@@ -53,10 +53,9 @@ TEST(QtMessageBoxes, ModalBoxWithTitleIconAndOkOverTheActiveWindow) {
         // Runs inside the box's modal loop: look at the box, then press OK like the operator.
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            seen = {box->isModal(), box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                    box->parentWidget()};
+            if (!box) return;
+            seen = {box->isModal(), box->windowTitle(),     box->text(),
+                    box->icon(),    box->standardButtons(), box->parentWidget()};
             box->button(QMessageBox::Ok)->click();
             closed = true;
         });

@@ -1,6 +1,6 @@
+#include "app/ScriptDriver.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
-#include "app/ScriptDriver.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -140,8 +140,7 @@ private:
         if (code == "slow") {
             m_log << "slow start";
             // A handler that lets window events through, as a counter display might.
-            for (int i = 0; i < 10; ++i)
-                QCoreApplication::processEvents();
+            for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
             m_pnMens->setText("slow done");
             m_log << "slow end";
             return;
@@ -238,8 +237,7 @@ protected:
     }
 
     const QJsonObject line(qsizetype i) const {
-        if (i >= m_raw.size())
-            return {};
+        if (i >= m_raw.size()) return {};
         return QJsonDocument::fromJson(m_raw.at(i)).object();
     }
 
@@ -277,8 +275,8 @@ TEST_F(ScriptDriverTest, TextsOfVisibleNamedWidgetsOfTheWindow) {
     EXPECT_EQ(run({"123"}), 0);
     const QJsonObject start = line(0);
     EXPECT_EQ(start["window"], "frmQuilbar");
-    const QJsonObject expected{{"gbLeitura", "Leitura"}, {"edCodBar", ""},          {"edObs", ""},
-                               {"lbOperador", "Operador: 7"}, {"pnMens", ""},       {"btSair", "Sair"},
+    const QJsonObject expected{{"gbLeitura", "Leitura"},      {"edCodBar", ""},    {"edObs", ""},
+                               {"lbOperador", "Operador: 7"}, {"pnMens", ""},      {"btSair", "Sair"},
                                {"sbStatus.0", "Setor 05"},    {"sbStatus.1", "v1"}};
     // Hidden, unnamed and Qt's own inner widgets are left out.
     EXPECT_EQ(texts(start), expected);
@@ -296,8 +294,8 @@ TEST_F(ScriptDriverTest, BoxesTonesAndColoursBelongToTheLineThatCausedThem) {
     EXPECT_EQ(line(0)["colors"], QJsonObject({{"pnMens", "#f0f0f0"}}));
 
     EXPECT_EQ(line(1)["boxes"], QJsonArray({QJsonObject{{"title", "Alerta"}, {"text", "Código bad"}}}));
-    EXPECT_EQ(line(1)["tones"], QJsonArray({QJsonArray{1800, 100}, QJsonArray{1450, 100}, QJsonArray{1800, 100},
-                                            QJsonArray{1450, 250}}));
+    EXPECT_EQ(line(1)["tones"],
+              QJsonArray({QJsonArray{1800, 100}, QJsonArray{1450, 100}, QJsonArray{1800, 100}, QJsonArray{1450, 250}}));
     EXPECT_EQ(line(1)["colors"], QJsonObject({{"pnMens", "#ff0000"}}));
     EXPECT_EQ(texts(line(1))["pnMens"], "Código Inválido.");
 
@@ -400,8 +398,7 @@ TEST_F(ScriptDriverTest, DefaultExitFlushesTheLastLineToStdoutAndEndsWithTheCode
     qputenv(kOutVar, path.toLocal8Bit());
     EXPECT_EXIT(
         {
-            if (!std::freopen(path.toLocal8Bit().constData(), "w", stdout))
-                std::_Exit(70);
+            if (!std::freopen(path.toLocal8Bit().constData(), "w", stdout)) std::_Exit(70);
             ScriptDriver driver({"1"}, ScriptDriver::stdoutWriter(), m_boxes, m_tones, {}, m_station.get(), {});
             driver.exitNow(4);
             std::_Exit(71);
@@ -417,8 +414,8 @@ TEST_F(ScriptDriverTest, DefaultExitFlushesTheLastLineToStdoutAndEndsWithTheCode
 }
 
 TEST_F(ScriptDriverTest, ExitNowBeforeAnyLineWritesTheStartUpLine) {
-    ScriptDriver driver({"123"}, [this](const QByteArray& l) { m_raw << l; }, m_boxes, m_tones, {},
-                        m_station.get(), {"pnMens"});
+    ScriptDriver driver({"123"}, [this](const QByteArray& l) { m_raw << l; }, m_boxes, m_tones, {}, m_station.get(),
+                        {"pnMens"});
     driver.setProcessExit([this](int code) { m_exitCodes << code; });
     m_boxes.show(MessageBoxes::Icon::Error, "Erro", "Banco não configurado");
     driver.exitNow(0);

@@ -26,8 +26,7 @@ TEST(RecordingToneOutput, KeepsEveryToneInOrderUntilTaken) {
 int zeroCrossings(const std::vector<std::int16_t>& s) {
     int n = 0;
     for (std::size_t i = 1; i < s.size(); ++i) {
-        if ((s[i - 1] < 0) != (s[i] < 0))
-            ++n;
+        if ((s[i - 1] < 0) != (s[i] < 0)) ++n;
     }
     return n;
 }

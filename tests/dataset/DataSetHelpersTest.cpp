@@ -1,7 +1,7 @@
+#include "util/DataSetHelpers.h"
 #include "db/Connection.h"
 #include "db/MemTable.h"
 #include "db/Query.h"
-#include "util/DataSetHelpers.h"
 #include "util/Format.h"
 
 #include <QTemporaryDir>
@@ -21,8 +21,8 @@ namespace {
 
 std::unique_ptr<MemTable> sectors(int rows) {
     auto t = std::make_unique<MemTable>("cdsSetoresConsulta");
-    t->setFieldDefs({FieldDef::text("SETOR", 3), FieldDef::integer("QTDE"),
-                     FieldDef::nested("ITENS", {FieldDef::integer("X")})});
+    t->setFieldDefs(
+        {FieldDef::text("SETOR", 3), FieldDef::integer("QTDE"), FieldDef::nested("ITENS", {FieldDef::integer("X")})});
     t->createEmpty();
     for (int i = 0; i < rows; ++i) {
         t->append();
@@ -125,7 +125,7 @@ TEST(DataSetHelpers, WriteSqlTrace) {
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
     const fs::path base = tmp.path().toStdString() + "/a/b"; // missing parents are made
-    Connection conn; // never opened: the trace only reads the statement
+    Connection conn;                                         // never opened: the trace only reads the statement
     Query q(conn, "sqlX");
     q.setSql("select * from T\nwhere A = :A\r\nand B = :B\n");
     q.param("A").setInt(1);

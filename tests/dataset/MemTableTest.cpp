@@ -1,5 +1,5 @@
-#include "db/DbError.h"
 #include "db/MemTable.h"
+#include "db/DbError.h"
 
 #include <gtest/gtest.h>
 
@@ -294,8 +294,8 @@ TEST(MemTableView, FilterMasterLinkAndNestedTables) {
     MemTable master("cdsSetor"), detail("cdsItens");
     master.setFieldDefs({FieldDef::text("COD", 2)});
     master.createEmpty();
-    detail.setFieldDefs({FieldDef::text("SETOR", 2), FieldDef::integer("N"),
-                         FieldDef::nested("ITENS", {FieldDef::integer("X")})});
+    detail.setFieldDefs(
+        {FieldDef::text("SETOR", 2), FieldDef::integer("N"), FieldDef::nested("ITENS", {FieldDef::integer("X")})});
     detail.createEmpty();
     for (const char* c : {"10", "20"}) {
         master.append();

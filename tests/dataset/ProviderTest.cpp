@@ -1,7 +1,7 @@
+#include "db/Provider.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/MemTable.h"
-#include "db/Provider.h"
 #include "db/Query.h"
 #include "support/TestDb.h"
 

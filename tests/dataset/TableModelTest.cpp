@@ -1,5 +1,5 @@
-#include "db/MemTable.h"
 #include "db/TableModel.h"
+#include "db/MemTable.h"
 #include "util/Format.h"
 
 #include <QAbstractItemModelTester>

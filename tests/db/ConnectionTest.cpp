@@ -23,8 +23,8 @@ class DbLayer : public ::testing::TestWithParam<Mode> {
 protected:
     void SetUp() override {
         exec("create table T (ID integer not null primary key, TXT varchar(300), CH char(6), "
-                  "NUM numeric(15,3), NUM2 numeric(4,2), BIG bigint, DBL double precision, TS timestamp, "
-                  "DT date, BL blob sub_type 0, FLAG smallint)");
+             "NUM numeric(15,3), NUM2 numeric(4,2), BIG bigint, DBL double precision, TS timestamp, "
+             "DT date, BL blob sub_type 0, FLAG smallint)");
     }
 
     std::unique_ptr<Connection> connect() const {
@@ -344,11 +344,11 @@ TEST_P(DbLayer, ClosingTheConnectionClosesItsQueries) {
 
 TEST_P(DbLayer, GeneratorsAndProcedures) {
     exec("create generator G_TEST;\n"
-              "create table LOGT (A varchar(10), B timestamp);\n"
-              "set term ^ ;\n"
-              "create procedure P_LOG (A varchar(10), B timestamp) as\n"
-              "begin\n  insert into LOGT values (:A, :B);\nend^\n"
-              "set term ; ^\n");
+         "create table LOGT (A varchar(10), B timestamp);\n"
+         "set term ^ ;\n"
+         "create procedure P_LOG (A varchar(10), B timestamp) as\n"
+         "begin\n  insert into LOGT values (:A, :B);\nend^\n"
+         "set term ; ^\n");
     auto c = connect();
     EXPECT_EQ(c->nextGeneratorValue("G_TEST"), 1);
     EXPECT_EQ(c->nextGeneratorValue("G_TEST"), 2);
@@ -377,8 +377,7 @@ TEST(DbServer, WrongPasswordGivesTheServersText) {
         c.open();
         FAIL();
     } catch (const DbError& e) {
-        EXPECT_NE(std::string(e.what()).find("user name and password are not defined"), std::string::npos)
-            << e.what();
+        EXPECT_NE(std::string(e.what()).find("user name and password are not defined"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(c.isOpen());
     c.setPassword("");

@@ -1,5 +1,5 @@
-#include "db/ScriptRunner.h"
 #include "db/SqlText.h"
+#include "db/ScriptRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -45,21 +45,20 @@ TEST(SqlText, UnterminatedLiteralDoesNotRunPastTheEnd) {
 }
 
 TEST(ScriptSplit, SetTermKeepsBodiesWhole) {
-    const auto s = splitScript(
-        "-- header comment\n"
-        "create table t (a integer);\n"
-        "SET TERM ^ ;\n"
-        "create procedure p (x integer) as\n"
-        "declare variable y integer;\n"
-        "begin\n"
-        "  y = :x; -- inner ; comment\n"
-        "  insert into t values (:y);\n"
-        "end^\n"
-        "SET TERM ; ^\n"
-        "/* block; comment */\n"
-        "insert into t values (';');\n"
-        "commit;\n"
-        "set sql dialect 3;\n");
+    const auto s = splitScript("-- header comment\n"
+                               "create table t (a integer);\n"
+                               "SET TERM ^ ;\n"
+                               "create procedure p (x integer) as\n"
+                               "declare variable y integer;\n"
+                               "begin\n"
+                               "  y = :x; -- inner ; comment\n"
+                               "  insert into t values (:y);\n"
+                               "end^\n"
+                               "SET TERM ; ^\n"
+                               "/* block; comment */\n"
+                               "insert into t values (';');\n"
+                               "commit;\n"
+                               "set sql dialect 3;\n");
     ASSERT_EQ(s.size(), 4u);
     EXPECT_EQ(s[0], "create table t (a integer)");
     EXPECT_NE(s[1].find("insert into t values (:y);\nend"), std::string::npos);

@@ -8,8 +8,7 @@
 
 using namespace vek::json;
 
-TEST(JSONTokener, PositionStartsAtOneAndReadsNulOnePastTheEnd)
-{
+TEST(JSONTokener, PositionStartsAtOneAndReadsNulOnePastTheEnd) {
     JSONTokener x("ab");
     EXPECT_EQ(x.position(), 1U);
     EXPECT_EQ(x.nextChar(), 'a');
@@ -27,8 +26,7 @@ TEST(JSONTokener, PositionStartsAtOneAndReadsNulOnePastTheEnd)
     EXPECT_EQ(x.toText(), " at character 1 of ab");
 }
 
-TEST(JSONTokener, NextCharsNeedsOneCharacterAfterThem)
-{
+TEST(JSONTokener, NextCharsNeedsOneCharacterAfterThem) {
     JSONTokener x("abcd");
     EXPECT_EQ(x.nextChars(3), "abc");
     EXPECT_EQ(x.position(), 4U);
@@ -36,8 +34,7 @@ TEST(JSONTokener, NextCharsNeedsOneCharacterAfterThem)
     EXPECT_TRUE(failsWith([&] { y.nextChars(4); }, "Substring bounds error at character 1 of abcd"));
 }
 
-TEST(JSONTokener, NextSignificantSkipsBlanksAndComments)
-{
+TEST(JSONTokener, NextSignificantSkipsBlanksAndComments) {
     struct Case {
         std::string text;
         char expected;
@@ -65,8 +62,7 @@ TEST(JSONTokener, NextSignificantSkipsBlanksAndComments)
     EXPECT_TRUE(failsWith([&] { open.nextSignificant(); }, "Unclosed comment. at character "));
 }
 
-TEST(JSONTokener, ReadQuotedDecodesEscapes)
-{
+TEST(JSONTokener, ReadQuotedDecodesEscapes) {
     struct Case {
         std::string text; // after the opening quote
         char quote;
@@ -102,8 +98,7 @@ TEST(JSONTokener, ReadQuotedDecodesEscapes)
     EXPECT_THROW(badHex.readQuoted('"'), std::invalid_argument);
 }
 
-TEST(JSONTokener, ReadValueTellsNumbersWordsAndConstants)
-{
+TEST(JSONTokener, ReadValueTellsNumbersWordsAndConstants) {
     struct Case {
         std::string text;
         std::string className;
@@ -158,23 +153,21 @@ TEST(JSONTokener, ReadValueTellsNumbersWordsAndConstants)
     }
 }
 
-TEST(JSONTokener, ParseErrorTellsPositionAndNeighbourhood)
-{
+TEST(JSONTokener, ParseErrorTellsPositionAndNeighbourhood) {
     JSONTokener x("abcdefghijklmnop %s %d");
     x.nextChars(3);
     EXPECT_EQ(std::string(x.parseError("Oops").what()),
-        "Oops at character 4 of abcdefghijklmnop %s %d pr\xF3ximo a : defghijklm\n\r erro no caracter : 4");
+              "Oops at character 4 of abcdefghijklmnop %s %d pr\xF3ximo a : defghijklm\n\r erro no caracter : 4");
 
     JSONTokener end("ab");
     while (end.hasMore()) {
         end.nextChar();
     }
-    EXPECT_EQ(
-        std::string(end.parseError("End").what()), "End at character 4 of ab pr\xF3ximo a : \n\r erro no caracter : 4");
+    EXPECT_EQ(std::string(end.parseError("End").what()),
+              "End at character 4 of ab pr\xF3ximo a : \n\r erro no caracter : 4");
 }
 
-TEST(JSONTokener, NestingIsBounded)
-{
+TEST(JSONTokener, NestingIsBounded) {
     const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
     // The outermost array is parsed directly, the inner ones through readValue.
     EXPECT_EQ(TJSONArray(nested(JSONTokener::kMaxNesting + 1)).count(), 1);
@@ -183,13 +176,13 @@ TEST(JSONTokener, NestingIsBounded)
     EXPECT_TRUE(failsWith([&] { TJSONObject o("{a:" + std::string(100000, '{')); }, "Nesting too deep."));
 
     // Keys that are objects are written into text again at every level.
-    EXPECT_EQ(TJSONObject("{{[{x:1}]:1}:1}").keyList().front(), R"({"\u005B\u007B\"x\"\u003A\"1.00\"\u007D\u005D":"1.00"})");
+    EXPECT_EQ(TJSONObject("{{[{x:1}]:1}:1}").keyList().front(),
+              R"({"\u005B\u007B\"x\"\u003A\"1.00\"\u007D\u005D":"1.00"})");
     EXPECT_TRUE(failsWith([] { TJSONObject o("{{{{x:1}:1}:1}:1}"); }, "Nesting too deep. at character 4"));
     EXPECT_TRUE(failsWith([] { TJSONObject o(std::string(40, '{')); }, "Nesting too deep."));
 }
 
-TEST(JSONTokener, CannotBeDuplicated)
-{
+TEST(JSONTokener, CannotBeDuplicated) {
     JSONTokener x("{}");
     EXPECT_EQ(messageOf([&] { x.duplicate(); }), "Rotina N\xE3o Implementada");
 }

@@ -11,18 +11,27 @@
 
 using namespace vek::json;
 
-TEST(ParseRadix, ConvertsByRadix)
-{
+TEST(ParseRadix, ConvertsByRadix) {
     struct Case {
         std::string text;
         int radix;
         std::int32_t expected;
     };
     const std::vector<Case> cases = {
-        {"1F", 16, 31},          {"$1f", 16, 31},       {"0x1F", 16, 31},       {"0X10", 16, 16},
-        {"FFFFFFFF", 16, -1},    {"100000000", 16, 0},  {"123456789", 16, 0x23456789},
-        {"", 16, 0},             {"0", 8, 0},           {"-12", 10, -12},       {"+7", 10, 7},
-        {"2147483647", 10, 2147483647}, {"101", 2, 0},  {"zz", 36, 0},
+        {"1F", 16, 31},
+        {"$1f", 16, 31},
+        {"0x1F", 16, 31},
+        {"0X10", 16, 16},
+        {"FFFFFFFF", 16, -1},
+        {"100000000", 16, 0},
+        {"123456789", 16, 0x23456789},
+        {"", 16, 0},
+        {"0", 8, 0},
+        {"-12", 10, -12},
+        {"+7", 10, 7},
+        {"2147483647", 10, 2147483647},
+        {"101", 2, 0},
+        {"zz", 36, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text + " radix " + std::to_string(c.radix));
@@ -34,11 +43,10 @@ TEST(ParseRadix, ConvertsByRadix)
     EXPECT_EQ(messageOf([] { _Integer::parseRadix("07", 8); }), "Rotina N\xE3o Implementada");
 }
 
-TEST(DotFormat, ReadsOnlyPlainDecimalReals)
-{
+TEST(DotFormat, ReadsOnlyPlainDecimalReals) {
     const std::vector<std::pair<std::string, double>> good = {
-        {"1.5", 1.5}, {"-2", -2.0}, {"+3.25", 3.25}, {".5", 0.5}, {"5.", 5.0},
-        {"1e3", 1000.0}, {"1E-2", 0.01}, {"007", 7.0}, {"1e-400", 0.0},
+        {"1.5", 1.5},    {"-2", -2.0},   {"+3.25", 3.25}, {".5", 0.5},     {"5.", 5.0},
+        {"1e3", 1000.0}, {"1E-2", 0.01}, {"007", 7.0},    {"1e-400", 0.0},
     };
     for (const auto& [text, expected] : good) {
         SCOPED_TRACE(text);
@@ -53,15 +61,28 @@ TEST(DotFormat, ReadsOnlyPlainDecimalReals)
     EXPECT_THROW(DotFormat::toReal("1e400"), std::out_of_range);
 }
 
-TEST(DotFormat, WritesTwoDecimalsRoundingHalfAwayFromZero)
-{
+TEST(DotFormat, WritesTwoDecimalsRoundingHalfAwayFromZero) {
     const std::vector<std::pair<double, std::string>> cases = {
-        {1.5, "1.50"},     {0.0, "0.00"},       {-0.0, "0.00"},          {12.345, "12.35"},
-        {1.005, "1.01"},   {0.125, "0.13"},     {-0.125, "-0.13"},       {2.675, "2.68"},
-        {0.004, "0.00"},   {-0.004, "0.00"},    {0.005, "0.01"},         {9.995, "10.00"},
-        {999.999, "1000.00"}, {-1.5, "-1.50"},  {0.1 + 0.2, "0.30"},     {123456789.0, "123456789.00"},
-        {1e20, "100000000000000000000.00"},     {1e-300, "0.00"},
-        {std::numeric_limits<double>::infinity(), "INF"}, {std::nan(""), "NAN"},
+        {1.5, "1.50"},
+        {0.0, "0.00"},
+        {-0.0, "0.00"},
+        {12.345, "12.35"},
+        {1.005, "1.01"},
+        {0.125, "0.13"},
+        {-0.125, "-0.13"},
+        {2.675, "2.68"},
+        {0.004, "0.00"},
+        {-0.004, "0.00"},
+        {0.005, "0.01"},
+        {9.995, "10.00"},
+        {999.999, "1000.00"},
+        {-1.5, "-1.50"},
+        {0.1 + 0.2, "0.30"},
+        {123456789.0, "123456789.00"},
+        {1e20, "100000000000000000000.00"},
+        {1e-300, "0.00"},
+        {std::numeric_limits<double>::infinity(), "INF"},
+        {std::nan(""), "NAN"},
     };
     for (const auto& [value, expected] : cases) {
         SCOPED_TRACE(expected);
@@ -69,8 +90,7 @@ TEST(DotFormat, WritesTwoDecimalsRoundingHalfAwayFromZero)
     }
 }
 
-TEST(Values, NumbersConvert)
-{
+TEST(Values, NumbersConvert) {
     EXPECT_EQ(_Double(12.7).asInteger(), 12);
     EXPECT_EQ(_Double(-12.7).asInteger(), -12);
     EXPECT_EQ(_Double(-2147483648.0).asInteger(), std::numeric_limits<std::int32_t>::min());
@@ -81,8 +101,7 @@ TEST(Values, NumbersConvert)
     EXPECT_EQ(_Double(1.5).toText(), "\"1.50\"");
 }
 
-TEST(Values, SameAsIsIdentityExceptForTextsAndNull)
-{
+TEST(Values, SameAsIsIdentityExceptForTextsAndNull) {
     const _String text("abc");
     const _String sameText("abc");
     const _String otherCase("ABC");
@@ -103,8 +122,7 @@ TEST(Values, SameAsIsIdentityExceptForTextsAndNull)
     EXPECT_TRUE(SharedTrue()->sameAs(SharedTrue().get()));
 }
 
-TEST(Values, DuplicateCopiesScalarsOnly)
-{
+TEST(Values, DuplicateCopiesScalarsOnly) {
     const std::vector<JSONValuePtr> scalars = {std::make_shared<_Boolean>(true), std::make_shared<_String>("x y"),
                                                std::make_shared<_Integer>(31), std::make_shared<_Double>(2.5)};
     for (const JSONValuePtr& value : scalars) {
@@ -118,8 +136,7 @@ TEST(Values, DuplicateCopiesScalarsOnly)
     EXPECT_EQ(messageOf([] { TJSONArray("[1]").duplicate(); }), "Rotina N\xE3o Implementada");
 }
 
-TEST(Values, SharedConstantsAndClassNames)
-{
+TEST(Values, SharedConstantsAndClassNames) {
     EXPECT_EQ(SharedTrue(), SharedTrue());
     EXPECT_EQ(SharedTrue()->toText(), "true");
     EXPECT_EQ(SharedFalse()->toText(), "false");
@@ -134,8 +151,7 @@ TEST(Values, SharedConstantsAndClassNames)
     EXPECT_FALSE(plain.sameAs(nullptr));
 }
 
-TEST(Cp1252, MapsEveryByteAndBack)
-{
+TEST(Cp1252, MapsEveryByteAndBack) {
     for (int byte = 0; byte < 256; ++byte) {
         SCOPED_TRACE(byte);
         const auto b = static_cast<unsigned char>(byte);
@@ -150,8 +166,7 @@ TEST(Cp1252, MapsEveryByteAndBack)
     EXPECT_EQ(unicodeToCp1252(0xD800), '?');
 }
 
-TEST(Cp1252, IgnoresCaseOfAccentedLetters)
-{
+TEST(Cp1252, IgnoresCaseOfAccentedLetters) {
     EXPECT_TRUE(sameTextIgnoringCase("S\xC3O Jo\xC3O \x8A\x9F", "s\xE3o jo\xE3o \x9A\xFF"));
     EXPECT_FALSE(sameTextIgnoringCase("\xD7", "\xF7")); // multiplication and division signs
     EXPECT_FALSE(sameTextIgnoringCase("\xDF", "ss"));

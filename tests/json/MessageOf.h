@@ -6,8 +6,7 @@
 #include <string>
 
 /// The message of the library exception the action throws, or "(no exception)".
-inline std::string messageOf(const std::function<void()>& action)
-{
+inline std::string messageOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const vek::json::JSONException& e) {
@@ -17,7 +16,6 @@ inline std::string messageOf(const std::function<void()>& action)
 }
 
 /// True when the action throws a library exception whose message begins with prefix.
-inline bool failsWith(const std::function<void()>& action, const std::string& prefix)
-{
+inline bool failsWith(const std::function<void()>& action, const std::string& prefix) {
     return messageOf(action).rfind(prefix, 0) == 0;
 }

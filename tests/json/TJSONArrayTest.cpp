@@ -8,8 +8,7 @@
 
 using namespace vek::json;
 
-TEST(TJSONArray, ParsesSlotsAndSeparators)
-{
+TEST(TJSONArray, ParsesSlotsAndSeparators) {
     struct Case {
         std::string text;
         int count;
@@ -46,8 +45,7 @@ TEST(TJSONArray, ParsesSlotsAndSeparators)
     }
 }
 
-TEST(TJSONArray, ElementsByIndex)
-{
+TEST(TJSONArray, ElementsByIndex) {
     const TJSONArray a(R"([1,,"x",{"k":1}])");
     EXPECT_EQ(a.elementOrNone(1), nullptr);
     EXPECT_EQ(a.elementOrNone(-1), nullptr);
@@ -59,24 +57,23 @@ TEST(TJSONArray, ElementsByIndex)
     EXPECT_EQ(messageOf([&] { a.element(-1); }), "TJSONArray[-1] not found.");
 
     const TJSONArray kinds(R"(["x", 1, 0, true, null, [], 0x1])");
-    const std::vector<std::string> names
-        = {"_String", "_Double", "_Integer", "_Boolean", "NULL", "TJSONArray", "_Integer"};
+    const std::vector<std::string> names = {"_String", "_Double",    "_Integer", "_Boolean",
+                                            "NULL",    "TJSONArray", "_Integer"};
     for (int i = 0; i < kinds.count(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(messageOf([&] { kinds.objectAt(i); }),
-            "TJSONArray[" + std::to_string(i) + "] is not a TJSONObject is " + names[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(messageOf([&] { kinds.objectAt(i); }), "TJSONArray[" + std::to_string(i) +
+                                                             "] is not a TJSONObject is " +
+                                                             names[static_cast<std::size_t>(i)]);
     }
 }
 
-TEST(TJSONArray, JoinedWritesEveryValue)
-{
+TEST(TJSONArray, JoinedWritesEveryValue) {
     const TJSONArray a("[1, 'a b', , true, null, [2]]");
     EXPECT_EQ(a.joined(" | "), R"("1.00" | "a\u0020b" | null | true | null | ["2.00"])");
     EXPECT_EQ(TJSONArray("[]").joined(","), "");
 }
 
-TEST(TJSONArray, ReadsAnAccessServerAnswer)
-{
+TEST(TJSONArray, ReadsAnAccessServerAnswer) {
     const TJSONArray answer(R"([
         {"codigo": 1, "nome": "Cal\u00E7ados Vale", "bancos": [
             {"id": 10, "host": "srv01:/dados/vek.fdb", "password": "s3", "type": "PRODUCAO",
@@ -88,9 +85,8 @@ TEST(TJSONArray, ReadsAnAccessServerAnswer)
     ASSERT_EQ(answer.count(), 2);
     const TJSONObject& first = answer.objectAt(0);
     EXPECT_EQ(first.requireInteger("codigo"), 1);
-    EXPECT_EQ(first.requireText("nome"),
-        "Cal\xE7"
-        "ados Vale");
+    EXPECT_EQ(first.requireText("nome"), "Cal\xE7"
+                                         "ados Vale");
     const TJSONArray& bancos = first.requireArray("bancos");
     ASSERT_EQ(bancos.count(), 2);
     EXPECT_EQ(bancos.objectAt(1).requireInteger("parent"), 10);

@@ -8,8 +8,7 @@
 
 using namespace vek::json;
 
-TEST(TJSONObject, ParsesTheLenientFormsAndWritesThemBack)
-{
+TEST(TJSONObject, ParsesTheLenientFormsAndWritesThemBack) {
     struct Case {
         std::string text;
         std::string written;
@@ -26,7 +25,7 @@ TEST(TJSONObject, ParsesTheLenientFormsAndWritesThemBack)
         {"{7:1}", R"({"\"7.00\"":"1.00"})"},
         {"{ }", "{}"},
         {"{a:null, b:NULL, c:true, d:FALSE, e:0, f:-0.5}",
-            R"({"a":null,"b":null,"c":true,"d":false,"e":0,"f":"-0.50"})"},
+         R"({"a":null,"b":null,"c":true,"d":false,"e":0,"f":"-0.50"})"},
         {"{a:{b:{}}, c:[1,,2]}", R"({"a":{"b":{}},"c":["1.00",null,"2.00"]})"},
         {R"({"a b":"c/d</e", x : new york })", R"({"a\u0020b":"c/d\u003C\/e","x":"new\u0020york"})"},
         {R"({'q':"it's";"r":'say "hi"';})", R"({"q":"it's","r":"say\u0020\"hi\""})"},
@@ -37,8 +36,7 @@ TEST(TJSONObject, ParsesTheLenientFormsAndWritesThemBack)
     }
 }
 
-TEST(TJSONObject, ParseErrorsTellWhatAndWhere)
-{
+TEST(TJSONObject, ParseErrorsTellWhatAndWhere) {
     struct Case {
         std::string text;
         std::string begins;
@@ -60,12 +58,11 @@ TEST(TJSONObject, ParseErrorsTellWhatAndWhere)
         EXPECT_TRUE(failsWith([&] { TJSONObject o(c.text); }, c.begins)) << messageOf([&] { TJSONObject o(c.text); });
     }
     EXPECT_EQ(messageOf([] { TJSONObject o(R"({"a" 1})"); }),
-        "Expected a \":\" after a key at character 7 of {\"a\" 1} pr\xF3ximo a : }\n\r erro no caracter : 7");
+              "Expected a \":\" after a key at character 7 of {\"a\" 1} pr\xF3ximo a : }\n\r erro no caracter : 7");
     EXPECT_THROW(TJSONObject(R"({"a":"\u00G1"})"), std::invalid_argument);
 }
 
-TEST(TJSONObject, LookupsMatchKeysIgnoringCase)
-{
+TEST(TJSONObject, LookupsMatchKeysIgnoringCase) {
     const TJSONObject o("{\"A\":1,\"a\":2,\"\xC7\":'x'}");
     EXPECT_DOUBLE_EQ(o.requireReal("a"), 1.0);
     EXPECT_EQ(o.lookup("\xE7"), &o.require("\xC7"));
@@ -75,12 +72,11 @@ TEST(TJSONObject, LookupsMatchKeysIgnoringCase)
     EXPECT_EQ(messageOf([&] { o.require("a b"); }), "TJSONObject[\"a\\u0020b\"] not found.");
 }
 
-TEST(TJSONObject, TypedLookupsConvert)
-{
+TEST(TJSONObject, TypedLookupsConvert) {
     const TJSONObject o(R"({r:12.7, t:"12.7", h:"12.5", h2:"13.5", neg:"-12.5", i:0x1F, big:3e9, bigText:"3e9",
                             b1:true, b2:"FALSE", b3:'True', s:abc, n:null, arr:[1], o:{}})");
-    const std::vector<std::pair<std::string, std::int32_t>> integers
-        = {{"r", 12}, {"t", 13}, {"h", 12}, {"h2", 14}, {"neg", -12}, {"i", 31}};
+    const std::vector<std::pair<std::string, std::int32_t>> integers = {{"r", 12},  {"t", 13},    {"h", 12},
+                                                                        {"h2", 14}, {"neg", -12}, {"i", 31}};
     for (const auto& [key, expected] : integers) {
         SCOPED_TRACE(key);
         EXPECT_EQ(o.requireInteger(key), expected);
@@ -100,8 +96,9 @@ TEST(TJSONObject, TypedLookupsConvert)
     EXPECT_EQ(messageOf([&] { o.requireBoolean("s"); }), "TJSONObject[\"s\"] is not a Boolean.");
     EXPECT_EQ(messageOf([&] { o.requireBoolean("r"); }), "TJSONObject[\"r\"] is not a Boolean.");
 
-    const std::vector<std::pair<std::string, std::string>> texts = {{"r", "\"12.70\""}, {"t", "12.7"}, {"i", "31"},
-        {"b1", "true"}, {"n", "null"}, {"arr", "[\"1.00\"]"}, {"o", "{}"}};
+    const std::vector<std::pair<std::string, std::string>> texts = {
+        {"r", "\"12.70\""}, {"t", "12.7"},         {"i", "31"}, {"b1", "true"},
+        {"n", "null"},      {"arr", "[\"1.00\"]"}, {"o", "{}"}};
     for (const auto& [key, expected] : texts) {
         SCOPED_TRACE(key);
         EXPECT_EQ(o.requireText(key), expected);
@@ -113,20 +110,17 @@ TEST(TJSONObject, TypedLookupsConvert)
     EXPECT_EQ(messageOf([&] { o.requireArray("zz"); }), "TJSONObject[\"zz\"] is not a TJSONArray.");
 }
 
-TEST(TJSONObject, BuildsTheRefreshRequest)
-{
+TEST(TJSONObject, BuildsTheRefreshRequest) {
     TJSONObject o;
     o.putText("username", "op\xE9").putText("group", "").putText("database", "3").putText("computer", "PC-01");
     o.putInteger("system", 5).putText("info", "v 1.0");
-    EXPECT_EQ(o.toText(),
-        R"({"username":"op\u00E9","group":"","database":"3","computer":"PC-01","system":5,)"
-        R"("info":"v\u00201.0"})");
+    EXPECT_EQ(o.toText(), R"({"username":"op\u00E9","group":"","database":"3","computer":"PC-01","system":5,)"
+                          R"("info":"v\u00201.0"})");
     EXPECT_EQ(messageOf([&] { o.putText("", "x"); }), "Null key.");
     EXPECT_EQ(messageOf([&] { o.putValue("", nullptr); }), "Null key.");
 }
 
-TEST(TJSONObject, PutReplacesInPlaceAndRemoves)
-{
+TEST(TJSONObject, PutReplacesInPlaceAndRemoves) {
     TJSONObject o("{a:1, b:2, A:3}");
     o.putText("A", "x");
     EXPECT_EQ(o.toText(), R"({"a":"x","b":"2.00","A":"x"})");
@@ -143,8 +137,7 @@ TEST(TJSONObject, PutReplacesInPlaceAndRemoves)
     EXPECT_FALSE(o.requireBoolean("copy"));
 }
 
-TEST(TJSONObject, OwnsItsValuesButNeverTheSharedConstants)
-{
+TEST(TJSONObject, OwnsItsValuesButNeverTheSharedConstants) {
     const long trueUses = SharedTrue().use_count();
     std::weak_ptr<TZAbstractObject> replaced;
     std::weak_ptr<TZAbstractObject> kept;
@@ -171,8 +164,7 @@ TEST(TJSONObject, OwnsItsValuesButNeverTheSharedConstants)
     EXPECT_EQ(SharedTrue()->toText(), "true");
 }
 
-TEST(TJSONObject, DuplicateParsesItsOwnText)
-{
+TEST(TJSONObject, DuplicateParsesItsOwnText) {
     const TJSONObject o("{a:1.5, b:[x], c:{d:0}}");
     const JSONValuePtr copy = o.duplicate();
     const auto& object = dynamic_cast<const TJSONObject&>(*copy);
@@ -182,16 +174,14 @@ TEST(TJSONObject, DuplicateParsesItsOwnText)
     EXPECT_EQ(object.toText(), o.toText());
 }
 
-TEST(TJSONObject, QuoteTextEscapesAllButTheSafeCharacters)
-{
+TEST(TJSONObject, QuoteTextEscapesAllButTheSafeCharacters) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", R"("")"},
         {"a</b", R"("a\u003C\/b")"},
         {"/x/", R"("/x/")"},
         {"AZaz09@!$'()*-._", R"("AZaz09@!$'()*-._")"},
-        {" #%&+,:;<=>?[]^{|}~`",
-            R"("\u0020\u0023\u0025\u0026\u002B\u002C\u003A\u003B\u003C\u003D)"
-            R"(\u003E\u003F\u005B\u005D\u005E\u007B\u007C\u007D\u007E\u0060")"},
+        {" #%&+,:;<=>?[]^{|}~`", R"("\u0020\u0023\u0025\u0026\u002B\u002C\u003A\u003B\u003C\u003D)"
+                                 R"(\u003E\u003F\u005B\u005D\u005E\u007B\u007C\u007D\u007E\u0060")"},
         {"\b\t\n\f\r\"\\", R"("\b\t\n\f\r\"\\")"},
         {std::string("\x01\x7F\x80\xE9\xFF\0", 6), R"("\u0001\u007F\u0080\u00E9\u00FF\u0000")"},
     };
@@ -207,8 +197,7 @@ TEST(TJSONObject, QuoteTextEscapesAllButTheSafeCharacters)
     EXPECT_EQ(TJSONObject::valueText(std::make_shared<_String>("null").get()), R"("null")");
 }
 
-TEST(TJSONObject, EveryByteSurvivesARoundTrip)
-{
+TEST(TJSONObject, EveryByteSurvivesARoundTrip) {
     std::string all;
     for (int byte = 0; byte < 256; ++byte) {
         all += static_cast<char>(byte);
@@ -220,8 +209,7 @@ TEST(TJSONObject, EveryByteSurvivesARoundTrip)
     EXPECT_EQ(back.requireText(all), all);
 }
 
-TEST(TJSONObject, LargeObjectsWriteTheFirstMatchToo)
-{
+TEST(TJSONObject, LargeObjectsWriteTheFirstMatchToo) {
     std::string text = "{";
     for (int i = 0; i < 40; ++i) {
         const std::string n = std::to_string(i);

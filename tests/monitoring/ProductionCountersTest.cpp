@@ -1,7 +1,7 @@
+#include "monitoring/ProductionCounters.h"
 #include "db/MemTable.h"
 #include "db/TableModel.h"
 #include "monitoring/HourlyTable.h"
-#include "monitoring/ProductionCounters.h"
 #include "util/Format.h"
 
 #include <gtest/gtest.h>

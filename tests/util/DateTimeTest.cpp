@@ -20,8 +20,8 @@ TEST(DateTimeTest, KnownDates) {
         std::int32_t dayNumber;
         int dayOfWeek; // 1 = Sunday
     };
-    const Row rows[] = {{1858, 11, 17, 0, 4},  {1899, 12, 30, 15018, 7}, {1970, 1, 1, 40587, 5},
-                        {2000, 2, 29, 51603, 3}, {2023, 12, 31, 60309, 1}, {1, 1, 1, -678575, 2},
+    const Row rows[] = {{1858, 11, 17, 0, 4},      {1899, 12, 30, 15018, 7}, {1970, 1, 1, 40587, 5},
+                        {2000, 2, 29, 51603, 3},   {2023, 12, 31, 60309, 1}, {1, 1, 1, -678575, 2},
                         {9999, 12, 31, 2973483, 6}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.dayNumber);
@@ -51,8 +51,8 @@ TEST(DateTimeTest, CivilConversionIsConsistentDayByDay) {
 }
 
 TEST(DateTimeTest, InvalidDatesAndTimesThrow) {
-    const int dates[][3] = {{2023, 2, 29}, {1900, 2, 29}, {2024, 4, 31}, {2024, 0, 1}, {2024, 13, 1},
-                            {2024, 1, 0},  {0, 1, 1},     {10000, 1, 1}};
+    const int dates[][3] = {{2023, 2, 29}, {1900, 2, 29}, {2024, 4, 31}, {2024, 0, 1},
+                            {2024, 13, 1}, {2024, 1, 0},  {0, 1, 1},     {10000, 1, 1}};
     for (const auto& r : dates) {
         SCOPED_TRACE(std::to_string(r[0]) + "-" + std::to_string(r[1]) + "-" + std::to_string(r[2]));
         EXPECT_FALSE(isValidDate(r[0], r[1], r[2]));
@@ -104,8 +104,8 @@ TEST(DateTimeTest, SerialForm) {
         double serial;
         const char* iso;
     };
-    const Row rows[] = {{0.0, "1899-12-30 00:00:00"},      {2.0, "1900-01-01 00:00:00"},
-                        {45000.75, "2023-03-15 18:00:00"}, {-1.0, "1899-12-29 00:00:00"},
+    const Row rows[] = {{0.0, "1899-12-30 00:00:00"},       {2.0, "1900-01-01 00:00:00"},
+                        {45000.75, "2023-03-15 18:00:00"},  {-1.0, "1899-12-29 00:00:00"},
                         {-693593.0, "0001-01-01 00:00:00"}, {2958465.5, "9999-12-31 12:00:00"}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.iso);
@@ -114,8 +114,12 @@ TEST(DateTimeTest, SerialForm) {
     }
     // Rounding to the nearest tick may reach the next midnight.
     EXPECT_EQ(DateTime::fromSerial(45000.999999999999), DateTime::fromDate(2023, 3, 16));
-    const double bad[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300,
-                          -1e300, -693594.0, 2958466.0};
+    const double bad[] = {std::numeric_limits<double>::quiet_NaN(),
+                          std::numeric_limits<double>::infinity(),
+                          1e300,
+                          -1e300,
+                          -693594.0,
+                          2958466.0};
     for (const double s : bad) {
         SCOPED_TRACE(s);
         EXPECT_THROW(DateTime::fromSerial(s), std::out_of_range);

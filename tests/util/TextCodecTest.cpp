@@ -33,9 +33,14 @@ TEST(TextCodecTest, BothWays) {
     };
     const Row rows[] = {
         {"Produ\xE7\xE3o", u"Produção"},
-        {"\xC7" "ODIGO S\xC3O Caf\xE9", u"ÇODIGO SÃO Café"},
+        {"\xC7"
+         "ODIGO S\xC3O Caf\xE9",
+         u"ÇODIGO SÃO Café"},
         {"\x80 10", u"€ 10"},
-        {"\x93" "a\x94 \x91" "b\x92", u"\u201Ca\u201D \u2018b\u2019"},
+        {"\x93"
+         "a\x94 \x91"
+         "b\x92",
+         u"\u201Ca\u201D \u2018b\u2019"},
         {"\x85\x96\x97\x99\x8A\x9C\x9F", u"\u2026\u2013\u2014\u2122ŠœŸ"},
         {"\x81\x8D\x8F\x90\x9D", u"\u0081\u008D\u008F\u0090\u009D"},
         {"\xA0\xFF", u"\u00A0ÿ"},
