@@ -5,7 +5,7 @@
 #include "monitoring/HourlyTable.h"
 #include "monitoring/ProductionCounters.h"
 #include "scan/UnitBoxScan.h"
-#include "util/DataSetHelpers.h"
+#include "db/DataSetHelpers.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 

@@ -1,4 +1,4 @@
-#include "util/DataSetHelpers.h"
+#include "db/DataSetHelpers.h"
 
 #include "db/MemTable.h"
 #include "db/Query.h"
