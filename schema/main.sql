@@ -172,10 +172,7 @@ CREATE INDEX IX_SUBPROD_PROG_FICHA ON SUBPROD (PROG_PR, FICHA_PR, SUBFICHA_PR);
 /* --------------------------------------------------------------- box labels */
 
 CREATE TABLE CODCXUNIT (
-    /* The scanned label is sent as a number. A fractional column type keeps a
-       fractional or 15-digit code from being rounded or overflowing into an
-       integer parameter: such a code simply matches no box. */
-    CODIGO_CX        DOUBLE PRECISION NOT NULL,
+    CODIGO_CX        INTEGER NOT NULL,
     PROD_CX          VARCHAR(8),
     PADRON_CX        VARCHAR(5),
     TAM_CX           CHAR(2),

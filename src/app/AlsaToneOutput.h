@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Platform.h"
+#include "station/Platform.h"
 
 #include <cstdint>
 #include <vector>

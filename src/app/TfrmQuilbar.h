@@ -1,20 +1,13 @@
 #pragma once
 
-#include "app/Platform.h"
-#include "app/RuntimeParameters.h"
-#include "app/StationSettings.h"
-#include "db/Connection.h"
-#include "db/MemTable.h"
-#include "db/Query.h"
-#include "util/DateTime.h"
+#include "app/Station.h"
+#include "station/OperatorDisplay.h"
+#include "station/Platform.h"
 
 #include <QImage>
 #include <QWidget>
 
 #include <deque>
-#include <map>
-#include <memory>
-#include <optional>
 #include <string>
 
 class QLabel;
@@ -28,41 +21,64 @@ namespace vek {
 
 namespace db {
 class TableModel;
-}
+class Connection;
+} // namespace db
 class AccessClient;
 
-/// The station's main window: start-up, the scan field, the counters and the operator messages.
-class TfrmQuilbar : public QWidget {
+/// The station's main window: the screen of the station core. It builds the widgets, turns keys
+/// and the timer into calls of the core, and paints what the core shows.
+class TfrmQuilbar : public QWidget, public OperatorDisplay {
     Q_OBJECT
 
 public:
-    static constexpr const char* kApplicationTitle = "VEK - Atualizacao de Etiquetas";
+    static constexpr const char* kApplicationTitle = vek::kApplicationTitle;
 
-    TfrmQuilbar(Platform platform, std::string settingsPath, std::string executablePath, QWidget* parent = nullptr);
+    TfrmQuilbar(Platform platform, std::string settingsPath, std::string executablePath, AccessClient* access = nullptr,
+                QWidget* parent = nullptr);
     ~TfrmQuilbar() override;
 
     /// The start-up sequence; errors are shown, never thrown.
     void FormCreate();
     /// The one-minute clock; also run by the script mode's <tick>. Errors are shown, never thrown.
     void ClockTick();
-    /// Loads the counters and the hourly grid from the database (the loader of the station's mode).
-    void reloadCounters();
+    /// Loads the counters and the hourly grid from the database. Raises.
+    void reloadCounters() { m_station.reloadCounters(); }
 
     /// Splits a totals row into two halves of its client width (the left one gets the smaller).
     static void SplitTotalsRow(QWidget* row, QWidget* left, QWidget* right);
 
+    Station& station() { return m_station; }
     // State, for the station's own tests.
-    const StationSettings& settings() const { return m_settings; }
-    const RuntimeParameters& parameters() const { return m_params; }
-    bool imagesOn() const { return m_imagesOn; }
-    bool accessDbOn() const { return m_accessDbOn; }
-    bool ready() const { return m_ready; }
-    int dayCount() const { return m_dayCount; }
-    int monthCount() const { return m_monthCount; }
-    int monthCancelledCount() const { return m_monthCancelledCount; }
-    db::Connection& sqlCon() { return m_sqlCon; }
-    db::Connection& sqlConCat() { return m_sqlConCat; }
-    db::Connection& sqlConAcesso() { return m_sqlConAcesso; }
+    const StationSettings& settings() const { return m_station.context().settings; }
+    const RuntimeParameters& parameters() const { return m_station.context().params; }
+    bool imagesOn() const { return m_station.context().ImagesOn; }
+    bool accessDbOn() const { return m_station.context().AccessDbOn; }
+    bool ready() const { return m_station.context().ready; }
+    int dayCount() const { return m_station.context().DayCount; }
+    int monthCount() const { return m_station.context().MonthCount; }
+    int monthCancelledCount() const { return m_station.context().MonthCancelledCount; }
+    db::Connection& sqlCon() { return m_station.context().sqlCon; }
+    db::Connection& sqlConCat() { return m_station.context().sqlConCat; }
+    db::Connection& sqlConAcesso() { return m_station.context().sqlConAcesso; }
+
+    // OperatorDisplay.
+    void paintMessage(const std::string& text, MessageColour colour, bool hint) override;
+    void paintEnquiryMessage(const std::string& text, MessageColour colour, bool hint) override;
+    void ShowBoxFields(const BoxFields& fields) override;
+    void ClearBoxFields() override;
+    void ShowTicketCount(const std::string& text) override;
+    void ClearScanField() override;
+    void ShowCounters(const CounterTexts& texts) override;
+    void ShowPreviousDay(const PreviousDayTexts& texts) override;
+    void ShowClockHeader(const std::string& text) override;
+    void ShowProductPicture(const std::string& data) override;
+    void ShowOperatorAndSector(const std::string& text) override;
+    void ShowStatusBar(const std::string& buildText, const std::string& databaseText) override;
+    void HideTotals() override;
+    void ShowPictureArea(bool on) override;
+    void SetSidePanelWidth(int width) override;
+    void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) override;
+    void Repaint() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -73,104 +89,20 @@ private:
     void buildUi();
     /// Runs one step of an event entry point; an error is shown, never passed on to Qt.
     template <class F>
-    bool guarded(F&& step);
-    void startUp();
-    void clockTick();
-    void ApplyScanModeLayout();
-    void ShowOperatorAndSector();
+    void guarded(F&& step);
     void FormResize();
-
-    // The scan.
+    void placeScanModePicture();
     void edCodBarEnter();
     void scanCode();
     void runPendingCodes();
-    void ProcessScan();
-    void RefreshCountersIfDue();
-    DateTime ReadServerTime();
-    void OpenSectorData(const std::string& sector);
-    bool ValidateUnitBoxInSector();
-    void clearDisplayFields();
-    void writeOff(double code);
-    void readStatusCounts(db::Query& query);
+    static QImage CopyPictureAsJpeg(QLabel* control);
 
-    // Ticket counts and sector records.
-    void CountTicketBoxes(const std::string& prog, const std::string& ficha);
-    void CountTicketBoxesInSector(const std::string& prog, const std::string& ficha, const std::string& sector);
-    void RecordTicketCompletion(const std::string& prog, const std::string& ficha, const std::string& subTicket,
-                                const std::string& product);
-    int RecordUnitBoxSectorUpdate(const std::string& prog, const std::string& ficha, const std::string& subTicket,
-                                  int boxCode);
-    void NotifyDashboard(int id);
-    void PostStockMovement(double code, const DateTime& serverTime);
-    void PostProductionStockEntry(std::int64_t code);
-    void ProcessSubTicket(const std::string& code);
-
-    // Counters.
-    void LoadConveyorCounters();
-    void LoadSectorCounters();
-    void loadCounters(bool sector);
-    void AddHourlyWriteOff(const DateTime& t);
-    void ShowCounters();
-
-    // Pictures.
-    std::string LookupThumbnail(const std::string& product, const std::string& pattern);
-    void ShowPicture(QLabel* control, const std::string& data);
-    QImage CopyPictureAsJpeg(QLabel* control);
-
-public:
-    // Operator messages and boxes.
-    void ShowErrorMessage(const QString& text);
-    void ShowSuccessMessage(const QString& text);
-    void ShowEnquiryError(const QString& text);
-    void SuccessBeep();
-    void ShowWarningBox(const QString& text);
-    void ShowErrorBox(const QString& text);
-    /// What the platform shows for an error that reaches the event loop.
-    void showPlatformError(const std::exception& e);
-
-private:
-    Platform m_platform;
-    std::string m_settingsPath;
-    std::string m_executablePath;
-    StationSettings m_settings;
-    RuntimeParameters m_params;
-
-    db::Connection m_sqlCon;
-    db::Connection m_sqlConCat;
-    db::Connection m_sqlConAcesso;
-    db::Query sqlCodCxUn;
-    db::Query sqlQuilbar;
-    db::Query sqlDataServ;
-    db::Query sqlDadosSetor;
-    db::Query sqlTotPar;
-    db::Query sqlTotParUnit;
-    db::Query sqlEmpresa;
-    db::Query sqlFunc;
-    db::Query sqlSetor;
-    db::Query sqlPesqEtiqProgFicha;
-    db::Query sqlPesqEtiqProgFichaSetor;
-    db::Query sqlImgProd;
-
-    bool m_configured = false; // the database settings passed the start-up checks
-    QString m_configProblem;   // the start-up check that failed
-    bool m_ready = false;      // every start-up step ran
-    bool m_imagesOn = false;
-    bool m_accessDbOn = false;
-    bool m_hideTotals = false; // company rule
+    Station m_station;
     bool m_scanning = false;
     bool m_startingUp = false;
+    bool m_scanModeLayout = false;
     std::deque<QString> m_pendingCodes; // codes that arrived while a scan or start-up ran
-
-    int m_dayCount = 0;
-    int m_monthCount = 0;
-    int m_monthCancelledCount = 0;
-    int m_countDone = 0;
-    int m_countPending = 0;
-    DateTime m_lastClockTime;
-    std::string m_lastClockTimeText;
-    qint64 m_lastCounterRefresh = 0; // local clock, ms since the epoch; 0 = never
     QImage m_placeholderPicture;
-    std::string m_cdsImgProd; // the picture of the last looked-up product
 
     // Widgets (owned by the window through Qt parents).
     QFrame* pnLeft = nullptr;
@@ -214,7 +146,6 @@ private:
     QLabel* sbPanel0 = nullptr;
     QLabel* sbPanel1 = nullptr;
     QTimer* Timer1 = nullptr;
-    db::MemTable cdsProdHora{"cdsProdHora"};
     db::TableModel* m_hourlyGrid = nullptr;
 };
 

@@ -4,8 +4,8 @@
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/ScriptDriver.h"
-#include "app/StationSettings.h"
 #include "app/TfrmQuilbar.h"
+#include "station/StationSettings.h"
 #include "util/Format.h"
 
 #include <QApplication>

@@ -1,12 +1,27 @@
 #include "scan/UnitBoxScan.h"
 
+#include "monitoring/ProductPictures.h"
+#include "monitoring/ProductionMonitor.h"
+#include "station/StationContext.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace vek {
+
+namespace {
+
+std::optional<DateTime> optionalTime(const db::Value& v) {
+    if (v.isNull()) {
+        return std::nullopt;
+    }
+    return v.asDateTime();
+}
+
+} // namespace
 
 bool isSubTicketCode(const std::string& code) {
     return code.size() == 15 && code[0] == '2';
@@ -19,7 +34,7 @@ std::optional<double> parseScanCode(const std::string& text, char decimalSeparat
     if (b == e) {
         return std::nullopt;
     }
-    // Rewrite into the C notation, rejecting anything a decimal number cannot hold.
+    // Rewrite into the C notation, rejecting anything a plain decimal number cannot hold.
     std::string c;
     std::size_t i = b;
     if (text[i] == '+' || text[i] == '-') c.push_back(text[i++]);
@@ -36,26 +51,10 @@ std::optional<double> parseScanCode(const std::string& text, char decimalSeparat
             break;
         }
     }
-    if (!digits) {
+    if (!digits || i != e) {
         return std::nullopt;
     }
-    if (i < e && (text[i] == 'e' || text[i] == 'E')) {
-        c.push_back('e');
-        ++i;
-        if (i < e && (text[i] == '+' || text[i] == '-')) c.push_back(text[i++]);
-        bool expDigits = false;
-        for (; i < e && text[i] >= '0' && text[i] <= '9'; ++i) {
-            c.push_back(text[i]);
-            expDigits = true;
-        }
-        if (!expDigits) {
-            return std::nullopt;
-        }
-    }
-    if (i != e) {
-        return std::nullopt;
-    }
-    // The text holds only digits, a sign, '.' and an exponent, so strtod's locale cannot differ.
+    // The text holds only digits, a sign and '.', so strtod's locale cannot differ.
     char* end = nullptr;
     const double v = std::strtod(c.c_str(), &end);
     if (end != c.c_str() + c.size() || !std::isfinite(v)) {
@@ -64,23 +63,135 @@ std::optional<double> parseScanCode(const std::string& text, char decimalSeparat
     return v;
 }
 
-std::optional<QString> boxRefusal(const BoxDates& box, const DateTime& serverTime, int maxAgeDays, double code) {
+std::optional<std::int32_t> boxCodeOf(double number) {
+    if (!(number >= 1.0 && number <= static_cast<double>(std::numeric_limits<std::int32_t>::max())) ||
+        std::trunc(number) != number) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(number);
+}
+
+std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serverTime, int maxAgeDays, double code) {
     // A box without an emission date counts as older than any limit.
     const bool tooOld = !box.emission || static_cast<double>(maxAgeDays) < serverTime.daysSince(*box.emission);
     if (tooOld) {
         const std::string emission = box.emission ? formatDateTime("dd/MM/YY", *box.emission)
                                                   : formatDateTime("dd/MM/YY", DateTime::fromSerial(0));
-        return QString::fromUtf8("Código com data Emissão ") + toQString(emission) + QString::fromUtf8(" maior que ") +
-               toQString(formatFloat("#,###", maxAgeDays)) + QString::fromUtf8(" dias.");
+        return cp1252("Código com data Emissão ") + emission + " maior que " + formatFloat("#,###", maxAgeDays) +
+               " dias.";
     }
     if (box.cancelled) {
-        return QString::fromUtf8("Código CANCELADO em ") + toQString(formatDateTime("dd/MM HH:mm", *box.cancelled));
+        return cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *box.cancelled);
     }
     if (box.writtenOff) {
-        return QString::fromUtf8("Código \"") + toQString(formatFloat("###,###,##0", code)) +
-               QString::fromUtf8("\" já baixado em ") + toQString(formatDateTime("dd/MM/yyyy HH:mm", *box.writtenOff));
+        return cp1252("Código \"") + formatFloat("###,###,##0", code) + cp1252("\" já baixado em ") +
+               formatDateTime("dd/MM/yyyy HH:mm", *box.writtenOff);
     }
     return std::nullopt;
+}
+
+UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
+    : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx), m_stock(ctx), m_dashboard(ctx),
+      m_subTicket(ctx, monitor, m_stock) {}
+
+void UnitBoxScan::ProcessScan(const std::string& text) {
+    OperatorDisplay& display = m_ctx.display;
+    if (isSubTicketCode(text)) {
+        m_subTicket.ProcessSubTicket(text);
+        return;
+    }
+    const auto number = parseScanCode(text, currentFormatSettings().decimalSeparator);
+    if (!number) {
+        display.ShowErrorMessage(cp1252("Código Inválido."));
+        display.ClearScanField();
+        return;
+    }
+    display.ClearScanField();
+
+    // A number that is no box code cannot match a box, whatever type the installation's column has.
+    db::Query& box = m_ctx.sqlCodCxUn;
+    box.close();
+    const auto code = boxCodeOf(*number);
+    if (code) {
+        box.param("COD").setInt(*code);
+        box.open();
+    }
+    if (!code || box.eof()) {
+        display.ClearBoxFields();
+        display.ShowErrorMessage(cp1252("Código não localizado."));
+        return;
+    }
+    const DateTime serverTime = m_ctx.ReadServerTime();
+    const std::string prod = box.field("PROD_CX").asString();
+    const std::string padron = box.field("PADRON_CX").asString();
+    const std::string prog = box.field("PROG_CX").asString();
+    const std::string ficha = box.field("FICHA_CX").asString();
+    display.ShowBoxFields(
+        {prod, padron + " " + box.field("DESC_PA").asString(), box.field("TAM_CX").asString(), prog, ficha});
+    display.ShowTicketCount({});
+
+    const BoxDates dates{optionalTime(box.field("DTEMISSAO_CX")), optionalTime(box.field("DATA_CANC_CX")),
+                         optionalTime(box.field("DTBAIXA_CX"))};
+    if (auto refusal = boxRefusal(dates, serverTime, m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, *code)) {
+        display.ShowErrorMessage(*refusal);
+        return;
+    }
+
+    if (m_ctx.settings.showPictures() && m_ctx.ImagesOn) {
+        const std::string picture = m_pictures.LookupThumbnail(prod, padron);
+        if (!picture.empty()) {
+            m_ctx.cdsImgProd = picture;
+            display.ShowProductPicture(m_ctx.cdsImgProd);
+        }
+    }
+
+    try {
+        if (m_ctx.settings.sectorMode()) {
+            m_ctx.OpenSectorData(m_ctx.settings.SETOR);
+            if (!ValidateUnitBoxInSector()) {
+                m_sector.CountTicketBoxesInSector(prog, ficha, m_ctx.settings.SETOR);
+                display.ShowTicketCount(m_ctx.ticketCountText());
+                return;
+            }
+            if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR) {
+                writeOff(*code);
+            }
+            const int id = m_sector.RecordUnitBoxSectorUpdate(prog, ficha, "0000", *code);
+            m_dashboard.NotifyDashboard(id);
+        } else {
+            writeOff(*code);
+            m_sector.RecordTicketCompletion(prog, ficha, "0000", prod);
+        }
+        if (m_ctx.params.ATUALIZAR_ESTOQUE) {
+            m_stock.PostStockMovement(*code, serverTime);
+        } else {
+            m_stock.PostProductionStockEntry(*code);
+        }
+    } catch (const std::exception& e) {
+        display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + text + "\".\r" + e.what());
+        throw;
+    }
+
+    m_monitor.AddHourlyWriteOff(serverTime);
+    ++m_ctx.DayCount;
+    ++m_ctx.MonthCount;
+    m_monitor.ShowCounters();
+    display.ShowTicketCount(m_ctx.ticketCountText());
+    display.ShowSuccessMessage("Etiqueta Atualizada.");
+}
+
+void UnitBoxScan::writeOff(std::int32_t code) {
+    db::Query& q = m_ctx.sqlQuilbar;
+    q.param("COD").setInt(code);
+    q.param("ESTEIRA").setString(m_ctx.settings.CODESTEIRA);
+    q.param("SETOR").setString(m_ctx.settings.SETOR);
+    q.param("FUNCIONARIO").setString(m_ctx.settings.FUNCIONARIO);
+    q.execSql();
+}
+
+bool UnitBoxScan::ValidateUnitBoxInSector() {
+    // The sector-sequence validation module is not part of this station build yet: every box passes.
+    return true;
 }
 
 } // namespace vek

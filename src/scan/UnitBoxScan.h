@@ -1,20 +1,31 @@
 #pragma once
 
+#include "scan/DashboardNotifier.h"
+#include "scan/SectorRecords.h"
+#include "scan/StockMovement.h"
+#include "scan/SubTicketScan.h"
 #include "util/DateTime.h"
 
-#include <QString>
-
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace vek {
 
+class StationContext;
+class ProductionMonitor;
+class ProductPictures;
+
 /// A 15-character code beginning with "2" is a production sub-ticket label.
 bool isSubTicketCode(const std::string& code);
 
 /// The scanned text as a number in the locale's decimal notation (blanks around it, a sign, one
-/// decimal separator, an exponent); no thousands separators. Empty or anything else: no number.
+/// decimal separator); no thousands separators and no exponent, which would make a code of letters.
+/// Empty or anything else: no number.
 std::optional<double> parseScanCode(const std::string& text, char decimalSeparator);
+
+/// Box codes are whole numbers from 1 to 2,147,483,647; any other number names no box.
+std::optional<std::int32_t> boxCodeOf(double number);
 
 /// The state of a box row as the refusal checks read it.
 struct BoxDates {
@@ -24,7 +35,35 @@ struct BoxDates {
 };
 
 /// The first refusal of a looked-up box, in the station's order (age, cancellation, write-off), or
-/// nothing when the box may be written off.
-std::optional<QString> boxRefusal(const BoxDates& box, const DateTime& serverTime, int maxAgeDays, double code);
+/// nothing when the box may be written off. 8-bit text.
+std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serverTime, int maxAgeDays, double code);
+
+/// What one scanned label does: looked up, checked, written off, recorded, booked, counted, told.
+class UnitBoxScan {
+public:
+    UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures);
+    UnitBoxScan(const UnitBoxScan&) = delete;
+    UnitBoxScan& operator=(const UnitBoxScan&) = delete;
+
+    /// Handles the scanned text. Refusals are shown; an error of the update step is shown in the
+    /// update-error box and passed on, like any other error.
+    void ProcessScan(const std::string& text);
+
+    SectorRecords& sectorRecords() { return m_sector; }
+    StockMovement& stockMovement() { return m_stock; }
+    DashboardNotifier& dashboard() { return m_dashboard; }
+
+private:
+    bool ValidateUnitBoxInSector();
+    void writeOff(std::int32_t code);
+
+    StationContext& m_ctx;
+    ProductionMonitor& m_monitor;
+    ProductPictures& m_pictures;
+    SectorRecords m_sector;
+    StockMovement m_stock;
+    DashboardNotifier m_dashboard;
+    SubTicketScan m_subTicket;
+};
 
 } // namespace vek

@@ -25,7 +25,11 @@ char singleByte(const QString& text, char fallback) {
         return fallback;
     }
     const char b = byteOfUnicode(c);
-    return b == '?' && c != u'?' ? fallback : b;
+    if (b == '?' && c != u'?') {
+        // Narrow and thin spaces have no byte of their own: the no-break space keeps the grouping readable.
+        return text.at(0).category() == QChar::Separator_Space ? '\xA0' : fallback;
+    }
+    return b;
 }
 
 // The first character of a date or time format that is neither a field letter,

@@ -58,4 +58,8 @@ std::string fromQString(const QString& text) {
     return bytes;
 }
 
+std::string cp1252(std::string_view utf8) {
+    return fromQString(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
 } // namespace vek

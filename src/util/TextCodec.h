@@ -19,6 +19,9 @@ QString toQString(std::string_view bytes);
 /// (including a character outside the basic plane or a lone surrogate) becomes '?'.
 std::string fromQString(const QString& text);
 
+/// A UTF-8 text of the sources (messages, captions) as the station's 8-bit text.
+std::string cp1252(std::string_view utf8);
+
 /// The character of one byte.
 char16_t unicodeOfByte(unsigned char byte);
 

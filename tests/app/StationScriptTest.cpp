@@ -336,11 +336,21 @@ TEST_F(Station, CompanyFelqarHidesTheTotalsRows) {
 }
 
 TEST_F(Station, ParameterWarningsAndConversionErrorsAtStartUp) {
-    param(m_db, "OUTRO", "x", "PRODUCAO_ESTOQUE");
-    param(m_db, "FILIAL_ESTOQUE", "5", "PRODUCAO_ESTOQUE");
-    auto run = runStation(m_db.dir(), conveyorIni(m_db.path()), {});
+    // A configured branch never warns, whatever the order the rows come back in (storage order here,
+    // the other row first).
+    TestDb configured(Schema::Main);
+    param(configured, "OUTRO", "x", "PRODUCAO_ESTOQUE");
+    param(configured, "FILIAL_ESTOQUE", "5", "PRODUCAO_ESTOQUE");
+    auto run = runStation(configured.dir(), conveyorIni(configured.path()), {});
     ASSERT_EQ(run.lines.size(), 1u) << run.errors.toStdString();
-    // Rows come back in storage order; the other row was stored first and warns once.
+    EXPECT_EQ(run.boxes(0).size(), 0);
+
+    // Rows of the group without a branch warn once, not once per row.
+    param(m_db, "OUTRO", "x", "PRODUCAO_ESTOQUE");
+    param(m_db, "MAIS_UM", "y", "PRODUCAO_ESTOQUE");
+    param(m_db, "FILIAL_ESTOQUE", "0", "PRODUCAO_ESTOQUE");
+    run = runStation(m_db.dir(), conveyorIni(m_db.path()), {});
+    ASSERT_EQ(run.lines.size(), 1u) << run.errors.toStdString();
     ASSERT_EQ(run.boxes(0).size(), 1);
     EXPECT_EQ(run.boxes(0)[0].toObject()["title"].toString(), QStringLiteral("Alerta"));
     EXPECT_EQ(run.boxes(0)[0].toObject()["text"].toString(),

@@ -1,10 +1,10 @@
 // The station window in-process: resize rule, back-to-back scans, settings and parameters.
+#include "app/ParameterLoader.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
-#include "app/RuntimeParameters.h"
-#include "app/StationSettings.h"
 #include "app/TfrmQuilbar.h"
 #include "db/Query.h"
+#include "station/StationSettings.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 
@@ -99,6 +99,20 @@ TEST_F(Parameters, StockBranchFromTheSettingsFileWins) {
     EXPECT_EQ(p.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 0);
 }
 
+TEST_F(Parameters, NamesAreComparedExactlyAndAConversionErrorKeepsWhatCameBefore) {
+    row("ATU_CAIXA_UNITARIA", "ALERTA_SONORO", "S");
+    row("ATU_CAIXA_UNITARIA ", "MSG_CONLUSAO", "S");
+    row("ATU_CAIXA_UNITARIA", " MSG_CONLUSAO", "S");
+    row("ATU_CAIXA_UNITARIA", "FILIAL_ESTOQUE", "2,5");
+    row("ATU_CAIXA_UNITARIA", "BLOQ_ETIQ_EMISSAO_MAIOR_DIAS", "7");
+    auto c = m_db.connect();
+    RuntimeParameters p;
+    EXPECT_THROW(LoadParameters(*c, m_boxes, 0, p), std::exception);
+    EXPECT_TRUE(p.ALERTA_SONORO) << "read before the bad branch: kept";
+    EXPECT_FALSE(p.MSG_CONLUSAO) << "a group or name with blanks is another parameter";
+    EXPECT_EQ(p.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 90) << "after the bad branch: never read";
+}
+
 TEST_F(Parameters, DatabaseErrorShowsThePARAMBoxAndIsPassedOn) {
     db::Connection c;
     c.setDatabase(m_db.dir() + "/missing.fdb");
@@ -130,6 +144,36 @@ TEST(StationWindow, TotalsRowsSplitInHalvesAndFontFollowsTheWidth) {
     w.resize(1001, 694);
     QCoreApplication::processEvents();
     EXPECT_EQ(big->font().pointSize(), 30);
+}
+
+TEST(StationWindow, PicturesAndHeaderFollowTheirPanelsWhenTheLayoutSizesThem) {
+    TestDb db(Schema::Main);
+    const std::string ini = db.dir() + "/s.INI";
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nCODESTEIRA=01\nMODO_BIPAGEM=S\n";
+    RecordingToneOutput tones;
+    RecordingMessageBoxes boxes;
+    TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    w.FormCreate();
+    ASSERT_TRUE(w.ready());
+    w.show();
+    auto* panel = w.findChild<QWidget*>(QStringLiteral("pnDadosEtiq"));
+    auto* picture = w.findChild<QWidget*>(QStringLiteral("imgProdAtu"));
+    auto* strip = w.findChild<QWidget*>(QStringLiteral("Panel1"));
+    auto* header = w.findChild<QWidget*>(QStringLiteral("pnEsteira"));
+    ASSERT_TRUE(panel && picture && strip && header);
+    for (int width : {1356, 1100, 1600}) {
+        SCOPED_TRACE(width);
+        w.setWindowState(Qt::WindowNoState);
+        w.resize(width, 694);
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        EXPECT_TRUE(picture->isVisible());
+        EXPECT_EQ(picture->geometry().right(), panel->width() - 1) << "at the panel's right edge";
+        EXPECT_EQ(picture->y(), 0);
+        EXPECT_EQ(picture->height(), panel->height()) << "over its full height";
+        EXPECT_GE(picture->x(), 0);
+        EXPECT_EQ(header->width(), strip->width()) << "the header spans its strip";
+    }
+    w.sqlCon().close();
 }
 
 TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {

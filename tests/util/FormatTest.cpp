@@ -198,6 +198,8 @@ TEST(FormatSettingsTest, FromLocales) {
         {QLocale(QLocale::English, QLocale::UnitedStates), {',', '.', '/', ':'}},
         {QLocale(QLocale::German, QLocale::Germany), {'.', ',', '.', ':'}},
         {QLocale(QLocale::Finnish, QLocale::Finland), {'\xA0', ',', '.', '.'}},
+        // A narrow no-break space is not in the code page; the no-break space stands in for it.
+        {QLocale(QLocale::French, QLocale::France), {'\xA0', ',', '/', ':'}},
         // Separators outside the code page fall back to the Brazilian ones.
         {QLocale(QLocale::Arabic, QLocale::Egypt), {'.', ',', '/', ':'}},
     };

@@ -1,4 +1,4 @@
-#include "app/StationSettings.h"
+#include "station/StationSettings.h"
 
 #include <charconv>
 #include <fstream>

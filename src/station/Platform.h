@@ -7,6 +7,8 @@
 
 namespace vek {
 
+inline constexpr const char* kApplicationTitle = "VEK - Atualizacao de Etiquetas";
+
 /// One tone of the station's alarms.
 struct Tone {
     int hz = 0;

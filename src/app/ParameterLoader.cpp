@@ -1,6 +1,6 @@
-#include "app/RuntimeParameters.h"
+#include "app/ParameterLoader.h"
 
-#include "app/Platform.h"
+#include "station/Platform.h"
 #include "db/Query.h"
 
 #include <QString>
@@ -12,11 +12,6 @@
 namespace vek {
 
 namespace {
-
-std::string trimRight(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
 
 std::optional<int> wholeNumber(const std::string& text) {
     std::size_t b = 0;
@@ -54,8 +49,8 @@ std::string ReadParam(db::Connection& connection, MessageBoxes& boxes, const std
     }
 }
 
-RuntimeParameters LoadParameters(db::Connection& connection, MessageBoxes& boxes, int settingsBranch) {
-    RuntimeParameters p;
+void LoadParameters(db::Connection& connection, MessageBoxes& boxes, int settingsBranch, RuntimeParameters& p) {
+    p = RuntimeParameters();
     p.SERVIDOR_NODE = ReadParam(connection, boxes, "DASHBOARD_PRODUCAO", "SERVIDOR_NODE");
 
     db::Query q(connection, "sqlParam");
@@ -63,9 +58,10 @@ RuntimeParameters LoadParameters(db::Connection& connection, MessageBoxes& boxes
              "from PARAM P\n"
              "where P.GRUPO_PA in ('ATU_CAIXA_UNITARIA', 'PRODUCAO_ESTOQUE')   ");
     q.open();
+    bool productionStockRows = false;
     for (; !q.eof(); q.next()) {
-        const std::string group = trimRight(q.field("GRUPO_PA").asString());
-        const std::string name = trimRight(q.field("PARAM_PA").asString());
+        const std::string group = q.field("GRUPO_PA").asString();
+        const std::string name = q.field("PARAM_PA").asString();
         const std::string value = q.field("VALOR_PA").asString();
         if (group == "ATU_CAIXA_UNITARIA") {
             if (name == "VALIDAR_SETOR_ANT_OBRIG") {
@@ -96,20 +92,27 @@ RuntimeParameters LoadParameters(db::Connection& connection, MessageBoxes& boxes
                 p.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS = wholeNumber(value).value_or(90);
             }
         } else if (group == "PRODUCAO_ESTOQUE") {
+            productionStockRows = true;
             if (name == "FILIAL_ESTOQUE") {
                 p.FILIAL_ESTOQUE_PRODUCAO = wholeNumber(value).value_or(0);
-            }
-            if (p.FILIAL_ESTOQUE_PRODUCAO <= 0) {
-                boxes.show(MessageBoxes::Icon::Warning, QStringLiteral("Alerta"),
-                           QString::fromUtf8("A filial do estoque de produção não foi configurada na tabela PARAM.\r"
-                                             "Grupo: PRODUCAO_ESTOQUE, Param: FILIAL_ESTOQUE"));
             }
         }
     }
     q.close();
+    // Judged on the whole group: the server returns the rows in no particular order.
+    if (productionStockRows && p.FILIAL_ESTOQUE_PRODUCAO <= 0) {
+        boxes.show(MessageBoxes::Icon::Warning, QStringLiteral("Alerta"),
+                   QString::fromUtf8("A filial do estoque de produção não foi configurada na tabela PARAM.\r"
+                                     "Grupo: PRODUCAO_ESTOQUE, Param: FILIAL_ESTOQUE"));
+    }
     if (settingsBranch > 0) {
         p.FILIAL_ESTOQUE = settingsBranch;
     }
+}
+
+RuntimeParameters LoadParameters(db::Connection& connection, MessageBoxes& boxes, int settingsBranch) {
+    RuntimeParameters p;
+    LoadParameters(connection, boxes, settingsBranch, p);
     return p;
 }
 

@@ -1,0 +1,229 @@
+#include "app/Station.h"
+
+#include "access/AccessClient.h"
+#include "app/ParameterLoader.h"
+#include "db/DataSetHelpers.h"
+#include "util/Format.h"
+#include "util/TextCodec.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace vek {
+
+Station::Station(OperatorDisplay& display, Platform platform, std::string settingsPath, std::string executablePath,
+                 AccessClient* access)
+    : m_platform(std::move(platform)), m_settingsPath(std::move(settingsPath)),
+      m_executablePath(std::move(executablePath)), m_access(access), m_ctx(display), m_monitor(m_ctx),
+      m_pictures(m_ctx), m_scan(m_ctx, m_monitor, m_pictures) {
+    display.setOutputs(m_platform, &m_ctx.params);
+    if (!m_access) {
+        m_ownAccess = unreachableAccessClient();
+        m_access = m_ownAccess.get();
+    }
+}
+
+Station::~Station() = default;
+
+template <class F>
+bool Station::guarded(F&& step) {
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        m_ctx.display.ShowPlatformError(e.what());
+    } catch (...) {
+        m_ctx.display.ShowPlatformError("Unexpected error");
+    }
+    return false;
+}
+
+void Station::FormCreate() {
+    guarded([this] { startUp(); });
+}
+
+void Station::ScanCode(const std::string& text) {
+    if (!m_ctx.configured) {
+        // No database may be opened: repeat why instead of trying one.
+        m_ctx.display.ClearScanField();
+        m_ctx.display.ShowErrorMessage(m_ctx.configProblem.empty() ? "Banco de dados nao configurado."
+                                                                   : m_ctx.configProblem);
+        return;
+    }
+    m_ctx.display.ClearMessage();
+    // A scan that raised ends there: no counter refresh for it.
+    if (guarded([&] { m_scan.ProcessScan(text); })) {
+        guarded([this] { m_monitor.RefreshCountersIfDue(); });
+    }
+}
+
+void Station::ClockTick() {
+    guarded([this] { m_monitor.ClockTick(); });
+}
+
+bool Station::chooseDatabase(std::string& password) {
+    StationSettings& s = m_ctx.settings;
+    std::string catalogue;
+    try {
+        AccessClient& client = *m_access;
+        client.setHost(s.HOST);
+        client.LoadDatabaseList();
+        if (client.CompanyCount() < 2) {
+            client.setSelectedDatabase(client.FindDatabase(client.Company(0), "G", 0, false));
+        } else if (client.ChooseDatabase("G") == 2) {
+            m_platform.exitProcess(0);
+            return false;
+        }
+        s.BDADOS = client.SelectedDatabase().host;
+        try {
+            catalogue = client.FindDatabase(client.Company(0), "C", 0, false).host;
+        } catch (const std::exception&) {
+            catalogue.clear();
+        }
+        password = client.SelectedDatabase().password;
+    } catch (const std::exception& e) {
+        m_platform.boxes->show(MessageBoxes::Icon::Error, QStringLiteral("Falha ao conectar."), toQString(e.what()));
+        m_platform.exitProcess(0);
+        return false;
+    }
+    s.BDADOS_CATALOGO = catalogue;
+    return true;
+}
+
+void Station::startUp() {
+    StationContext& c = m_ctx;
+    OperatorDisplay& display = c.display;
+
+    // 1. The hourly table and the counters start empty.
+    ClearDataSet(c.cdsProdHora);
+    c.DayCount = 0;
+    c.MonthCount = 0;
+
+    // 2-4. Settings, then the database and its password.
+    c.settings = readStationSettings(IniFile(m_settingsPath));
+    const StationSettings& s = c.settings;
+    std::string password;
+    if (!s.HOST.empty()) {
+        if (!chooseDatabase(password)) {
+            return; // the process ends
+        }
+    } else {
+        password = passwordForKey(s.CHAVE);
+    }
+
+    // 5. Configuration checks.
+    const char* problem = nullptr;
+    if (s.BDADOS == "ERRO") {
+        problem = "Banco de dados nao configurado.";
+    } else if (s.CODESTEIRA == "ERRO") {
+        problem = "Esteira nao configurada.";
+    } else if (s.sectorMode() && s.SETOR.empty()) {
+        problem = "Com atualização por setor ativada é necessário configurar o Setor.";
+    } else if (s.sectorMode() && s.FUNCIONARIO.empty()) {
+        problem = "Com atualização por setor ativada é necessário configurar o Funcionário.";
+    }
+    if (problem) {
+        c.configProblem = cp1252(problem);
+        display.ShowErrorBox(c.configProblem);
+        return;
+    }
+    c.configured = true;
+
+    // 6. Connections.
+    c.sqlCon.setDatabase(s.BDADOS);
+    c.sqlConCat.setDatabase(s.BDADOS_CATALOGO);
+    c.sqlConAcesso.setDatabase(s.BDADOS_ACESSO);
+    for (db::Connection* con : {&c.sqlCon, &c.sqlConCat, &c.sqlConAcesso}) {
+        con->setPassword(password);
+    }
+
+    // 7. Pictures. An empty catalogue location names no database at all: pictures stay off rather
+    // than stopping the station at start-up.
+    if (s.showPictures()) {
+        if (s.BDADOS_CATALOGO != "ERRO" && !s.BDADOS_CATALOGO.empty()) {
+            c.ImagesOn = true;
+            c.sqlConCat.open();
+        }
+        display.ShowPictureArea(true);
+    } else {
+        c.ImagesOn = false;
+        display.ShowPictureArea(false);
+    }
+
+    // 8. Access control database.
+    c.AccessDbOn = s.BDADOS_ACESSO != "ERRO";
+    if (c.AccessDbOn) {
+        c.sqlConAcesso.open();
+    }
+
+    // 9-11. Clock, counters, scan statements.
+    m_monitor.ClockTick();
+    if (!s.scanMode()) {
+        m_monitor.reloadCounters();
+    }
+    c.sqlCodCxUn.prepare();
+    c.sqlQuilbar.prepare();
+
+    // 12. Company rule.
+    {
+        db::Query sqlEmpresa(c.sqlCon, "sqlEmpresa");
+        sqlEmpresa.setSql("select c.nome_empresa from config c");
+        sqlEmpresa.open();
+        if (sqlEmpresa.field("nome_empresa").asString() == "FELQAR") {
+            c.hideTotals = true;
+            display.HideTotals();
+        }
+    }
+
+    // 13-14.
+    LoadParameters(c.sqlCon, *m_platform.boxes, s.FILIAL_ESTOQUE, c.params);
+    ShowOperatorAndSector();
+
+    // 15.
+    showStatusBar();
+
+    // 16. Recent entries side panel. The feed itself is not part of this station build yet.
+    display.SetSidePanelWidth(s.PORTA_UDP_ULT_ENTRADA < 1 ? 0 : 500);
+
+    // 17. cdsImgProd starts empty.
+    c.cdsImgProd.clear();
+
+    // 18.
+    display.ApplyScanModeLayout(s.scanMode(), s.sectorMode(), c.hideTotals);
+    c.ready = true;
+}
+
+void Station::ShowOperatorAndSector() {
+    const StationSettings& s = m_ctx.settings;
+    db::Query sqlFunc(m_ctx.sqlCon, "sqlFunc");
+    sqlFunc.setSql("SELECT NOME_FU FROM FUNCIONARIO F WHERE CODIGO_FU = :FUNC");
+    db::Query sqlSetor(m_ctx.sqlCon, "sqlSetor");
+    sqlSetor.setSql("SELECT S.NOME_SE FROM SETOR S WHERE S.COD_SE = :SETOR");
+    sqlFunc.param("FUNC").setString(s.FUNCIONARIO);
+    sqlFunc.open();
+    sqlSetor.param("SETOR").setString(s.SETOR);
+    sqlSetor.open();
+    std::string text;
+    if (!sqlFunc.eof()) {
+        text = cp1252("FUNCIONÁRIO: ") + s.FUNCIONARIO + " - " + sqlFunc.field("NOME_FU").asString();
+    }
+    if (!sqlSetor.eof()) {
+        text += "    SETOR: " + s.SETOR + " - " + sqlSetor.field("NOME_SE").asString();
+    }
+    m_ctx.display.ShowOperatorAndSector(text);
+}
+
+void Station::showStatusBar() {
+    const QDateTime built = QFileInfo(QString::fromStdString(m_executablePath)).lastModified();
+    const QDate d = built.date();
+    const QTime t = built.time();
+    const DateTime stamp = d.isValid()
+                               ? DateTime::fromDateTime(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second())
+                               : DateTime::fromSerial(0);
+    m_ctx.display.ShowStatusBar(" Data : " + formatDateTime("dd/mm/yyyy \"-\" hh:mm", stamp),
+                                " BD: " + m_ctx.settings.BDADOS);
+}
+
+} // namespace vek

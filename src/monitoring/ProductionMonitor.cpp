@@ -1,0 +1,126 @@
+#include "monitoring/ProductionMonitor.h"
+
+#include "db/DataSetHelpers.h"
+#include "monitoring/HourlyTable.h"
+#include "monitoring/ProductionCounters.h"
+#include "station/StationContext.h"
+#include "util/Format.h"
+#include "util/TextCodec.h"
+
+#include <QDateTime>
+
+namespace vek {
+
+ProductionMonitor::ProductionMonitor(StationContext& ctx)
+    : m_ctx(ctx), sqlTotPar(ctx.sqlCon, "sqlTotPar"), sqlTotParUnit(ctx.sqlCon, "sqlTotParUnit") {
+    sqlTotPar.setSql("select ESTEIRA_CX, DTBAIXA_CX, DATA_CANC_CX\n"
+                     "from CODCXUNIT\n"
+                     "where DTBAIXA_CX>=:DATAI\n"
+                     "and DTBAIXA_CX<=:DATAF");
+    sqlTotParUnit.setSql("select C.DTSAIDA_PU, U.DATA_CANC_CX\n"
+                         "from PRODUCAO_SETOR_CXUNIT C\n"
+                         "left join CODCXUNIT U on U.CODIGO_CX = C.CODCXUNIT_PU\n"
+                         "where C.DTSAIDA_PU >= :DATAI and\n"
+                         "      C.DTSAIDA_PU <= :DATAF and\n"
+                         "      C.SETOR_PU = :SETOR");
+    // The hourly table exists, empty, from the start: the grid shows it before any load.
+    ctx.cdsProdHora.setFieldDefs(hourlyFields());
+    ctx.cdsProdHora.createEmpty();
+    ctx.cdsProdHora.setIndexFieldNames("HORA");
+}
+
+void ProductionMonitor::ClockTick() {
+    if (!m_ctx.configured) {
+        return;
+    }
+    m_ctx.LastClockTime = m_ctx.ReadServerTime();
+    m_ctx.LastClockTimeText = formatDateTime("hh:nn:ss", m_ctx.LastClockTime);
+    m_ctx.display.ShowClockHeader(clockHeader(m_ctx.LastClockTime, m_ctx.settings.CODESTEIRA));
+}
+
+void ProductionMonitor::reloadCounters() {
+    if (m_ctx.settings.sectorMode()) {
+        LoadSectorCounters();
+    } else {
+        LoadConveyorCounters();
+    }
+}
+
+void ProductionMonitor::LoadConveyorCounters() {
+    loadCounters(false);
+}
+
+void ProductionMonitor::LoadSectorCounters() {
+    loadCounters(true);
+}
+
+void ProductionMonitor::loadCounters(bool sector) {
+    DateTime from, to;
+    counterBounds(m_ctx.LastClockTime, from, to);
+    db::Query& query = sector ? sqlTotParUnit : sqlTotPar;
+    query.close();
+    query.param("DATAI").setDateTime(from);
+    query.param("DATAF").setDateTime(to);
+    if (sector) {
+        query.param("SETOR").setString(m_ctx.settings.SETOR);
+    }
+    query.open();
+    m_ctx.LastCounterRefresh = QDateTime::currentMSecsSinceEpoch();
+    std::vector<CounterRow> rows;
+    rows.reserve(query.recordCount());
+    const auto timeCol = static_cast<std::size_t>(query.fieldIndex(sector ? "DTSAIDA_PU" : "DTBAIXA_CX"));
+    const auto cancCol = static_cast<std::size_t>(query.fieldIndex("DATA_CANC_CX"));
+    const int convCol = sector ? -1 : query.fieldIndex("ESTEIRA_CX");
+    for (const auto& r : query.rows()) {
+        if (convCol >= 0 && r[static_cast<std::size_t>(convCol)].asString() != m_ctx.settings.CODESTEIRA) {
+            continue;
+        }
+        rows.push_back({r[timeCol].asDateTime(), !r[cancCol].isNull()});
+    }
+    query.close();
+
+    const CounterFigures f = countProduction(rows, m_ctx.LastClockTime.datePart());
+    m_ctx.DayCount = f.dayCount;
+    m_ctx.MonthCount = f.monthCount;
+    m_ctx.MonthCancelledCount = f.monthCancelledCount;
+    {
+        db::UpdatesSuspended quiet(m_ctx.cdsProdHora);
+        ClearDataSet(m_ctx.cdsProdHora);
+        for (const DateTime& t : f.todayTimes) {
+            vek::AddHourlyWriteOff(m_ctx.cdsProdHora, t);
+        }
+    }
+    PreviousDayTexts prev;
+    prev.production = cp1252("Produção dia Ant: ") + formatFloat("###,000", f.prevDayCount);
+    prev.cancelled = "Cancelados dia Ant: " + formatFloat("###,000", f.prevDayCancelled);
+    prev.monthCancelled = cp1252("Cancelados do Mês: ") + formatFloat("###,000", f.monthCancelledCount);
+    prev.total = "Total dia Ant: " + formatFloat("###,000", f.prevDayCount - f.prevDayCancelled);
+    m_ctx.display.ShowPreviousDay(prev);
+    ShowCounters();
+}
+
+void ProductionMonitor::RefreshCountersIfDue() {
+    if (m_ctx.settings.TEMPO_ESPERA < 1) {
+        return;
+    }
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_ctx.LastCounterRefresh >= m_ctx.settings.TEMPO_ESPERA) {
+        reloadCounters();
+        m_ctx.LastCounterRefresh = now;
+    }
+}
+
+void ProductionMonitor::AddHourlyWriteOff(const DateTime& t) {
+    vek::AddHourlyWriteOff(m_ctx.cdsProdHora, t);
+}
+
+void ProductionMonitor::ShowCounters() {
+    CounterTexts texts;
+    texts.day = formatFloat("###,##0", m_ctx.DayCount);
+    texts.month = cp1252("Produção do Mês: ") + formatFloat("###,000", m_ctx.MonthCount);
+    texts.monthTotal = cp1252("Total do Mês: ") + formatFloat("###,000", m_ctx.MonthCount - m_ctx.MonthCancelledCount);
+    m_ctx.display.ShowCounters(texts);
+    m_ctx.display.Repaint();
+}
+
+} // namespace vek

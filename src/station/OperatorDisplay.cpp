@@ -1,0 +1,63 @@
+#include "station/OperatorDisplay.h"
+
+#include "station/RuntimeParameters.h"
+#include "util/TextCodec.h"
+
+namespace vek {
+
+namespace {
+const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
+const std::vector<Tone> kSuccess = {{2450, 120}, {2800, 140}};
+} // namespace
+
+void OperatorDisplay::setOutputs(Platform platform, const RuntimeParameters* params) {
+    m_platform = std::move(platform);
+    m_params = params;
+}
+
+void OperatorDisplay::play(const std::vector<Tone>& tones) {
+    if (m_params && m_params->ALERTA_SONORO && m_platform.tones) {
+        m_platform.tones->play(tones);
+    }
+}
+
+void OperatorDisplay::ShowErrorMessage(const std::string& text) {
+    paintMessage(text, MessageColour::Error, true);
+    play(kAlarm);
+}
+
+void OperatorDisplay::ShowSuccessMessage(const std::string& text) {
+    if (m_params && m_params->MSG_CONLUSAO) {
+        paintMessage(text, MessageColour::Success, false);
+    }
+    play(kSuccess);
+}
+
+void OperatorDisplay::ShowEnquiryError(const std::string& text) {
+    paintEnquiryMessage(text, MessageColour::Error, true);
+    play(kAlarm);
+}
+
+void OperatorDisplay::SuccessBeep() {
+    play(kSuccess);
+}
+
+void OperatorDisplay::ShowWarningBox(const std::string& text) {
+    if (m_platform.boxes) {
+        m_platform.boxes->show(MessageBoxes::Icon::Warning, QStringLiteral("Alerta"), toQString(text));
+    }
+}
+
+void OperatorDisplay::ShowErrorBox(const std::string& text) {
+    if (m_platform.boxes) {
+        m_platform.boxes->show(MessageBoxes::Icon::Error, QStringLiteral("Erro"), toQString(text));
+    }
+}
+
+void OperatorDisplay::ShowPlatformError(const std::string& text) {
+    if (m_platform.boxes) {
+        m_platform.boxes->show(MessageBoxes::Icon::Error, QString::fromLatin1(kApplicationTitle), toQString(text));
+    }
+}
+
+} // namespace vek

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "station/Platform.h"
+
+#include <string>
+
+namespace vek {
+
+struct RuntimeParameters;
+
+/// The box as the scan shows it in the six fields of the label panel.
+struct BoxFields {
+    std::string prod;  // edProd
+    std::string pad;   // edPad: pattern and its description
+    std::string tam;   // edTam
+    std::string prog;  // edProg
+    std::string ficha; // edFicha
+};
+
+/// The counter texts, formatted as the screen shows them.
+struct CounterTexts {
+    std::string day;        // pnQtParesDia
+    std::string month;      // pnQtParesMes
+    std::string monthTotal; // pnTotQtParMes
+};
+
+struct PreviousDayTexts {
+    std::string production;     // pnQtParesDiaAnt
+    std::string cancelled;      // pnQtParCancDiaAnt
+    std::string monthCancelled; // pnQtParCancMes
+    std::string total;          // pnTotQtParDiaAnt
+};
+
+enum class MessageColour { Neutral, Error, Success };
+
+/// Everything the station's logic shows the operator. The message rules (colours, hints, tones,
+/// the success switch) are the same for every display and live here; a display only paints.
+/// Texts are 8-bit; a display converts them at its edge.
+class OperatorDisplay {
+public:
+    virtual ~OperatorDisplay() = default;
+
+    /// Tones and boxes go through `platform`; the switches are read from `params` at each message.
+    void setOutputs(Platform platform, const RuntimeParameters* params);
+    const Platform& platform() const { return m_platform; }
+
+    void ShowErrorMessage(const std::string& text);
+    void ShowSuccessMessage(const std::string& text);
+    void ShowEnquiryError(const std::string& text);
+    void SuccessBeep();
+    void ShowWarningBox(const std::string& text);
+    void ShowErrorBox(const std::string& text);
+    /// The box of an error that ends an event: titled with the application's title.
+    void ShowPlatformError(const std::string& text);
+    /// Back to the neutral, empty panel (Enter in the scan field).
+    void ClearMessage() { paintMessage({}, MessageColour::Neutral, false); }
+
+    // What a display paints.
+    /// `hint`: the panel's hint becomes the text in upper case.
+    virtual void paintMessage(const std::string& text, MessageColour colour, bool hint) = 0;
+    virtual void paintEnquiryMessage(const std::string& text, MessageColour colour, bool hint) = 0;
+    virtual void ShowBoxFields(const BoxFields& fields) = 0;
+    virtual void ClearBoxFields() = 0;
+    virtual void ShowTicketCount(const std::string& text) = 0; // edTotEtiq
+    /// Empties the scan field and gives it the focus.
+    virtual void ClearScanField() = 0;
+    virtual void ShowCounters(const CounterTexts& texts) = 0;
+    virtual void ShowPreviousDay(const PreviousDayTexts& texts) = 0;
+    virtual void ShowClockHeader(const std::string& text) = 0; // pnEsteira
+    /// Picture data as stored in the catalogue; data that is no picture leaves the control as it is.
+    virtual void ShowProductPicture(const std::string& data) = 0;
+    /// The empty text leaves the line hidden.
+    virtual void ShowOperatorAndSector(const std::string& text) = 0;
+    virtual void ShowStatusBar(const std::string& buildText, const std::string& databaseText) = 0;
+    virtual void HideTotals() = 0;
+    /// Shows the picture area (with the placeholder picture) or hides it.
+    virtual void ShowPictureArea(bool on) = 0;
+    /// The side panel of recent entries: 0 collapses it.
+    virtual void SetSidePanelWidth(int width) = 0;
+    virtual void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) = 0;
+    /// Paints what changed now (the counters must be seen at once).
+    virtual void Repaint() = 0;
+
+private:
+    void play(const std::vector<Tone>& tones);
+    Platform m_platform;
+    const RuntimeParameters* m_params = nullptr;
+};
+
+} // namespace vek

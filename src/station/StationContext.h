@@ -1,0 +1,68 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "db/MemTable.h"
+#include "db/Query.h"
+#include "station/OperatorDisplay.h"
+#include "station/RuntimeParameters.h"
+#include "station/StationSettings.h"
+#include "util/DateTime.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vek {
+
+/// What the station's logic works on: the settings, the runtime parameters, the connections, the
+/// window state shared by the subsystems, the statements they share, and the operator's display.
+/// Each subsystem keeps its own statements; those here are used by several of them.
+class StationContext {
+public:
+    explicit StationContext(OperatorDisplay& display);
+    StationContext(const StationContext&) = delete;
+    StationContext& operator=(const StationContext&) = delete;
+
+    OperatorDisplay& display;
+    StationSettings settings;
+    RuntimeParameters params;
+
+    // Declared before the statements, which must go first.
+    db::Connection sqlCon;
+    db::Connection sqlConCat;
+    db::Connection sqlConAcesso;
+
+    bool configured = false;   // the database settings passed the start-up checks
+    std::string configProblem; // the start-up check that failed
+    bool ready = false;        // every start-up step ran
+    bool ImagesOn = false;
+    bool AccessDbOn = false;
+    bool hideTotals = false; // company rule
+
+    int DayCount = 0;
+    int MonthCount = 0;
+    int MonthCancelledCount = 0;
+    int CountDone = 0;
+    int CountPending = 0;
+    DateTime LastClockTime;
+    std::string LastClockTimeText;
+    std::int64_t LastCounterRefresh = 0; // local clock, ms since the epoch; 0 = never
+
+    /// Today's production per hour, shown by the hourly grid.
+    db::MemTable cdsProdHora{"cdsProdHora"};
+    /// The picture of the last looked-up product.
+    std::string cdsImgProd;
+
+    /// The box row of the current scan: it stays open for the later steps of the scan.
+    db::Query sqlCodCxUn;
+    db::Query sqlQuilbar;
+    db::Query sqlDataServ;
+    db::Query sqlDadosSetor;
+
+    DateTime ReadServerTime();
+    /// Opens the sector's row; it stays open for the caller.
+    void OpenSectorData(const std::string& sector);
+    /// "done/total" of the last count, as `edTotEtiq` shows it.
+    std::string ticketCountText() const;
+};
+
+} // namespace vek

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "station/OperatorDisplay.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vek::test {
+
+/// A display that remembers what the station showed, by the names of the screen's widgets; tones
+/// and boxes go to the platform given to the station (recorders in tests).
+class RecordingDisplay : public OperatorDisplay {
+public:
+    struct Message {
+        std::string text;
+        MessageColour colour = MessageColour::Neutral;
+    };
+
+    /// Texts by widget name (8-bit): pnMens, pnMsgConsulta, edProd … edTotEtiq, edCodBar ("" once
+    /// cleared), pnQtParesDia, pnEsteira, pnFuncSetor, sbQuilbar.0/1 …
+    std::map<std::string, std::string> texts;
+    MessageColour messageColour = MessageColour::Neutral;
+    std::string hint;
+    /// Every message painted in pnMens, oldest first.
+    std::vector<Message> messages;
+    int pictures = 0; // product pictures shown
+    std::string lastPicture;
+    int repaints = 0;
+    int sidePanelWidth = -1;
+    bool pictureArea = false;
+    bool totalsHidden = false;
+    bool scanModeLayout = false;
+
+    const std::string& text(const std::string& name) { return texts[name]; }
+
+    void paintMessage(const std::string& text, MessageColour colour, bool withHint) override {
+        texts["pnMens"] = text;
+        messageColour = colour;
+        if (withHint) hint = text;
+        messages.push_back({text, colour});
+    }
+    void paintEnquiryMessage(const std::string& text, MessageColour, bool) override { texts["pnMsgConsulta"] = text; }
+    void ShowBoxFields(const BoxFields& f) override {
+        texts["edProd"] = f.prod;
+        texts["edPad"] = f.pad;
+        texts["edTam"] = f.tam;
+        texts["edProg"] = f.prog;
+        texts["edFicha"] = f.ficha;
+    }
+    void ClearBoxFields() override {
+        for (const char* n : {"edProd", "edPad", "edTam", "edProg", "edFicha", "edTotEtiq"}) texts[n].clear();
+    }
+    void ShowTicketCount(const std::string& t) override { texts["edTotEtiq"] = t; }
+    void ClearScanField() override { texts["edCodBar"].clear(); }
+    void ShowCounters(const CounterTexts& t) override {
+        texts["pnQtParesDia"] = t.day;
+        texts["pnQtParesMes"] = t.month;
+        texts["pnTotQtParMes"] = t.monthTotal;
+    }
+    void ShowPreviousDay(const PreviousDayTexts& t) override {
+        texts["pnQtParesDiaAnt"] = t.production;
+        texts["pnQtParCancDiaAnt"] = t.cancelled;
+        texts["pnQtParCancMes"] = t.monthCancelled;
+        texts["pnTotQtParDiaAnt"] = t.total;
+    }
+    void ShowClockHeader(const std::string& t) override { texts["pnEsteira"] = t; }
+    void ShowProductPicture(const std::string& data) override {
+        ++pictures;
+        lastPicture = data;
+    }
+    void ShowOperatorAndSector(const std::string& t) override { texts["pnFuncSetor"] = t; }
+    void ShowStatusBar(const std::string& a, const std::string& b) override {
+        texts["sbQuilbar.0"] = a;
+        texts["sbQuilbar.1"] = b;
+    }
+    void HideTotals() override { totalsHidden = true; }
+    void ShowPictureArea(bool on) override { pictureArea = on; }
+    void SetSidePanelWidth(int w) override { sidePanelWidth = w; }
+    void ApplyScanModeLayout(bool scanMode, bool, bool) override { scanModeLayout = scanMode; }
+    void Repaint() override { ++repaints; }
+};
+
+} // namespace vek::test
