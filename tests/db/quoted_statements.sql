@@ -626,3 +626,77 @@ set C.DTBAIXA_CX = null,
     C.ESTEIRA_CX = null
 where C.CODIGO_CX = :CODIGO
 ;;
+-- main TdmEstoqueProducao.sqlBloqItemPed
+select PEDIDO_IT from ITENSPV
+where PEDIDO_IT = :PED
+and ITEM_IT = :ITEM
+for update with lock
+;;
+-- main TdmEstoqueProducao.sqlProdEst.PedidoItemTam
+select IT.PEDIDO_IT, IT.ITEM_IT, IT.PROD_IT, IT.PADRON_IT, IT.PROG_IT, IT.FICHA_IT, G.TAM_IT, G.QTPED_IT,
+       (SELECT PEDVENDA.FILIAL_PV FROM PEDVENDA WHERE PEDVENDA.NUM_PV = IT.PEDIDO_IT) FILIAL_PEDVENDA,
+       (SELECT PROGRAMACAO.FILIAL_PO FROM PROGRAMACAO WHERE PROGRAMACAO.NUM_PO = IT.PROG_IT) FILIAL_PROGRAMACAO,
+       ( select sum(EMP.QTDE_EMP)
+         from PRODUCAO_ESTOQUE PE
+         inner join ENTRADAMP EMP on EMP.FILIAL_EMP = PE.FILIAL_EMP_ES
+                                 and EMP.FORNEC_EMP = PE.FORNEC_EMP_ES
+                                 and EMP.SERIE_EMP = PE.SERIE_EMP_ES
+                                 and EMP.DOCTO_EMP = PE.DOCTO_EMP_ES
+                                 and EMP.ITEM_EMP = PE.ITEM_EMP_ES
+                                 and EMP.ORDEM_EMP = PE.ORDEM_EMP_ES
+                                 and ((EMP.TAMANHO_EMP = G.TAM_IT) or (G.TAM_IT = '*' and coalesce(EMP.TAMANHO_EMP, '') = ''))
+         where PE.PEDIDO_ES = IT.PEDIDO_IT and PE.ITEM_PED_ES = IT.ITEM_IT
+               and PE.STATUS_ES = 'A' 
+       ) as QTDE_JA_LANCADA
+from ITENSPV IT
+inner join ITENSPVGRADE G on G.PEDIDO_IT = IT.PEDIDO_IT and G.ITEM_IT = IT.ITEM_IT
+where IT.PEDIDO_IT = :PED
+and IT.ITEM_IT = :ITEM
+and TAM_IT = :TAM
+;;
+-- main TdmEstoqueProducao.sqlProdEst.PedidoItem
+select IT.PEDIDO_IT, IT.ITEM_IT, IT.PROD_IT, IT.PADRON_IT, IT.PROG_IT, IT.FICHA_IT, G.TAM_IT, G.QTPED_IT,
+       (SELECT PEDVENDA.FILIAL_PV FROM PEDVENDA WHERE PEDVENDA.NUM_PV = IT.PEDIDO_IT) FILIAL_PEDVENDA,
+       (SELECT PROGRAMACAO.FILIAL_PO FROM PROGRAMACAO WHERE PROGRAMACAO.NUM_PO = IT.PROG_IT) FILIAL_PROGRAMACAO,
+       ( select sum(EMP.QTDE_EMP)
+         from PRODUCAO_ESTOQUE PE
+         inner join ENTRADAMP EMP on EMP.FILIAL_EMP = PE.FILIAL_EMP_ES
+                                 and EMP.FORNEC_EMP = PE.FORNEC_EMP_ES
+                                 and EMP.SERIE_EMP = PE.SERIE_EMP_ES
+                                 and EMP.DOCTO_EMP = PE.DOCTO_EMP_ES
+                                 and EMP.ITEM_EMP = PE.ITEM_EMP_ES
+                                 and EMP.ORDEM_EMP = PE.ORDEM_EMP_ES
+                                 and ((EMP.TAMANHO_EMP = G.TAM_IT) or (G.TAM_IT = '*' and coalesce(EMP.TAMANHO_EMP, '') = ''))
+         where PE.PEDIDO_ES = IT.PEDIDO_IT and PE.ITEM_PED_ES = IT.ITEM_IT
+               and PE.STATUS_ES = 'A' 
+       ) as QTDE_JA_LANCADA
+from ITENSPV IT
+inner join ITENSPVGRADE G on G.PEDIDO_IT = IT.PEDIDO_IT and G.ITEM_IT = IT.ITEM_IT
+where IT.PEDIDO_IT = :PED
+and IT.ITEM_IT = :ITEM
+;;
+-- main TdmEstoqueProducao.sqlProdEst.ProgFicha
+select IT.PEDIDO_IT, IT.ITEM_IT, IT.PROD_IT, IT.PADRON_IT, IT.PROG_IT, IT.FICHA_IT, G.TAM_IT, G.QTPED_IT,
+       (SELECT PEDVENDA.FILIAL_PV FROM PEDVENDA WHERE PEDVENDA.NUM_PV = IT.PEDIDO_IT) FILIAL_PEDVENDA,
+       (SELECT PROGRAMACAO.FILIAL_PO FROM PROGRAMACAO WHERE PROGRAMACAO.NUM_PO = IT.PROG_IT) FILIAL_PROGRAMACAO,
+       ( select sum(EMP.QTDE_EMP)
+         from PRODUCAO_ESTOQUE PE
+         inner join ENTRADAMP EMP on EMP.FILIAL_EMP = PE.FILIAL_EMP_ES
+                                 and EMP.FORNEC_EMP = PE.FORNEC_EMP_ES
+                                 and EMP.SERIE_EMP = PE.SERIE_EMP_ES
+                                 and EMP.DOCTO_EMP = PE.DOCTO_EMP_ES
+                                 and EMP.ITEM_EMP = PE.ITEM_EMP_ES
+                                 and EMP.ORDEM_EMP = PE.ORDEM_EMP_ES
+                                 and ((EMP.TAMANHO_EMP = G.TAM_IT) or (G.TAM_IT = '*' and coalesce(EMP.TAMANHO_EMP, '') = ''))
+         where PE.PEDIDO_ES = IT.PEDIDO_IT and PE.ITEM_PED_ES = IT.ITEM_IT
+               and PE.STATUS_ES = 'A' 
+       ) as QTDE_JA_LANCADA
+from ITENSPV IT
+inner join ITENSPVGRADE G on G.PEDIDO_IT = IT.PEDIDO_IT and G.ITEM_IT = IT.ITEM_IT
+where IT.PROG_IT = :PROG
+and IT.FICHA_IT = :FICHA
+and IT.SIT_IT in ('P','L') and ((IT.STATUS_IT = '') or (IT.STATUS_IT is null))
+;;
+-- main TdmEstoqueProducao.dspProdEstCanc.update
+update "PRODUCAO_ESTOQUE" set "DATA_CANC_ES" = :S1, "USUARIO_CANC_ES" = :S2, "STATUS_ES" = :S6 where "ID_ES" = :W0 and "DATA_CANC_ES" is null and "USUARIO_CANC_ES" is null and "PROG_ES" = :W3 and "FICHA_ES" = :W4 and "SUBFICHA_ES" = :W5 and "STATUS_ES" = :W6 and "FILIAL_EMP_ES" = :W7 and "FORNEC_EMP_ES" = :W8 and "DOCTO_EMP_ES" = :W9 and "SERIE_EMP_ES" = :W10 and "ITEM_EMP_ES" = :W11 and "ORDEM_EMP_ES" = :W12
+;;

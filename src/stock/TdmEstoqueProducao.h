@@ -1,0 +1,141 @@
+#pragma once
+
+#include "util/DateTime.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace vek::db {
+class Connection;
+class MemTable;
+} // namespace vek::db
+
+namespace vek::stock {
+
+/// What a production-stock booking books. Values 7 and 9 to 255 are refused.
+enum class TTipoLancProducaoEstoque : std::uint8_t {
+    tlCxUnit = 0,         // one unit box
+    tlCxColet = 1,        // one collective box
+    tlFicha = 2,          // what a ticket still lacks
+    tlSubficha = 3,       // the quantities of one sub-ticket
+    tlPedidoItem = 4,     // what an order item still lacks
+    tlPedidoItemQtde = 5, // a given quantity on every size of an order item
+    tlAvulso = 6,         // a given quantity of a product, pattern and size, without order
+    tlMovInterno = 8,     // like tlAvulso, tied to an internal stock movement
+};
+
+/// One booking or cancellation request. Start from a default-constructed record and fill what the
+/// kind needs; texts are 8-bit.
+struct TRegEntradaEstoqueProd {
+    std::int32_t Filial = 0;
+    std::string Usuario;
+    std::string Documento; // empty: "PRODES"
+    DateTime DataLanc;     // only the date is written; the default (day 0) counts as not set
+    TTipoLancProducaoEstoque TipoLancProducaoEstoque = TTipoLancProducaoEstoque::tlCxUnit;
+    std::string RegSpedK280MesAno;
+    std::string RegSpedK280;
+    std::string UsarFilialInformada; // "S": book into FilialInformada when it is above 0
+    std::int32_t FilialInformada = 0;
+    std::string Programacao;
+    std::string Ficha;
+    std::string Subficha;
+    std::int32_t CodigoCxColet = 0;
+    std::int32_t CodigoCxUnit = 0;
+    std::string Pedido;
+    std::string ItemPed;
+    std::int32_t IdProducaoEstoque = 0;
+    std::int32_t IdMovEstInterno = 0;
+    std::string Produto;
+    std::string Padronizacao;
+    std::string Tamanho;
+    double Quantidade = 0;
+};
+
+/// A request the module will not book or cancel; the message is 8-bit text.
+class ELancProducaoEstoqueException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Books finished goods into production stock (stock entry lines and their production links) and
+/// takes such bookings back. Database errors pass through as db::DbError.
+class TdmEstoqueProducao {
+public:
+    TdmEstoqueProducao();
+    ~TdmEstoqueProducao();
+    TdmEstoqueProducao(const TdmEstoqueProducao&) = delete;
+    TdmEstoqueProducao& operator=(const TdmEstoqueProducao&) = delete;
+
+    /// Not owned; must outlive the module or be replaced first.
+    void DefinirConexao(db::Connection& conexao);
+
+    /// Books the request. Joins the connection's open transaction (no commit, no rollback) or runs
+    /// in one of its own. Raises ELancProducaoEstoqueException for a rejected request.
+    void LancarEntrada(TRegEntradaEstoqueProd reg);
+    /// Cancels the active bookings of the request's source (kinds 0 to 4, 6 and 8), with the same
+    /// transaction rule as LancarEntrada.
+    void CancelarEntrada(TRegEntradaEstoqueProd reg);
+
+    /// VALOR_PA of one PARAM row; empty when there is none.
+    std::string LerParametro(const std::string& grupo, const std::string& param);
+    /// The switches of group PRODUCAO_ESTOQUE, read again by every booking.
+    void LerParametros();
+    bool AtuCodCxColet() const { return m_atuCodCxColet; }
+    bool AtuCodCxUnit() const { return m_atuCodCxUnit; }
+    bool AtuFilialProg() const { return m_atuFilialProg; }
+    /// The branch of the line written last.
+    std::int32_t FilialLanc() const { return m_filialLanc; }
+
+    /// Next value of the named generator.
+    std::int32_t NovoId(const std::string& generator);
+    /// Half away from zero to `casas` places, after dropping the representation error of the
+    /// scaled value (1.005 to 2 places gives 1.01).
+    static double Arredondar(double valor, int casas);
+
+    /// Writes the current line of cdsProdEst as its stock entry and production link under `id`.
+    void GravarLinhaEntrada(std::int32_t id, const TRegEntradaEstoqueProd& reg);
+    /// Id of the stock item of product, pattern and size, created when missing.
+    std::int32_t BuscarProdItemEstoque(const std::string& produto, const std::string& padron,
+                                       const std::string& tamanho, std::int32_t filial);
+
+    /// One audit row through GRAVALOG.
+    void GravarLog(const std::string& chave, const std::string& tabela, const std::string& campo,
+                   const std::string& valorAnterior, const std::string& valorAtual, const std::string& usuario);
+    DateTime DataServidor();
+
+    /// The work set of the last booking: one row per order line with QTDE_NOVO_LANC.
+    db::MemTable& cdsProdEst();
+
+private:
+    struct Componentes;
+
+    db::Connection& conexao() const;
+    Componentes& comp() const;
+    /// Checks and clears the request for its kind; false when the kind's switch is off.
+    bool PrepararRequisicao(TRegEntradaEstoqueProd& reg) const;
+    /// Fills the work set and its quantities; false when the request's box does not exist.
+    bool MontarLinhas(const TRegEntradaEstoqueProd& reg);
+    void AbrirLinhasPedidoItemTam(const std::string& ped, const std::string& item, const std::string& tam);
+    void AbrirLinhasPedidoItem(const std::string& ped, const std::string& item);
+    void AbrirLinhasProgFicha(const std::string& prog, const std::string& ficha);
+    void AbrirLinhas(const std::string& selecao);
+    double LancarLimitado(double qtde);
+    void LancarFixo(double qtde);
+    /// Serialises bookings of the same order items across stations.
+    void BloquearItensPedido();
+    void LancarLinhasCxColet(const std::string& numeracao, const std::string& qtPares);
+    void LancarLinhasSubficha(const TRegEntradaEstoqueProd& reg);
+
+    db::Connection* m_conexao = nullptr;
+    db::Connection* m_conexaoComponentes = nullptr;
+    bool m_conexaoPendente = true;
+    std::unique_ptr<Componentes> m_comp;
+    bool m_atuCodCxColet = true;
+    bool m_atuCodCxUnit = true;
+    bool m_atuFilialProg = false;
+    std::int32_t m_filialLanc = 0;
+};
+
+} // namespace vek::stock
