@@ -7,7 +7,7 @@ PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-server firebird3.0-utils
-  libcurl4-openssl-dev zlib1g-dev libssl-dev libasound2-dev
+  libcurl4-openssl-dev zlib1g-dev libssl-dev libasound2-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
   fonts-liberation
 )

@@ -32,4 +32,8 @@ public:
 
 std::unique_ptr<AccessClient> unreachableAccessClient();
 
+/// The access server client over HTTP. Create it once for the process: its refresh thread runs
+/// until it is destroyed. `SelectedDatabase()` raises while no database is selected.
+std::unique_ptr<AccessClient> makeAccessClient();
+
 } // namespace vek

@@ -1,0 +1,143 @@
+#include "access/HttpClient.h"
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+namespace vek::access {
+
+namespace {
+
+void initialiseCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct Received {
+    std::string body;
+    bool tooLarge = false;
+};
+
+size_t writeBody(char* data, size_t size, size_t count, void* user) {
+    auto* received = static_cast<Received*>(user);
+    const size_t bytes = size * count;
+    if (received->body.size() + bytes > HttpClient::kMaxBodySize) {
+        received->tooLarge = true;
+        return 0; // makes libcurl stop with a write error
+    }
+    received->body.append(data, bytes);
+    return bytes;
+}
+
+int checkAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* abort = static_cast<const std::atomic<bool>*>(user);
+    return abort && abort->load() ? 1 : 0;
+}
+
+struct SlistFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+} // namespace
+
+struct HttpClient::Handle {
+    CURL* curl = nullptr;
+    Handle() {
+        initialiseCurlOnce();
+        curl = curl_easy_init();
+        if (!curl) throw HttpError("Falha ao criar o cliente HTTP.", 0);
+    }
+    ~Handle() { curl_easy_cleanup(curl); }
+};
+
+HttpClient::HttpClient() : m_handle(std::make_unique<Handle>()) {}
+
+HttpClient::~HttpClient() = default;
+
+void HttpClient::setCredentials(const std::string& userName, const std::string& password) {
+    m_userName = userName;
+    m_password = password;
+}
+
+void HttpClient::setProxy(const TProxySettings& proxy) {
+    m_proxy = proxy;
+}
+
+void HttpClient::setReadTimeout(std::chrono::milliseconds timeout) {
+    m_timeout = timeout;
+}
+
+void HttpClient::setAbortFlag(const std::atomic<bool>* abort) {
+    m_abort = abort;
+}
+
+std::string HttpClient::get(const std::string& url) {
+    return perform(url, nullptr);
+}
+
+std::string HttpClient::post(const std::string& url, const std::string& body) {
+    return perform(url, &body);
+}
+
+std::string HttpClient::perform(const std::string& url, const std::string* postBody) {
+    CURL* curl = m_handle->curl;
+    curl_easy_reset(curl);
+    Received received;
+    std::unique_ptr<curl_slist, SlistFree> headers;
+
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timeout.count()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeout.count()));
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodySize));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &received);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkAbort);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, m_abort);
+
+    // Basic only: libcurl then sends the credentials with the first request.
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(curl, CURLOPT_USERNAME, m_userName.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str());
+
+    // An empty proxy also keeps libcurl from taking one from the environment.
+    curl_easy_setopt(curl, CURLOPT_PROXY, m_proxy.server.c_str());
+    if (!m_proxy.server.empty()) {
+        if (m_proxy.port > 0) curl_easy_setopt(curl, CURLOPT_PROXYPORT, static_cast<long>(m_proxy.port));
+        if (!m_proxy.userName.empty()) {
+            curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, m_proxy.userName.c_str());
+            curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, m_proxy.password.c_str());
+            curl_easy_setopt(curl, CURLOPT_PROXYAUTH,
+                             static_cast<long>(m_proxy.basicAuthentication ? CURLAUTH_BASIC : CURLAUTH_ANY));
+        }
+    }
+
+    if (postBody) {
+        headers.reset(curl_slist_append(nullptr, "Content-Type: application/json"));
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, postBody->data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size()));
+    }
+
+    const CURLcode rc = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    // The handle keeps pointers to the header list and the body; drop them before they go.
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, nullptr);
+    curl_easy_setopt(curl, CURLOPT_USERNAME, nullptr);
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, nullptr);
+
+    if (rc != CURLE_OK) {
+        const std::string cause = received.tooLarge ? "resposta grande demais" : curl_easy_strerror(rc);
+        throw HttpError(url + ": " + cause, status);
+    }
+    if (status < 200 || status > 299) {
+        throw HttpError(url + ": HTTP " + std::to_string(status), status);
+    }
+    return std::move(received.body);
+}
+
+} // namespace vek::access
