@@ -392,11 +392,7 @@ TRetorno TdmProducaoValidacao::ValidarFicha() {
     if (!r.Valido) {
         return r;
     }
-    r = RegrasSetorFicha();
-    if (!r.Valido) {
-        return r;
-    }
-    return passa();
+    return RegrasSetorFicha();
 }
 
 bool TdmProducaoValidacao::FichaBaixadaNoSetor(const std::string& setor) {
@@ -540,11 +536,7 @@ TRetorno TdmProducaoValidacao::ValidarCxUnit(std::int32_t codCxUnit, bool valida
     if (!r.Valido) {
         return r;
     }
-    r = RegrasSetorCxUnit(codCxUnit);
-    if (!r.Valido) {
-        return r;
-    }
-    return passa();
+    return RegrasSetorCxUnit(codCxUnit);
 }
 
 bool TdmProducaoValidacao::CxUnitBaixadaNoSetor(std::int32_t codCxUnit, const std::string& setor) {
