@@ -1,9 +1,129 @@
 #include "scan/DashboardNotifier.h"
 
+#include "station/StationContext.h"
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+
 namespace vek {
 
-void DashboardNotifier::NotifyDashboard(int) {
-    // The dashboard notification is not part of this station build yet.
+namespace {
+
+struct CurlDeleter {
+    void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+
+std::size_t discard(char*, std::size_t size, std::size_t n, void*) {
+    return size * n;
+}
+
+// Ends a transfer still running when the queue's time at close is up.
+int abortWhenDue(void* deadline, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* at = static_cast<const std::atomic<std::chrono::steady_clock::rep>*>(deadline);
+    return std::chrono::steady_clock::now().time_since_epoch().count() >= at->load() ? 1 : 0;
+}
+
+} // namespace
+
+HttpPostQueue::HttpPostQueue() : m_thread([this] { run(); }) {}
+
+HttpPostQueue::~HttpPostQueue() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_abortAt = std::chrono::steady_clock::now() + kCloseWait;
+        m_abortTicks = m_abortAt.time_since_epoch().count();
+        m_stop = true;
+    }
+    m_cv.notify_all();
+    m_thread.join();
+}
+
+void HttpPostQueue::post(std::string url, std::string contentType, std::string body) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back({std::move(url), std::move(contentType), std::move(body)});
+    }
+    m_cv.notify_all();
+}
+
+bool HttpPostQueue::drain(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, limit, [this] { return m_queue.empty() && !m_busy; });
+}
+
+void HttpPostQueue::run() {
+    for (;;) {
+        Request r;
+        {
+            std::unique_lock lock(m_mutex);
+            m_cv.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_queue.empty() || std::chrono::steady_clock::now() >= m_abortAt) {
+                if (!m_queue.empty()) {
+                    std::fprintf(stderr, "dashboard: %zu notification(s) not sent at close\n", m_queue.size());
+                }
+                m_queue.clear();
+                m_cv.notify_all();
+                return;
+            }
+            r = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_busy = true;
+        }
+        send(r);
+        {
+            std::lock_guard lock(m_mutex);
+            m_busy = false;
+        }
+        m_cv.notify_all();
+    }
+}
+
+void HttpPostQueue::send(const Request& r) {
+    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    if (!curl) {
+        std::fprintf(stderr, "dashboard: no HTTP client\n");
+        return;
+    }
+    const std::string header = "Content-Type: " + r.contentType;
+    std::unique_ptr<curl_slist, SlistDeleter> headers(curl_slist_append(nullptr, header.c_str()));
+    CURL* c = curl.get();
+    curl_easy_setopt(c, CURLOPT_URL, r.url.c_str());
+    curl_easy_setopt(c, CURLOPT_POST, 1L);
+    curl_easy_setopt(c, CURLOPT_POSTFIELDS, r.body.c_str());
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, static_cast<long>(r.body.size()));
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(kConnectTimeout.count()));
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(kRequestTimeout.count()));
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, discard);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, abortWhenDue);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &m_abortTicks);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    const CURLcode rc = curl_easy_perform(c);
+    if (rc != CURLE_OK) {
+        std::fprintf(stderr, "dashboard: %s: %s\n", r.url.c_str(), curl_easy_strerror(rc));
+    }
+}
+
+std::string DashboardNotifier::requestBody(int id) {
+    return "{\"id_producao_setor_caixa_unitaria\": " + std::to_string(id) + "}";
+}
+
+std::string DashboardNotifier::requestUrl(const std::string& server) {
+    return "http://" + server + ":3000/api/etiqueta_unitaria/atualizar_etiqueta_pendente_setor_anterior";
+}
+
+void DashboardNotifier::NotifyDashboard(int id) {
+    if (m_ctx.params.VALIDAR_SETOR_ANT_OBRIG || m_ctx.params.SERVIDOR_NODE.empty()) {
+        return;
+    }
+    m_queue.post(requestUrl(m_ctx.params.SERVIDOR_NODE), "application/json;charset=utf-8", requestBody(id));
 }
 
 } // namespace vek

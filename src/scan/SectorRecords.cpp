@@ -1,12 +1,23 @@
 #include "scan/SectorRecords.h"
 
+#include "auditlog/TdmLog.h"
 #include "station/StationContext.h"
+#include "util/TextCodec.h"
+#include "validation/TdmProducaoValidacao.h"
 
 namespace vek {
 
 SectorRecords::SectorRecords(StationContext& ctx)
-    : m_ctx(ctx), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
-      sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor") {
+    : m_ctx(ctx),
+      sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
+      sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"),
+      sqlProdSetor(ctx.sqlCon, "sqlProdSetor"),
+      sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"),
+      sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"),
+      sqlGenIdCxUnit(ctx.sqlCon, "sqlGenIdCxUnit"),
+      dspProdSetor(sqlProdSetor, "dspProdSetor"),
+      dspProdSetorUnit(sqlProdSetorUnit, "dspProdSetorUnit"),
+      dspProdSetorU(sqlProdSetorU, "dspProdSetorU") {
     sqlPesqEtiqProgFicha.setSql(
         "select STATUS, count(*) as QTDE\n"
         "from (select case when (DTBAIXA_CX is null) then 'P' else 'B' end as STATUS from CODCXUNIT where PROG_CX = "
@@ -18,6 +29,25 @@ SectorRecords::SectorRecords(StationContext& ctx)
         "PRODUCAO_SETOR_CXUNIT PS ON PS.CODCXUNIT_PU = CX.CODIGO_CX AND SETOR_PU = :SETOR WHERE CX.PROG_CX = :PROG "
         "AND CX.FICHA_CX = :FICHA AND CX.DATA_CANC_CX IS NULL)\n"
         "group by 1");
+    sqlProdSetor.setSql("select * \n"
+                        "from PRODUCAO_SETOR\n"
+                        "WHERE\n"
+                        "PROG_PS=:PROG and\n"
+                        "FICHA_PS=:FICHA and\n"
+                        "SUBFICHA_PS=:SUBFICHA and\n"
+                        "SETOR_PS=:SETOR");
+    sqlProdSetorUnit.setSql("select * \n"
+                            "from PRODUCAO_SETOR_CXUNIT\n"
+                            "WHERE\n"
+                            "ID_PU = 0");
+    sqlProdSetorU.setSql("select * \n"
+                         "from PRODUCAO_SETOR\n"
+                         "WHERE\n"
+                         "ID_PS = 0");
+    sqlGenIdCxUnit.setSql("select gen_id(ID_PRODUCAO_SETOR_CXUNIT, 1) from rdb$database");
+    cdsProdSetor.setProvider(&dspProdSetor);
+    cdsProdSetorUnit.setProvider(&dspProdSetorUnit);
+    cdsProdSetorU.setProvider(&dspProdSetorU);
 }
 
 void SectorRecords::CountTicketBoxes(const std::string& prog, const std::string& ficha) {
@@ -55,15 +85,108 @@ void SectorRecords::CountTicketBoxesInSector(const std::string& prog, const std:
     readStatusCounts(q);
 }
 
-void SectorRecords::RecordTicketCompletion(const std::string& prog, const std::string& ficha, const std::string&,
-                                           const std::string&) {
-    CountTicketBoxes(prog, ficha);
-    // The ticket's sector record (with its validation and audit rows) is not part of this build yet.
+bool SectorRecords::ValidateTicketForSector(const std::string& product, const std::string& prog,
+                                            const std::string& ficha, const std::string& subTicket,
+                                            const std::string& kind) {
+    const validation::TDadosValidacao dados(product, m_ctx.settings.SETOR_ATU_PRODUCAO_SETOR, prog, ficha, subTicket,
+                                            m_ctx.sqlDadosSetor.field("SETORANT_SE").asString(), kind, 0,
+                                            m_ctx.sqlCon);
+    const validation::TRetorno r = validation::TdmProducaoValidacao(dados).ValidarFicha();
+    if (!r.Valido) {
+        m_ctx.display.ShowErrorMessage(cp1252("Erro Atu.Produção Setor: ") + r.Mensagem);
+        return false;
+    }
+    return true;
 }
 
-int SectorRecords::RecordUnitBoxSectorUpdate(const std::string&, const std::string&, const std::string&, std::int32_t) {
-    // Sector records are not part of this station build yet; nothing is written.
-    return 0;
+void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, const std::string& prog,
+                                     const std::string& ficha, const std::string& subTicket,
+                                     const std::string& sector, const std::string& kind) {
+    t.setValue("PROG_" + sfx, prog);
+    t.setValue("FICHA_" + sfx, ficha);
+    t.setValue("SUBFICHA_" + sfx, subTicket);
+    t.setValue("SETOR_" + sfx, sector);
+    t.setValue("TIPO_OPERACAO_SETOR_" + sfx, m_ctx.sqlDadosSetor.field("TIPO_OPERACAO_SE").asString());
+    t.setValue("TIPO_ATUALIZACAO_" + sfx, kind);
+    // The time of the last clock tick, not of the scan: records of one minute share it.
+    t.setValue("DTSAIDA_" + sfx, m_ctx.LastClockTime);
+    t.setValue("HORASAIDA_" + sfx, m_ctx.LastClockTimeText);
+}
+
+void SectorRecords::RecordTicketCompletion(const std::string& prog, const std::string& ficha,
+                                           const std::string& subTicket, const std::string& product) {
+    CountTicketBoxes(prog, ficha);
+    const std::string& sector = m_ctx.settings.SETOR_ATU_PRODUCAO_SETOR;
+    if (sector.empty() || prog.empty() || ficha.empty() || ficha == "0000" || m_ctx.CountPending != 0) {
+        return;
+    }
+    m_ctx.OpenSectorData(sector);
+    const std::string kind = subTicket == "0000" ? "F" : "S";
+    if (!ValidateTicketForSector(product, prog, ficha, subTicket, kind)) {
+        return;
+    }
+    cdsProdSetor.close();
+    sqlProdSetor.param("PROG").setString(prog);
+    sqlProdSetor.param("FICHA").setString(ficha);
+    sqlProdSetor.param("SUBFICHA").setString(subTicket);
+    sqlProdSetor.param("SETOR").setString(sector);
+    cdsProdSetor.open();
+    if (!cdsProdSetor.isEmpty()) {
+        return; // a ticket is recorded once per sector and sub-ticket
+    }
+    cdsProdSetor.append();
+    cdsProdSetor.setValue("ID_PS", std::int32_t{0});
+    setCommonColumns(cdsProdSetor, "PS", prog, ficha, subTicket, sector, kind);
+    cdsProdSetor.setValue("QTDE_PS", std::int32_t{m_ctx.CountDone});
+    cdsProdSetor.post();
+    m_ctx.dmLog().LogChanges("PRODUCAO_SETOR", cdsProdSetor);
+    // A refused row raises: the scan reports it as an update error.
+    cdsProdSetor.applyChanges();
+}
+
+int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std::string& ficha,
+                                             const std::string& subTicket, std::int32_t boxCode) {
+    const std::string& sector = m_ctx.settings.SETOR;
+    if (sector.empty() || prog.empty() || ficha.empty() || ficha == "0000") {
+        return 0;
+    }
+    const std::string& employee = m_ctx.settings.FUNCIONARIO;
+    cdsProdSetorUnit.close();
+    cdsProdSetorUnit.open();
+    const auto id = static_cast<std::int32_t>(NextGeneratorValue("ID_PRODUCAO_SETOR_CXUNIT"));
+    cdsProdSetorUnit.append();
+    cdsProdSetorUnit.setValue("ID_PU", id);
+    setCommonColumns(cdsProdSetorUnit, "PU", prog, ficha, subTicket, sector, "U");
+    if (!employee.empty()) cdsProdSetorUnit.setValue("FUNCIONAR_PU", employee);
+    cdsProdSetorUnit.setValue("CODCXUNIT_PU", boxCode);
+    cdsProdSetorUnit.setValue("QTDE_PU", std::int32_t{1});
+    cdsProdSetorUnit.post();
+    cdsProdSetorUnit.applyChanges();
+
+    cdsProdSetorU.close();
+    cdsProdSetorU.open();
+    cdsProdSetorU.append();
+    cdsProdSetorU.setValue("ID_PS", std::int32_t{0});
+    setCommonColumns(cdsProdSetorU, "PS", prog, ficha, subTicket, sector, "U");
+    if (!employee.empty()) cdsProdSetorU.setValue("FUNCIONAR_PS", employee);
+    cdsProdSetorU.setValue("CODCXUNIT_PS", boxCode);
+    cdsProdSetorU.setValue("QTDE_PS", std::int32_t{1});
+    cdsProdSetorU.post();
+    cdsProdSetorU.applyChanges();
+
+    CountTicketBoxesInSector(prog, ficha, sector);
+    return id;
+}
+
+std::int64_t SectorRecords::NextGeneratorValue(const std::string& generator) {
+    if (generator != "ID_PRODUCAO_SETOR_CXUNIT") {
+        return m_ctx.sqlCon.nextGeneratorValue(generator);
+    }
+    // Every sector-mode box takes one: prepared once.
+    sqlGenIdCxUnit.open();
+    const std::int64_t id = sqlGenIdCxUnit.field("GEN_ID").asInt64();
+    sqlGenIdCxUnit.close();
+    return id;
 }
 
 } // namespace vek

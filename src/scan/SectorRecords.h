@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/MemTable.h"
+#include "db/Provider.h"
 #include "db/Query.h"
 
 #include <cstdint>
@@ -14,25 +16,47 @@ class StationContext;
 class SectorRecords {
 public:
     explicit SectorRecords(StationContext& ctx);
+    SectorRecords(const SectorRecords&) = delete;
+    SectorRecords& operator=(const SectorRecords&) = delete;
 
     /// CountDone and CountPending: the ticket's boxes written off and not, cancelled ones left out.
     void CountTicketBoxes(const std::string& prog, const std::string& ficha);
     /// The same for the boxes recorded in the sector; nothing counted for a missing value or ticket "0000".
     void CountTicketBoxesInSector(const std::string& prog, const std::string& ficha, const std::string& sector);
 
-    /// Conveyor mode: counts the ticket and records it in its sector when complete.
+    /// Conveyor mode: counts the ticket and, when it is complete and passes the sector's
+    /// validation, records it once in SETOR_ATU_PRODUCAO_SETOR with its audit rows.
     void RecordTicketCompletion(const std::string& prog, const std::string& ficha, const std::string& subTicket,
                                 const std::string& product);
-    /// Sector mode: records the box in the station's sector; returns the record's id.
+    /// Sector mode: records the box in the station's sector (the sector row must be open); returns
+    /// the PRODUCAO_SETOR_CXUNIT id, 0 when nothing was written. Joins the connection's transaction.
     int RecordUnitBoxSectorUpdate(const std::string& prog, const std::string& ficha, const std::string& subTicket,
                                   std::int32_t boxCode);
 
+    std::int64_t NextGeneratorValue(const std::string& generator);
+
 private:
     void readStatusCounts(db::Query& query);
+    bool ValidateTicketForSector(const std::string& product, const std::string& prog, const std::string& ficha,
+                                 const std::string& subTicket, const std::string& kind);
+    /// The columns every sector record shares; `suffix` is the table's ("PU", "PS").
+    void setCommonColumns(db::MemTable& table, const std::string& suffix, const std::string& prog,
+                          const std::string& ficha, const std::string& subTicket, const std::string& sector,
+                          const std::string& kind);
 
     StationContext& m_ctx;
     db::Query sqlPesqEtiqProgFicha;
     db::Query sqlPesqEtiqProgFichaSetor;
+    db::Query sqlProdSetor;
+    db::Query sqlProdSetorUnit;
+    db::Query sqlProdSetorU;
+    db::Query sqlGenIdCxUnit;
+    db::Provider dspProdSetor;
+    db::Provider dspProdSetorUnit;
+    db::Provider dspProdSetorU;
+    db::MemTable cdsProdSetor{"cdsProdSetor"};
+    db::MemTable cdsProdSetorUnit{"cdsProdSetorUnit"};
+    db::MemTable cdsProdSetorU{"cdsProdSetorU"};
 };
 
 } // namespace vek

@@ -1,5 +1,7 @@
 #include "station/StationContext.h"
 
+#include "auditlog/TdmLog.h"
+
 namespace vek {
 
 StationContext::StationContext(OperatorDisplay& d)
@@ -17,10 +19,21 @@ StationContext::StationContext(OperatorDisplay& d)
     sqlQuilbar.setSql("update CODCXUNIT\n"
                       "set DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
                       "FUNCIONARIO_CX = :FUNCIONARIO\n"
-                      "where CODIGO_CX=:COD");
+                      "where CODIGO_CX=:COD\n"
+                      // One box, one write-off: a box another station wrote off meanwhile is left alone.
+                      "and DTBAIXA_CX is null");
     sqlDataServ.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
     sqlDadosSetor.setSql("select * from SETOR where COD_SE = :COD_SETOR");
     display.setOutputs(display.platform(), &params);
+}
+
+StationContext::~StationContext() = default;
+
+auditlog::TdmLog& StationContext::dmLog() {
+    if (!m_dmLog) {
+        m_dmLog = std::make_unique<auditlog::TdmLog>("QUILBAR", sqlCon);
+    }
+    return *m_dmLog;
 }
 
 DateTime StationContext::ReadServerTime() {

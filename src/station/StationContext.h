@@ -6,12 +6,18 @@
 #include "station/OperatorDisplay.h"
 #include "station/RuntimeParameters.h"
 #include "station/StationSettings.h"
+#include "stock/TdmEstoqueProducao.h"
 #include "util/DateTime.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vek {
+
+namespace auditlog {
+class TdmLog;
+}
 
 /// What the station's logic works on: the settings, the runtime parameters, the connections, the
 /// window state shared by the subsystems, the statements they share, and the operator's display.
@@ -19,6 +25,7 @@ namespace vek {
 class StationContext {
 public:
     explicit StationContext(OperatorDisplay& display);
+    ~StationContext();
     StationContext(const StationContext&) = delete;
     StationContext& operator=(const StationContext&) = delete;
 
@@ -57,6 +64,17 @@ public:
     db::Query sqlQuilbar;
     db::Query sqlDataServ;
     db::Query sqlDadosSetor;
+
+    /// The production stock module, created by the first booking and kept for the window's life.
+    std::unique_ptr<stock::TdmEstoqueProducao> dmEstoqueProducao;
+
+private:
+    std::unique_ptr<auditlog::TdmLog> m_dmLog;
+
+public:
+
+    /// The audit-log module, created on first use (user "QUILBAR") and kept.
+    auditlog::TdmLog& dmLog();
 
     DateTime ReadServerTime();
     /// Opens the sector's row; it stays open for the caller.

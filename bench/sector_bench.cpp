@@ -1,0 +1,228 @@
+// A sector-mode scan along a four-sector route (validation and both sector records, dashboard and
+// stock off), from Enter to the message, against the same statements run bare through the database
+// layer plus one repaint of the changed widgets. `--server` runs both through the test server on
+// 127.0.0.1 (start it first with scripts/fb-test-server.sh start).
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "app/TfrmQuilbar.h"
+#include "db/Connection.h"
+#include "db/Query.h"
+#include "db/ScriptRunner.h"
+#include "util/Format.h"
+#include "validation/TdmProducaoValidacao.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+namespace sql = vek::validation::sql;
+
+namespace {
+
+constexpr int kScans = 500;
+
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct Figures {
+    double median = 0, p99 = 0, mean = 0;
+};
+
+Figures figures(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    Figures f;
+    f.median = v[v.size() / 2];
+    f.p99 = v[std::min(v.size() - 1, v.size() * 99 / 100)];
+    for (double x : v) f.mean += x;
+    f.mean /= static_cast<double>(v.size());
+    return f;
+}
+
+std::string g_password;
+
+vek::db::Connection& open(vek::db::Connection& c, const std::string& location) {
+    c.setDatabase(location);
+    c.setPassword(g_password);
+    return c;
+}
+
+// Route 10 → 20 → 30 → 40; the station is sector 40, the last one: every box was recorded in 30.
+void createDatabase(const std::string& location) {
+    vek::db::createDatabase(location, "sysdba", g_password, 8192, false);
+    vek::db::Connection c;
+    open(c, location);
+    vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
+    int order = 0;
+    for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
+        c.executeImmediate(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
+                                       "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
+                           code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
+        c.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
+    }
+    c.executeImmediate("execute block as declare i integer = 0; begin\n"
+                       "  while (i < " +
+                       std::to_string(2 * kScans) +
+                       ") do begin\n"
+                       "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
+                       "DTEMISSAO_CX) values (:i + 1, 'P100', '00001', '38', '000123', "
+                       "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), cast('now' as timestamp));\n"
+                       "    insert into PRODUCAO_SETOR_CXUNIT (ID_PU, PROG_PU, FICHA_PU, SUBFICHA_PU, SETOR_PU, "
+                       "CODCXUNIT_PU, QTDE_PU) values (gen_id(ID_PRODUCAO_SETOR_CXUNIT, 1), '000123', "
+                       "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), '0000', '30', :i + 1, 1);\n"
+                       "    i = i + 1;\n  end\nend");
+    c.close();
+}
+
+std::vector<double> bareScans(const std::string& location, int firstCode, QLabel& message, QLineEdit& field) {
+    vek::db::Connection c;
+    open(c, location);
+    using vek::db::Query;
+    Query box(c), now(c), sector(c), done(c), product(c), sequence(c), rows(c), off(c), unit(c), ps(c), count(c);
+    box.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
+               "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = P.PROD_PP) "
+               "AS DESC_PA,\n(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
+               "COD_MARCA,\n(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO\n"
+               "FROM CODCXUNIT C\nLEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\nWHERE CODIGO_CX = :COD");
+    now.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
+    sector.setSql("select * from SETOR where COD_SE = :COD_SETOR");
+    done.setSql(sql::kCxUnitBaixadaNoSetor);
+    product.setSql(sql::kProdutoSetor);
+    sequence.setSql(sql::kSetor);
+    rows.setSql(sql::kProdSetorUnit);
+    off.setSql("update CODCXUNIT\nset DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
+               "FUNCIONARIO_CX = :FUNCIONARIO\nwhere CODIGO_CX=:COD");
+    unit.setSql("insert into PRODUCAO_SETOR_CXUNIT (ID_PU, PROG_PU, FICHA_PU, SUBFICHA_PU, SETOR_PU, FUNCIONAR_PU, "
+                "TIPO_OPERACAO_SETOR_PU, TIPO_ATUALIZACAO_PU, DTSAIDA_PU, HORASAIDA_PU, CODCXUNIT_PU, QTDE_PU) values "
+                "(:ID, :PROG, :FICHA, '0000', '40', '7', 'P', 'U', cast('now' as timestamp), '10:00:00', :COD, 1)");
+    ps.setSql("insert into PRODUCAO_SETOR (ID_PS, PROG_PS, FICHA_PS, SUBFICHA_PS, SETOR_PS, FUNCIONAR_PS, "
+              "TIPO_OPERACAO_SETOR_PS, TIPO_ATUALIZACAO_PS, DTSAIDA_PS, HORASAIDA_PS, CODCXUNIT_PS, QTDE_PS) values "
+              "(0, :PROG, :FICHA, '0000', '40', '7', 'P', 'U', cast('now' as timestamp), '10:00:00', :COD, 1)");
+    count.setSql("select STATUS, count(*) as QTDE\nfrom (select case when (DTSAIDA_PU is null) then 'P' else 'B' end "
+                 "as STATUS FROM CODCXUNIT CX LEFT JOIN PRODUCAO_SETOR_CXUNIT PS ON PS.CODCXUNIT_PU = CX.CODIGO_CX AND "
+                 "SETOR_PU = :SETOR WHERE CX.PROG_CX = :PROG AND CX.FICHA_CX = :FICHA AND CX.DATA_CANC_CX IS NULL)\n"
+                 "group by 1");
+    std::vector<double> times;
+    for (int i = 0; i < kScans; ++i) {
+        const auto start = Clock::now();
+        const int code = firstCode + i;
+        box.param("COD").setInt(code);
+        box.open();
+        now.open();
+        now.close();
+        sector.param("COD_SETOR").setString("40");
+        sector.open();
+        done.param("CODCXUNIT").setInt(code);
+        done.param("SETOR").setString("30");
+        done.open();
+        product.param("PROD").setString("P100");
+        product.open();
+        sequence.open();
+        rows.param("CXUNIT").setInt(code);
+        rows.open();
+        const std::string prog = box.field("PROG_CX").asString(), ficha = box.field("FICHA_CX").asString();
+        c.startTransaction();
+        off.param("COD").setInt(code);
+        off.param("ESTEIRA").setString("01");
+        off.param("SETOR").setString("40");
+        off.param("FUNCIONARIO").setString("7");
+        off.execSql();
+        unit.param("ID").setInt64(c.nextGeneratorValue("ID_PRODUCAO_SETOR_CXUNIT"));
+        for (Query* q : {&unit, &ps}) {
+            q->param("PROG").setString(prog);
+            q->param("FICHA").setString(ficha);
+            q->param("COD").setInt(code);
+            q->execSql();
+        }
+        count.param("SETOR").setString("40");
+        count.param("PROG").setString(prog);
+        count.param("FICHA").setString(ficha);
+        count.open();
+        c.commit();
+        message.setText(QString::number(i));
+        field.setText(QString::number(i));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        times.push_back(ms(Clock::now() - start));
+    }
+    c.close();
+    return times;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
+    const bool server = argc > 1 && std::strcmp(argv[1], "--server") == 0;
+    const fs::path dir = fs::temp_directory_path() / ("vek-sectorbench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "main.fdb").string();
+    std::string location = path;
+    if (server) {
+        const char* port = std::getenv("VEK_FB_PORT");
+        location = std::string("127.0.0.1/") + (port ? port : "3050") + ":" + path;
+        const char* pw = std::getenv("VEK_FB_PASSWORD");
+        g_password = pw ? pw : "tovrak47";
+    }
+    const std::string ini = (dir / "station.INI").string();
+    int rc = 0;
+    try {
+        createDatabase(location);
+        std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << location << "\nCODESTEIRA=01\nFUNCIONARIO=7\n"
+                           << "EXIBIR_IMG_PRODUTO=N\nATU_PRODUCAO_SETOR_CXUNIT=S\nSETOR=40\n"
+                           << "ULTIMO_SETOR_ATU_CXUNIT=40\nCHAVE=" << (server ? "2" : "0") << "\n";
+        std::vector<double> station;
+        {
+            vek::RecordingToneOutput tones;
+            vek::RecordingMessageBoxes boxes;
+            vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+            w.FormCreate();
+            w.show();
+            QCoreApplication::processEvents();
+            auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+            for (int i = 0; i < kScans; ++i) {
+                ed->setText(QString::number(i + 1));
+                const auto start = Clock::now();
+                QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                QCoreApplication::sendEvent(ed, &enter);
+                station.push_back(ms(Clock::now() - start));
+            }
+            if (w.dayCount() != kScans || !boxes.take().empty()) {
+                std::fprintf(stderr, "scans failed: %d recorded\n", w.dayCount());
+                rc = 1;
+            }
+            w.sqlCon().close();
+        }
+        QLabel message;
+        QLineEdit field;
+        message.show();
+        field.show();
+        const auto bare = bareScans(location, kScans + 1, message, field);
+        const Figures s = figures(station), b = figures(bare);
+        std::printf("sector scan, 4-sector route, validation + both records (%s, %d scans each):\n"
+                    "  station: median %.3f ms, p99 %.3f ms, mean %.3f ms\n"
+                    "  bare statements + one repaint: median %.3f ms, p99 %.3f ms, mean %.3f ms\n"
+                    "  ratio (median) %.2f, (mean) %.2f\n",
+                    server ? "test server on 127.0.0.1" : "embedded engine", kScans, s.median, s.p99, s.mean,
+                    b.median, b.p99, b.mean, s.median / b.median, s.mean / b.mean);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        rc = 1;
+    }
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    return rc;
+}

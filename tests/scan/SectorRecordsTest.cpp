@@ -1,0 +1,276 @@
+// Sector records through the scan classes on a test database: a sector station along a route, a
+// conveyor station completing a ticket, and the dashboard notification. No window.
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "db/Query.h"
+#include "monitoring/ProductPictures.h"
+#include "monitoring/ProductionMonitor.h"
+#include "scan/UnitBoxScan.h"
+#include "station/StationContext.h"
+#include "support/RecordingDisplay.h"
+#include "support/TestDb.h"
+#include "util/Format.h"
+#include "util/TextCodec.h"
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+using namespace vek;
+using vek::test::RecordingDisplay;
+using vek::test::Schema;
+using vek::test::TestDb;
+
+namespace {
+
+// Route of product P100: 10 cutting, 20 sewing (after 10), 30 finishing (after 20, last sector).
+class SectorRig {
+public:
+    SectorRig() {
+        setCurrentFormatSettings(brazilianFormatSettings());
+        int order = 0;
+        for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}}) {
+            db.exec(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, TIPO_ATU_PRODUCAO_SETOR_SE, "
+                                "TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
+                    code + "', 'SETOR " + code + "', '" + previous + "', " + std::to_string(++order) + ", 'U', 'P', 'S')");
+            db.exec(std::string("insert into PRODUTO_SETOR (CODIGO_PRODUTO_PS, CODIGO_SETOR_PS) values ('P100', '") +
+                    code + "')");
+        }
+        db.exec("insert into PRODUCAO (PROG_PR, FICHA_PR, QTDE_PR) values ('000123', '0001', 2)");
+        display.setOutputs(Platform{&tones, &boxes, {}}, &ctx.params);
+        ctx.settings.BDADOS = db.path();
+        ctx.settings.CODESTEIRA = "01";
+        ctx.settings.FUNCIONARIO = "7";
+        ctx.settings.EXIBIR_IMG_PRODUTO = "N";
+        ctx.settings.ATU_PRODUCAO_SETOR_CXUNIT = "S";
+        ctx.settings.ULTIMO_SETOR_ATU_CXUNIT = "30";
+        ctx.sqlCon.setDatabase(db.path());
+        ctx.configured = true;
+        ctx.params.MSG_CONLUSAO = true;
+        ctx.params.ALERTA_SONORO = true;
+        monitor.ClockTick();
+    }
+    ~SectorRig() { ctx.sqlCon.close(); }
+
+    void box(int code, const std::string& ficha = "0001") {
+        db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
+                std::to_string(code) + ", 'P100', '00001', '38', '000123', '" + ficha + "', cast('now' as timestamp))");
+    }
+    std::string scanIn(const std::string& sector, int code) {
+        ctx.settings.SETOR = sector;
+        scan.ProcessScan(std::to_string(code));
+        return toQString(display.text("pnMens")).toStdString();
+    }
+    int count(const std::string& where) {
+        auto c = db.connect();
+        db::Query q(*c);
+        q.setSql("select count(*) as N from " + where);
+        q.open();
+        return q.field("N").asInt();
+    }
+
+    TestDb db{Schema::Main};
+    RecordingDisplay display;
+    RecordingToneOutput tones;
+    RecordingMessageBoxes boxes;
+    StationContext ctx{display};
+    ProductionMonitor monitor{ctx};
+    ProductPictures pictures{ctx};
+    UnitBoxScan scan{ctx, monitor, pictures};
+};
+
+const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
+
+TEST(SectorMode, ABoxGoesAlongTheRouteAndIsWrittenOffInTheLastSector) {
+    SectorRig rig;
+    rig.box(501);
+    rig.box(502);
+    rig.box(503, "0000");
+
+    // Out of order: refused in red with the alarm, the sector's counts shown, nothing written.
+    EXPECT_EQ(rig.scanIn("20", 501), "Erro Atu.Produção.CxUnit Setor: Setor anterior 10 não foi baixado!");
+    EXPECT_EQ(rig.display.messageColour, MessageColour::Error);
+    EXPECT_EQ(rig.tones.take(), kAlarm);
+    EXPECT_EQ(rig.display.text("edTotEtiq"), "0/2");
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR_CXUNIT"), 0);
+
+    EXPECT_EQ(rig.scanIn("10", 501), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.display.text("edTotEtiq"), "1/2");
+    EXPECT_EQ(rig.count("CODCXUNIT where DTBAIXA_CX is not null"), 0) << "only the last sector writes off";
+    EXPECT_EQ(rig.scanIn("20", 501), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.scanIn("30", 501), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.count("CODCXUNIT where CODIGO_CX = 501 and DTBAIXA_CX is not null and SETOR_CX = '30'"), 1);
+    EXPECT_EQ(rig.ctx.DayCount, 3);
+
+    // Every column of both rows, with the time of the last clock tick.
+    auto c = rig.db.connect();
+    db::Query u(*c);
+    u.setSql("select * from PRODUCAO_SETOR_CXUNIT where SETOR_PU = '20'");
+    u.open();
+    ASSERT_FALSE(u.eof());
+    EXPECT_GT(u.field("ID_PU").asInt(), 0);
+    EXPECT_EQ(u.field("PROG_PU").asString(), "000123");
+    EXPECT_EQ(u.field("FICHA_PU").asString(), "0001");
+    EXPECT_EQ(u.field("SUBFICHA_PU").asString(), "0000");
+    EXPECT_EQ(u.field("FUNCIONAR_PU").asString(), "7");
+    EXPECT_EQ(u.field("TIPO_OPERACAO_SETOR_PU").asString(), "P");
+    EXPECT_EQ(u.field("TIPO_ATUALIZACAO_PU").asString(), "U");
+    EXPECT_EQ(u.field("DTSAIDA_PU").asDateTime(), rig.ctx.LastClockTime);
+    EXPECT_EQ(u.field("HORASAIDA_PU").asString(), rig.ctx.LastClockTimeText);
+    EXPECT_EQ(u.field("CODCXUNIT_PU").asInt(), 501);
+    EXPECT_EQ(u.field("QTDE_PU").asInt(), 1);
+    db::Query p(*c);
+    p.setSql("select * from PRODUCAO_SETOR where SETOR_PS = '20'");
+    p.open();
+    ASSERT_FALSE(p.eof());
+    EXPECT_EQ(p.field("CODCXUNIT_PS").asInt(), 501);
+    EXPECT_EQ(p.field("TIPO_ATUALIZACAO_PS").asString(), "U");
+    EXPECT_EQ(p.field("FUNCIONAR_PS").asString(), "7");
+    EXPECT_EQ(p.field("DTSAIDA_PS").asDateTime(), rig.ctx.LastClockTime);
+    EXPECT_EQ(p.field("QTDE_PS").asInt(), 1);
+
+    // Once written off in the last sector, every sector refuses the box.
+    EXPECT_NE(rig.scanIn("10", 501).find("já baixado em"), std::string::npos);
+
+    // A box without a ticket is written off nowhere but writes no sector rows either.
+    const int before = rig.count("PRODUCAO_SETOR_CXUNIT");
+    EXPECT_EQ(rig.scanIn("10", 503), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR_CXUNIT"), before);
+}
+
+TEST(SectorMode, ABoxIsRecordedWhollyOrNotAtAll) {
+    SectorRig rig;
+    rig.box(601);
+    rig.ctx.settings.ULTIMO_SETOR_ATU_CXUNIT = "10";
+    rig.db.exec("alter table PRODUCAO_SETOR add constraint CK_NOT_HERE check (SETOR_PS <> '10')");
+    EXPECT_THROW(rig.scanIn("10", 601), std::exception);
+    const auto boxes = rig.boxes.take();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Erro ao atualizar a Etiqueta \"601\".\r")));
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR_CXUNIT"), 0) << "the box row went back with the refused sector row";
+    EXPECT_EQ(rig.count("CODCXUNIT where DTBAIXA_CX is not null"), 0) << "and so did the write-off";
+    EXPECT_FALSE(rig.ctx.sqlCon.inTransaction());
+
+    // Mended, the same box goes through at its next scan.
+    rig.db.exec("alter table PRODUCAO_SETOR drop constraint CK_NOT_HERE");
+    EXPECT_EQ(rig.scanIn("10", 601), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR_CXUNIT"), 1);
+}
+
+TEST(ConveyorMode, TheLastBoxOfATicketRecordsItOnceWithItsAuditRows) {
+    SectorRig rig;
+    rig.ctx.settings.ATU_PRODUCAO_SETOR_CXUNIT = "N";
+    rig.ctx.settings.SETOR_ATU_PRODUCAO_SETOR = "10";
+    rig.db.exec("update SETOR set TIPO_ATU_PRODUCAO_SETOR_SE = 'F' where COD_SE = '10'");
+    for (int code : {701, 702, 703}) rig.box(code);
+    rig.db.exec("update CODCXUNIT set DATA_CANC_CX = cast('now' as timestamp) where CODIGO_CX = 703");
+    EXPECT_EQ(rig.scanIn("", 701), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR"), 0) << "a box still pending";
+    EXPECT_EQ(rig.scanIn("", 702), "Etiqueta Atualizada.");
+    ASSERT_EQ(rig.display.messages.size(), 2u) << toQString(rig.display.messages[1].text).toUtf8().toStdString();
+    EXPECT_EQ(rig.display.text("edTotEtiq"), "2/2");
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR where SETOR_PS = '10' and QTDE_PS = 2 and TIPO_ATUALIZACAO_PS = 'F' and "
+                        "CODCXUNIT_PS is null and FUNCIONAR_PS is null"),
+              1);
+    EXPECT_GT(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CAMPO_LG = 'INSERIDO' and USUARIO_LG = 'QUILBAR'"),
+              0);
+
+    // A ticket is recorded once per sector.
+    rig.db.exec("update CODCXUNIT set DTBAIXA_CX = null where CODIGO_CX = 702");
+    EXPECT_EQ(rig.scanIn("", 702), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR"), 1);
+}
+
+TEST(ConveyorMode, ARefusedTicketStillEndsTheScanAsASuccess) {
+    SectorRig rig;
+    rig.ctx.settings.ATU_PRODUCAO_SETOR_CXUNIT = "N";
+    rig.ctx.settings.SETOR_ATU_PRODUCAO_SETOR = "20"; // the ticket never passed 10
+    rig.box(801);
+    EXPECT_EQ(rig.scanIn("", 801), "Etiqueta Atualizada.");
+    ASSERT_GE(rig.display.messages.size(), 2u);
+    const auto& refusal = rig.display.messages[rig.display.messages.size() - 2];
+    EXPECT_EQ(toQString(refusal.text).toStdString(), "Erro Atu.Produção Setor: Setor anterior 10 não foi baixado!");
+    EXPECT_EQ(refusal.colour, MessageColour::Error);
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR"), 0);
+    EXPECT_EQ(rig.count("CODCXUNIT where DTBAIXA_CX is not null"), 1);
+}
+
+// A receiver on the dashboard's port that keeps what it was sent.
+class DashboardReceiver {
+public:
+    DashboardReceiver() {
+        m_server.Post("/api/etiqueta_unitaria/atualizar_etiqueta_pendente_setor_anterior",
+                      [this](const httplib::Request& req, httplib::Response& res) {
+                          std::lock_guard lock(m_mutex);
+                          m_bodies.push_back(req.body);
+                          m_types.push_back(req.get_header_value("Content-Type"));
+                          res.status = 200;
+                      });
+        m_bound = m_server.bind_to_port("127.0.0.1", 3000);
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    }
+    ~DashboardReceiver() {
+        m_server.stop();
+        m_thread.join();
+    }
+    bool bound() const { return m_bound; }
+    std::vector<std::string> bodies() {
+        std::lock_guard lock(m_mutex);
+        return m_bodies;
+    }
+    std::vector<std::string> types() {
+        std::lock_guard lock(m_mutex);
+        return m_types;
+    }
+
+private:
+    httplib::Server m_server;
+    bool m_bound = false;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::vector<std::string> m_bodies, m_types;
+};
+
+TEST(Dashboard, EachRecordedBoxIsAnnouncedWithoutTheStrictRule) {
+    DashboardReceiver receiver;
+    ASSERT_TRUE(receiver.bound()) << "port 3000 taken";
+    SectorRig rig;
+    rig.ctx.params.SERVIDOR_NODE = "127.0.0.1";
+    rig.box(901);
+    rig.box(902, "0000");
+    rig.box(903);
+
+    // The strict rule (the default) sends nothing.
+    EXPECT_EQ(rig.scanIn("10", 901), "Etiqueta Atualizada.");
+    rig.ctx.params.VALIDAR_SETOR_ANT_OBRIG = false;
+    EXPECT_EQ(rig.scanIn("20", 901), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.scanIn("10", 902), "Etiqueta Atualizada.") << "no ticket: id 0 is announced too";
+    ASSERT_TRUE(rig.scan.dashboard().queue().drain(std::chrono::seconds(5)));
+
+    auto c = rig.db.connect();
+    db::Query q(*c);
+    q.setSql("select ID_PU from PRODUCAO_SETOR_CXUNIT where SETOR_PU = '20'");
+    q.open();
+    const std::vector<std::string> expected = {
+        "{\"id_producao_setor_caixa_unitaria\": " + std::to_string(q.field("ID_PU").asInt()) + "}",
+        "{\"id_producao_setor_caixa_unitaria\": 0}"};
+    EXPECT_EQ(receiver.bodies(), expected);
+    EXPECT_EQ(receiver.types(), std::vector<std::string>(2, "application/json;charset=utf-8"));
+    EXPECT_EQ(DashboardNotifier::requestBody(57).size(), 40u);
+}
+
+TEST(Dashboard, AnAbsentReceiverChangesNothingOfTheScan) {
+    SectorRig rig;
+    rig.ctx.params.SERVIDOR_NODE = "127.0.0.1"; // nothing listens on port 3000 in this test
+    rig.ctx.params.VALIDAR_SETOR_ANT_OBRIG = false;
+    rig.box(951);
+    EXPECT_EQ(rig.scanIn("10", 951), "Etiqueta Atualizada.");
+    EXPECT_TRUE(rig.boxes.take().empty());
+    EXPECT_TRUE(rig.scan.dashboard().queue().drain(std::chrono::seconds(5))) << "the failure is dropped";
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR_CXUNIT"), 1);
+}
+
+} // namespace
