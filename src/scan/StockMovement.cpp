@@ -1,13 +1,180 @@
 #include "scan/StockMovement.h"
 
+#include "db/DataSetHelpers.h"
+#include "station/StationContext.h"
+#include "stock/TdmEstoqueProducao.h"
+#include "util/Format.h"
+#include "util/TextCodec.h"
+
 namespace vek {
 
-void StockMovement::PostStockMovement(std::int32_t, const DateTime&) {
-    // Stock movements are not part of this station build yet.
+bool listHolds(const std::string& list, const std::string& value) {
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t end = std::min(list.find_first_of(",\r\n", start), list.size());
+        std::size_t b = start, e = end;
+        while (b < e && (list[b] == ' ' || list[b] == '\t')) ++b;
+        while (e > b && (list[e - 1] == ' ' || list[e - 1] == '\t')) --e;
+        if (e > b && list.compare(b, e - b, value) == 0 && value.size() == e - b) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
-void StockMovement::PostProductionStockEntry(std::int64_t) {
-    // The production stock module is not part of this station build yet.
+std::string stockMovementObs(const StockMovementArgs& a) {
+    if (a.boxCode > 0) {
+        return cp1252("Entrada pelo programa Quilbar Cód. Cx Unit \"") + formatFloat("###,###,##0", a.boxCode) + "\".";
+    }
+    return "Entrada pelo programa Quilbar Baixa de SubFicha Prog/Ficha/SubFicha \"" + a.programme + "/" + a.ticket +
+           "/" + a.subTicket + "\".";
+}
+
+StockMovement::StockMovement(StationContext& ctx)
+    : m_ctx(ctx), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"), sqlAtuPend(ctx.sqlCon, "sqlAtuPend"),
+      sqlAtuPed(ctx.sqlCon, "sqlAtuPed"), stpGravaLog(ctx.sqlCon, "stpGravaLog") {
+    sqlAtuEst.setSql(
+        "insert into PROD_ESTOQUE_MOV (CODIGO_MV, DOCTO_MV, DATA_MV, ENTSAI_MV, PROD_MV, PADRON_MV, MARCA_MV, "
+        "FILIAL_MV, NUMERACAO_MV, GRADE_MV, QTDE_MV, OBS_MV, USUARIO_MV, QTPEND_MV, PEDIDO_ENTRADA_MV, "
+        "ITEMPED_ENTRADA_MV, TIPOMOV_MV, MULTIPLICADOR_MV, CODIGO_CXUNIT_MV, PROG_MV, FICHA_MV)\n"
+        "                      values (0, :DOCTO, :DATA, 'E', :PROD, :PADRON, :MARCA, :FILIAL, :TAMANHO, '**', 1, "
+        ":OBS, :USUARIO, 1, :PEDIDO, :ITEM_PEDIDO, :TIPOMOV, 1, :COD_CXUNIT, :PROG, :FICHA);");
+    sqlAtuPend.setSql("select count(*) as QTDE\n"
+                      "from CODCXUNIT C\n"
+                      "where C.PEDIDO_CX = :PED and\n"
+                      "      C.ITEM_CX = :ITEM and\n"
+                      "      C.DTBAIXA_CX is null  ");
+    sqlAtuPed.setSql("update itenspv i set i.sit_it = :sit\n"
+                     "where i.pedido_it = :ped and i.item_it = :item");
+    stpGravaLog.setSql("execute procedure GRAVALOG(:CHAVE, :ARQ, :CAMPO, :USUARIO, :DATA, :VRANT, :VRATU)");
+}
+
+bool StockMovement::ProductGroupSelected(const std::string& group) const {
+    return listHolds(m_ctx.params.GRUPO_PROD_ATUALIZAR_ESTOQUE, group);
+}
+
+bool StockMovement::OrderTypeSelected(const std::string& orderType) const {
+    return listHolds(m_ctx.params.TIPO_PEDIDO_ATUALIZAR_ESTOQUE, orderType);
+}
+
+StockMovementArgs StockMovement::argsOfBoxRow(const db::Query& box, const DateTime& date) const {
+    StockMovementArgs a;
+    a.order = box.field("PEDIDO_CX").asString();
+    a.item = box.field("ITEM_CX").asString();
+    a.document = a.order;
+    a.product = box.field("PROD_CX").asString();
+    a.pattern = box.field("PADRON_CX").asString();
+    a.brand = box.field("COD_MARCA").asString();
+    a.size = box.field("TAM_CX").asString();
+    a.user = "ESTEIRA " + m_ctx.settings.CODESTEIRA;
+    a.movementType = m_ctx.params.TIPO_MOVTO_ESTOQUE;
+    a.date = date;
+    a.branch = m_ctx.params.FILIAL_ESTOQUE;
+    a.productGroup = box.field("GRUPO_PR").asString();
+    a.orderType = box.field("TIPO_PEDIDO").asString();
+    return a;
+}
+
+void StockMovement::PostStockMovement(std::int32_t code, const DateTime& serverTime) {
+    const db::Query& box = m_ctx.sqlCodCxUn;
+    StockMovementArgs a = argsOfBoxRow(box, serverTime);
+    if (a.document.empty()) {
+        a.document = "ETAVULSA";
+    }
+    a.programme = box.field("PROG_CX").asString();
+    a.ticket = box.field("FICHA_CX").asString();
+    a.boxCode = code;
+    PostStockMovement(a);
+}
+
+void StockMovement::PostStockMovement(const StockMovementArgs& a) {
+    const RuntimeParameters& p = m_ctx.params;
+    if (!p.TIPO_PEDIDO_ATUALIZAR_ESTOQUE.empty() && !OrderTypeSelected(a.orderType)) {
+        return;
+    }
+    if (!p.GRUPO_PROD_ATUALIZAR_ESTOQUE.empty() && !ProductGroupSelected(a.productGroup)) {
+        return;
+    }
+
+    db::Connection& con = m_ctx.sqlCon;
+    con.startTransaction();
+    try {
+        sqlAtuEst.param("DOCTO").setString(a.document);
+        sqlAtuEst.param("DATA").setDateTime(a.date);
+        sqlAtuEst.param("PROD").setString(a.product);
+        sqlAtuEst.param("PADRON").setString(a.pattern);
+        sqlAtuEst.param("MARCA").setString(a.brand);
+        sqlAtuEst.param("FILIAL").setInt(a.branch);
+        sqlAtuEst.param("TAMANHO").setString(a.size);
+        sqlAtuEst.param("USUARIO").setString(a.user);
+        sqlAtuEst.param("TIPOMOV").setString(a.movementType);
+        sqlAtuEst.param("PEDIDO").setString(a.order);
+        sqlAtuEst.param("ITEM_PEDIDO").setString(a.item);
+        sqlAtuEst.param("COD_CXUNIT").setInt(a.boxCode);
+        sqlAtuEst.param("PROG").setString(a.programme);
+        sqlAtuEst.param("FICHA").setString(a.ticket);
+        sqlAtuEst.param("OBS").setString(stockMovementObs(a));
+        sqlAtuEst.execSql();
+        con.commit();
+    } catch (...) {
+        if (con.inTransaction()) {
+            try {
+                con.rollback();
+            } catch (...) {
+                // The insert's own error is the one worth reporting.
+            }
+        }
+        throw;
+    }
+
+    // A box without a sales order has no order item to complete.
+    if (!a.order.empty()) {
+        CompleteOrderItem(a);
+    }
+}
+
+void StockMovement::CompleteOrderItem(const StockMovementArgs& a) {
+    sqlAtuPend.close();
+    sqlAtuPend.param("PED").setString(a.order);
+    sqlAtuPend.param("ITEM").setString(a.item);
+    sqlAtuPend.open();
+    const std::int64_t pending = sqlAtuPend.field("QTDE").asInt64();
+    sqlAtuPend.close();
+    if (pending != 0) {
+        return;
+    }
+    sqlAtuPed.param("SIT").setString("E");
+    sqlAtuPed.param("PED").setString(a.order);
+    sqlAtuPed.param("ITEM").setString(a.item);
+    sqlAtuPed.execSql();
+
+    stpGravaLog.param("CHAVE").setString(a.order + "|" + a.item);
+    stpGravaLog.param("ARQ").setString("ITENSPV");
+    stpGravaLog.param("CAMPO").setString("SIT_IT");
+    stpGravaLog.param("USUARIO").setString(a.user);
+    stpGravaLog.param("DATA").setDateTime(a.date);
+    stpGravaLog.param("VRANT").setString(cp1252("ESTOQUE AUTOMÁTICO PELA ATUALIZAÇÃO CX UNITÁRIA"));
+    stpGravaLog.param("VRATU").setString("E");
+    stpGravaLog.execSql();
+}
+
+void StockMovement::PostProductionStockEntry(std::int32_t code) {
+    if (m_ctx.params.FILIAL_ESTOQUE_PRODUCAO <= 0) {
+        return;
+    }
+    auto& module = m_ctx.dmEstoqueProducao;
+    if (!module) {
+        module = std::make_unique<stock::TdmEstoqueProducao>();
+        module->DefinirConexao(m_ctx.sqlCon);
+    }
+    stock::TRegEntradaEstoqueProd reg;
+    reg.Filial = m_ctx.params.FILIAL_ESTOQUE_PRODUCAO;
+    reg.Usuario = "QUILBAR";
+    reg.DataLanc = SqlTimeStampAt(m_ctx.LastClockTime, 0, 0, 0);
+    reg.TipoLancProducaoEstoque = stock::TTipoLancProducaoEstoque::tlCxUnit;
+    reg.CodigoCxUnit = code;
+    module->LancarEntrada(reg);
 }
 
 } // namespace vek

@@ -1,23 +1,72 @@
 #pragma once
 
+#include "db/Query.h"
 #include "util/DateTime.h"
 
 #include <cstdint>
+#include <string>
 
 namespace vek {
 
 class StationContext;
 
+/// What one stock movement row books. Texts are 8-bit.
+struct StockMovementArgs {
+    std::string order;
+    std::string item;
+    std::string document;
+    std::string product;
+    std::string pattern;
+    std::string brand;
+    std::string size;
+    std::string user;
+    std::string movementType;
+    DateTime date;
+    std::int32_t branch = 0;
+    std::string productGroup;
+    std::string programme;
+    std::string ticket;
+    std::string subTicket;
+    std::int32_t boxCode = 0; // 0: a sub-ticket booking
+    std::string orderType;
+};
+
+/// Whether `value` is one of the items of a list split at commas and line breaks, blanks trimmed
+/// from each item; the comparison is exact.
+bool listHolds(const std::string& list, const std::string& value);
+
+/// The observation text of a movement row (8-bit).
+std::string stockMovementObs(const StockMovementArgs& a);
+
 /// Stock booking of a written-off box: the station's own movement row, or the production stock module.
 class StockMovement {
 public:
-    explicit StockMovement(StationContext& ctx) : m_ctx(ctx) {}
+    explicit StockMovement(StationContext& ctx);
+    StockMovement(const StockMovement&) = delete;
+    StockMovement& operator=(const StockMovement&) = delete;
 
+    /// The movement of the unit box whose row `sqlCodCxUn` holds open.
     void PostStockMovement(std::int32_t code, const DateTime& serverTime);
-    void PostProductionStockEntry(std::int64_t code);
+    /// The movement row, then the order item's completion. Errors are passed on.
+    void PostStockMovement(const StockMovementArgs& a);
+    /// A unit-box booking of the production stock module; nothing without a production-stock branch.
+    void PostProductionStockEntry(std::int32_t code);
+
+    bool ProductGroupSelected(const std::string& group) const;
+    bool OrderTypeSelected(const std::string& orderType) const;
+
+    /// The movement values both scans take from a box row: order, item, product, pattern, brand,
+    /// size, group, order type, and the station's user, movement type and branch.
+    StockMovementArgs argsOfBoxRow(const db::Query& box, const DateTime& date) const;
 
 private:
-    [[maybe_unused]] StationContext& m_ctx;
+    void CompleteOrderItem(const StockMovementArgs& a);
+
+    StationContext& m_ctx;
+    db::Query sqlAtuEst;
+    db::Query sqlAtuPend;
+    db::Query sqlAtuPed;
+    db::Query stpGravaLog;
 };
 
 } // namespace vek

@@ -1,14 +1,153 @@
 #include "scan/SubTicketScan.h"
 
+#include "monitoring/ProductionMonitor.h"
+#include "scan/StockMovement.h"
+#include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
+#include "util/Format.h"
 #include "util/TextCodec.h"
+
+#include <optional>
 
 namespace vek {
 
-void SubTicketScan::ProcessSubTicket(const std::string&) {
-    // Sub-ticket labels are not handled by this station build yet; say so rather than drop the scan.
-    m_ctx.display.ClearScanField();
-    m_ctx.display.ShowErrorMessage(cp1252("Etiqueta de subficha não suportada nesta versão."));
+SubTicketCode SubTicketCode::of(const std::string& code) {
+    return {code.substr(1, 6), code.substr(7, 4), code.substr(11, 4)};
+}
+
+SubTicketScan::SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, StockMovement& stock)
+    : m_ctx(ctx), m_monitor(monitor), m_stock(stock), sqlSubFicha(ctx.sqlCon, "sqlSubFicha"),
+      sqlCodCxUnSubProd(ctx.sqlCon, "sqlCodCxUnSubProd"), sqlAtuSubFicha(ctx.sqlCon, "sqlAtuSubFicha") {
+    sqlSubFicha.setSql("select * from SUBPROD\n"
+                       "where PROG_PR=:PROG\n"
+                       "and FICHA_PR=:FICHA\n"
+                       "and SUBFICHA_PR=:SUBFICHA");
+    sqlCodCxUnSubProd.setSql(
+        "SELECT C.*, PR.GRUPO_PR,\n"
+        "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = P.PROD_PP) AS "
+        "DESC_PA,\n"
+        "(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS COD_MARCA,\n"
+        "(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO\n"
+        "FROM CODCXUNIT C\n"
+        "LEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\n"
+        "WHERE PROG_CX = :PROG AND FICHA_CX = :FICHA AND TAM_CX = :TAM AND DTBAIXA_CX IS NULL");
+    sqlAtuSubFicha.setSql("update SUBPROD\n"
+                          "set DTBAIXA_PR = cast('now' as timestamp)\n"
+                          "where PROG_PR=:PROG\n"
+                          "and FICHA_PR=:FICHA\n"
+                          "and SUBFICHA_PR=:SUBFICHA");
+}
+
+void SubTicketScan::ProcessSubTicket(const std::string& code) {
+    OperatorDisplay& display = m_ctx.display;
+    display.ClearScanField();
+    display.ClearMessage();
+
+    const SubTicketCode sub = SubTicketCode::of(code);
+    const std::string pfs = sub.text();
+
+    sqlSubFicha.close();
+    sqlSubFicha.param("PROG").setString(sub.prog);
+    sqlSubFicha.param("FICHA").setString(sub.ficha);
+    sqlSubFicha.param("SUBFICHA").setString(sub.subficha);
+    sqlSubFicha.open();
+    if (sqlSubFicha.eof()) {
+        display.ShowErrorMessage(cp1252("Subficha não localizada (") + pfs + ").");
+        return;
+    }
+    if (!sqlSubFicha.field("DTBAIXA_PR").isNull()) {
+        display.ShowErrorMessage(cp1252("Subficha já baixada (") + pfs + ").");
+        return;
+    }
+    const int quantity = sqlSubFicha.field("QTDE_PR").asInt();
+    int remaining = quantity;
+
+    db::Query& boxes = sqlCodCxUnSubProd;
+    boxes.close();
+    boxes.param("PROG").setString(sub.prog);
+    boxes.param("FICHA").setString(sub.ficha);
+    boxes.param("TAM").setString(sqlSubFicha.field("TAMA_PR").asString());
+    boxes.open();
+    if (boxes.eof()) {
+        display.ClearBoxFields();
+        display.ShowErrorMessage(cp1252("Cód. cx unit não encontrados. (") + pfs + ").");
+        return;
+    }
+    display.ShowBoxFields({boxes.field("PROD_CX").asString(),
+                           boxes.field("PADRON_CX").asString() + " " + boxes.field("DESC_PA").asString(),
+                           boxes.field("TAM_CX").asString(), sub.prog, sub.ficha + "/" + sub.subficha});
+    display.ShowTicketCount({});
+
+    const DateTime serverTime = m_ctx.ReadServerTime();
+
+    // Only the first box is checked, cancellation before age.
+    if (const db::Value& cancelled = boxes.field("DATA_CANC_CX"); !cancelled.isNull()) {
+        display.ShowErrorMessage(cp1252("Código CANCELADO em ") +
+                                 formatDateTime("dd/MM HH:mm", cancelled.asDateTime()));
+        return;
+    }
+    BoxDates firstBox;
+    if (const db::Value& emission = boxes.field("DTEMISSAO_CX"); !emission.isNull()) {
+        firstBox.emission = emission.asDateTime();
+    }
+    if (auto refusal = boxRefusal(firstBox, serverTime, m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 0)) {
+        display.ShowErrorMessage(*refusal);
+        return;
+    }
+
+    // The stock step books what the loop wrote off last, so the values are taken before moving on.
+    std::optional<StockMovementArgs> lastWrittenOff;
+    std::int32_t lastCode = 0;
+    int written = 0;
+    db::Query& writeOff = m_ctx.sqlQuilbar;
+    while (!boxes.eof() && remaining > 0) {
+        const std::int32_t boxCode = boxes.field("CODIGO_CX").asInt();
+        try {
+            writeOff.param("COD").setInt(boxCode);
+            writeOff.param("ESTEIRA").setString(m_ctx.settings.CODESTEIRA);
+            writeOff.param("SETOR").setString(m_ctx.settings.SETOR);
+            writeOff.param("FUNCIONARIO").setString(m_ctx.settings.FUNCIONARIO);
+            writeOff.execSql();
+        } catch (const std::exception& e) {
+            display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + code + "\".\r" + e.what());
+            throw;
+        }
+        --remaining;
+        m_monitor.AddHourlyWriteOff(serverTime);
+        ++m_ctx.DayCount;
+        ++m_ctx.MonthCount;
+        m_monitor.ShowCounters();
+        ++written;
+        display.ShowTicketCount(std::to_string(written) + "/" + std::to_string(quantity));
+        lastWrittenOff = m_stock.argsOfBoxRow(boxes, serverTime);
+        lastCode = boxCode;
+        boxes.next();
+    }
+
+    sqlAtuSubFicha.param("PROG").setString(sub.prog);
+    sqlAtuSubFicha.param("FICHA").setString(sub.ficha);
+    sqlAtuSubFicha.param("SUBFICHA").setString(sub.subficha);
+    sqlAtuSubFicha.execSql();
+
+    // Without a box written off there is nothing produced to book.
+    if (lastWrittenOff) {
+        if (m_ctx.params.ATUALIZAR_ESTOQUE) {
+            StockMovementArgs& a = *lastWrittenOff;
+            a.programme = sub.prog;
+            a.ticket = sub.ficha;
+            a.subTicket = sub.subficha;
+            a.boxCode = 0;
+            m_stock.PostStockMovement(a);
+        } else {
+            m_stock.PostProductionStockEntry(lastCode);
+        }
+    }
+
+    if (remaining == quantity) {
+        display.ShowErrorMessage(cp1252("Códigos da subficha já baixados. (") + pfs + ").");
+    } else {
+        display.ShowSuccessMessage("Etiqueta Atualizada.");
+    }
 }
 
 } // namespace vek

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Query.h"
+
 #include <string>
 
 namespace vek {
@@ -8,18 +10,36 @@ class StationContext;
 class ProductionMonitor;
 class StockMovement;
 
+/// Programme, ticket and sub-ticket of a sub-ticket label, leading zeros kept.
+struct SubTicketCode {
+    std::string prog;
+    std::string ficha;
+    std::string subficha;
+
+    /// The label's parts; the code is a 15-character sub-ticket label.
+    static SubTicketCode of(const std::string& code);
+    /// "prog/ficha/subficha", as the messages name the sub-ticket.
+    std::string text() const { return prog + "/" + ficha + "/" + subficha; }
+};
+
 /// A sub-ticket label writes off the boxes of its sub-ticket in one scan.
 class SubTicketScan {
 public:
-    SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, StockMovement& stock)
-        : m_ctx(ctx), m_monitor(monitor), m_stock(stock) {}
+    SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, StockMovement& stock);
+    SubTicketScan(const SubTicketScan&) = delete;
+    SubTicketScan& operator=(const SubTicketScan&) = delete;
 
+    /// Refusals are shown; a write-off error is shown in the update-error box and passed on, later
+    /// errors are passed on.
     void ProcessSubTicket(const std::string& code);
 
 private:
     StationContext& m_ctx;
-    [[maybe_unused]] ProductionMonitor& m_monitor;
-    [[maybe_unused]] StockMovement& m_stock;
+    ProductionMonitor& m_monitor;
+    StockMovement& m_stock;
+    db::Query sqlSubFicha;
+    db::Query sqlCodCxUnSubProd;
+    db::Query sqlAtuSubFicha;
 };
 
 } // namespace vek

@@ -1,0 +1,245 @@
+// Conveyor-mode scans that book each box into production stock (kind 0: the stock item is made
+// by the first scan and found afterwards), from Enter to the message, against the same statements
+// run bare plus one repaint; and sub-tickets of 50 boxes, from Enter to the message.
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "app/TfrmQuilbar.h"
+#include "db/Connection.h"
+#include "db/DataSetHelpers.h"
+#include "db/Query.h"
+#include "db/ScriptRunner.h"
+#include "stock/TdmEstoqueProducao.h"
+#include "util/Format.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kScans = 500;
+constexpr int kSubTickets = 20;
+constexpr int kSubTicketBoxes = 50;
+constexpr int kSubTicketFirstCode = 100000;
+
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct Figures {
+    double median = 0, p99 = 0, first = 0, mean = 0;
+};
+
+Figures figuresOf(std::vector<double> t) {
+    Figures f;
+    f.first = t.front();
+    for (double v : t) f.mean += v / static_cast<double>(t.size());
+    std::sort(t.begin(), t.end());
+    f.median = t[t.size() / 2];
+    f.p99 = t[std::min(t.size() - 1, t.size() * 99 / 100)];
+    return f;
+}
+
+void createDatabase(const std::string& path) {
+    vek::db::createDatabase(path, "sysdba", "", 8192, false);
+    vek::db::Connection c;
+    c.setDatabase(path);
+    vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
+    c.executeImmediate("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('PRODUCAO_ESTOQUE', "
+                       "'FILIAL_ESTOQUE', '5')");
+    c.executeImmediate("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', "
+                       "'MSG_CONLUSAO', 'S')");
+    c.executeImmediate("insert into PRODUTO (COD_PR, DESC_PR, GRUPO_PR) values ('P100', 'TENIS', '20')");
+    c.executeImmediate("insert into PEDVENDA (NUM_PV, TIPO_PV, FILIAL_PV) values ('00001000', 'EX', 0)");
+    c.executeImmediate("insert into PROGRAMACAO (NUM_PO, FILIAL_PO) values ('000123', 0)");
+    c.executeImmediate("insert into ITENSPV (PEDIDO_IT, ITEM_IT, PROD_IT, PADRON_IT, PROG_IT, FICHA_IT, SIT_IT) "
+                       "values ('00001000', '001', 'P100', '00001', '000123', '0001', 'P')");
+    c.executeImmediate("insert into ITENSPVGRADE (PEDIDO_IT, ITEM_IT, TAM_IT, QTPED_IT) values "
+                       "('00001000', '001', '38', 100000)");
+    // The bare loop books on an order item of its own, so that both start without earlier bookings.
+    c.executeImmediate("insert into ITENSPV (PEDIDO_IT, ITEM_IT, PROD_IT, PADRON_IT, PROG_IT, FICHA_IT, SIT_IT) "
+                       "values ('00001000', '002', 'P100', '00001', '000123', '0001', 'P')");
+    c.executeImmediate("insert into ITENSPVGRADE (PEDIDO_IT, ITEM_IT, TAM_IT, QTPED_IT) values "
+                       "('00001000', '002', '38', 100000)");
+    // Unit boxes of one order item in tickets of 20; then the sub-tickets' boxes, one ticket each.
+    c.executeImmediate("execute block as declare i integer = 0; begin\n"
+                       "  while (i < " +
+                       std::to_string(2 * kScans) +
+                       ") do begin\n"
+                       "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
+                       "PEDIDO_CX, ITEM_CX, DTEMISSAO_CX) values (:i + 1, 'P100', '00001', '38', '000123', "
+                       "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), '00001000', iif(:i < " +
+                       std::to_string(kScans) +
+                       ", '001', '002'), cast('now' as timestamp));\n"
+                       "    i = i + 1;\n  end\nend");
+    c.executeImmediate("execute block as declare i integer = 0; begin\n"
+                       "  while (i < " +
+                       std::to_string(kSubTickets * kSubTicketBoxes) +
+                       ") do begin\n"
+                       "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
+                       "PEDIDO_CX, ITEM_CX, DTEMISSAO_CX) values (:i + " +
+                       std::to_string(kSubTicketFirstCode) +
+                       ", 'P100', '00001', '38', '000123', "
+                       "cast(:i / " +
+                       std::to_string(kSubTicketBoxes) +
+                       " + 5001 as varchar(4)), '00001000', '001', cast('now' as timestamp));\n"
+                       "    i = i + 1;\n  end\nend");
+    c.executeImmediate("execute block as declare i integer = 0; begin\n"
+                       "  while (i < " +
+                       std::to_string(kSubTickets) +
+                       ") do begin\n"
+                       "    insert into SUBPROD (ID_PR, PROG_PR, FICHA_PR, SUBFICHA_PR, TAMA_PR, QTDE_PR) values "
+                       "(:i + 1, '000123', cast(:i + 5001 as varchar(4)), '0001', '38', " +
+                       std::to_string(kSubTicketBoxes) +
+                       ");\n"
+                       "    i = i + 1;\n  end\nend");
+    c.close();
+}
+
+void enter(QLineEdit* ed, const QString& text) {
+    ed->setText(text);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(ed, &key);
+}
+
+// The scan's statements and the stock module's booking, without the station around them, and one
+// repaint per scan.
+std::vector<double> bareScans(const std::string& path, int firstCode, QLineEdit& field) {
+    vek::db::Connection c;
+    c.setDatabase(path);
+    vek::db::Query box(c), now(c), off(c), count(c);
+    box.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
+               "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = P.PROD_PP) "
+               "AS DESC_PA,\n(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
+               "COD_MARCA,\n(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO\n"
+               "FROM CODCXUNIT C\nLEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\nWHERE CODIGO_CX = :COD");
+    now.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
+    off.setSql("update CODCXUNIT\nset DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
+               "FUNCIONARIO_CX = :FUNCIONARIO\nwhere CODIGO_CX=:COD");
+    count.setSql("select STATUS, count(*) as QTDE\nfrom (select case when (DTBAIXA_CX is null) then 'P' else 'B' end "
+                 "as STATUS from CODCXUNIT where PROG_CX = :PROG and FICHA_CX = :FICHA and DATA_CANC_CX is null)\n"
+                 "group by 1");
+    box.prepare();
+    off.prepare();
+    vek::stock::TdmEstoqueProducao module;
+    module.DefinirConexao(c);
+    std::vector<double> times;
+    for (int i = 0; i < kScans; ++i) {
+        const auto start = Clock::now();
+        box.close();
+        box.param("COD").setInt(firstCode + i);
+        box.open();
+        now.close();
+        now.open();
+        const vek::DateTime t = now.field("DATA_SERV").asDateTime();
+        off.param("COD").setInt(firstCode + i);
+        off.param("ESTEIRA").setString("01");
+        off.param("SETOR").setString("");
+        off.param("FUNCIONARIO").setString("7");
+        off.execSql();
+        count.close();
+        count.param("PROG").setString(box.field("PROG_CX").asString());
+        count.param("FICHA").setString(box.field("FICHA_CX").asString());
+        count.open();
+        vek::stock::TRegEntradaEstoqueProd reg;
+        reg.Filial = 5;
+        reg.Usuario = "QUILBAR";
+        reg.DataLanc = vek::SqlTimeStampAt(t, 0, 0, 0);
+        reg.CodigoCxUnit = firstCode + i;
+        module.LancarEntrada(reg);
+        // One repaint, as the station paints its counters: a changed field painted at once.
+        field.setText(QString::number(firstCode + i));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        times.push_back(ms(Clock::now() - start));
+    }
+    c.close();
+    return times;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
+    const fs::path dir = fs::temp_directory_path() / ("vek-stockbench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string db = (dir / "main.fdb").string();
+    const std::string ini = (dir / "station.INI").string();
+    int rc = 0;
+    try {
+        createDatabase(db);
+        std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
+
+        vek::RecordingToneOutput tones;
+        vek::RecordingMessageBoxes boxes;
+        vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+        w.FormCreate();
+        w.show();
+        QCoreApplication::processEvents();
+        auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+
+        std::vector<double> station;
+        for (int i = 0; i < kScans; ++i) {
+            const auto start = Clock::now();
+            enter(ed, QString::number(i + 1));
+            station.push_back(ms(Clock::now() - start));
+        }
+        if (w.dayCount() != kScans || !boxes.take().empty()) {
+            std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
+            rc = 1;
+        }
+
+        std::vector<double> subTickets;
+        for (int i = 0; i < kSubTickets; ++i) {
+            const auto start = Clock::now();
+            enter(ed, QStringLiteral("2000123%1").arg(5001 + i) + QStringLiteral("0001"));
+            subTickets.push_back(ms(Clock::now() - start));
+        }
+        if (w.dayCount() != kScans + kSubTickets * kSubTicketBoxes || !boxes.take().empty()) {
+            std::fprintf(stderr, "sub-tickets failed: %d written off\n", w.dayCount());
+            rc = 1;
+        }
+        w.sqlCon().close();
+
+        const std::vector<double> bare = bareScans(db, kScans + 1, *ed);
+        vek::db::Connection check;
+        check.setDatabase(db);
+        vek::db::Query n(check);
+        n.setSql("select count(*) as N, count(distinct ID_PROD_ITEM_ESTOQUE_EMP) as I from ENTRADAMP");
+        n.open();
+        const int entries = n.field("N").asInt();
+        const int items = n.field("I").asInt();
+        check.close();
+        if (entries != 2 * kScans + kSubTickets || items != 1) {
+            std::fprintf(stderr, "bookings: %d stock entries on %d stock items\n", entries, items);
+            rc = 1;
+        }
+
+        const Figures s = figuresOf(station), b = figuresOf(bare), t = figuresOf(subTickets);
+        std::printf("conveyor scan with a kind-0 booking, Enter to message (%d scans, embedded engine):\n", kScans);
+        std::printf("  station: median %.3f ms, p99 %.3f ms, mean %.3f ms, first scan %.3f ms\n", s.median, s.p99,
+                    s.mean, s.first);
+        std::printf("  bare statements + repaint: median %.3f ms, p99 %.3f ms, mean %.3f ms, first %.3f ms\n", b.median,
+                    b.p99, b.mean, b.first);
+        std::printf("  ratio: median %.2f, p99 %.2f\n", s.median / b.median, s.p99 / b.p99);
+        std::printf("sub-ticket of %d boxes, Enter to message (%d sub-tickets): median %.1f ms, max %.1f ms\n",
+                    kSubTicketBoxes, kSubTickets, t.median, *std::max_element(subTickets.begin(), subTickets.end()));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        rc = 1;
+    }
+    fs::remove_all(dir);
+    return rc;
+}

@@ -1,0 +1,178 @@
+// Stock booking of a scanned box: the list filters, the movement insert and its transaction, the
+// order-item completion and the production stock module, through the scan and a recording display.
+#include "StockScanRig.h"
+
+#include "scan/StockMovement.h"
+#include "util/Format.h"
+#include "util/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+using namespace vek;
+using vek::test::BoxRow;
+using vek::test::StockScanRig;
+
+namespace {
+
+class StockMovementScan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setCurrentFormatSettings(brazilianFormatSettings());
+        rig.ctx.params.ATUALIZAR_ESTOQUE = true;
+    }
+    int movements() const { return rig.count("from PROD_ESTOQUE_MOV"); }
+
+    StockScanRig rig;
+};
+
+TEST(StockLists, ItemsSplitAtCommasAndLineBreaksAndCompareExactly) {
+    const struct {
+        const char* list;
+        const char* value;
+        bool holds;
+    } cases[] = {
+        {"10, 20", "20", true},
+        {"10, 20", " 20", false},
+        {"10, 20", "10", true},
+        {"10,\r\n20\n30", "30", true},
+        {"10,\r\n20\n30", "20", true},
+        {"ex,PD", "EX", false},
+        {",,EX,", "EX", true},
+        {",,", "", false},
+        {"", "", false},
+        {"1020", "10", false},
+        {"10 20", "10", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.list) + " / " + c.value);
+        EXPECT_EQ(listHolds(c.list, c.value), c.holds);
+    }
+}
+
+TEST_F(StockMovementScan, FiltersOnProductGroupAndOrderType) {
+    // P100 is of group "20", P200 of group " 20"; order 00001000 is of type "EX", no order has no type.
+    const struct {
+        const char* groups;
+        const char* types;
+        const char* prod;
+        const char* pedido;
+        bool booked;
+    } cases[] = {
+        {"10, 20", "", "P100", "", true},          {"10, 20", "", "P200", "", false},
+        {"10,\n20", "", "P100", "00001000", true}, {"", "", "P200", "", true},
+        {"", "PD, EX", "P100", "00001000", true},  {"", "PD, EX", "P100", "", false},
+        {"", "ex", "P100", "00001000", false},     {"20", "EX", "P200", "00001000", false},
+    };
+    int code = 100;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.groups) + " | " + c.types + " | " + c.prod + " | " + c.pedido);
+        rig.ctx.params.GRUPO_PROD_ATUALIZAR_ESTOQUE = c.groups;
+        rig.ctx.params.TIPO_PEDIDO_ATUALIZAR_ESTOQUE = c.types;
+        BoxRow b;
+        b.code = ++code;
+        b.prod = c.prod;
+        b.pedido = c.pedido;
+        b.item = *c.pedido ? "009" : "";
+        rig.box(b);
+        const int before = movements();
+        rig.scan.ProcessScan(std::to_string(code));
+        EXPECT_EQ(rig.display.text("pnMens"), "Etiqueta Atualizada.");
+        EXPECT_EQ(movements() - before, c.booked ? 1 : 0);
+        EXPECT_EQ(rig.count("from PROD_ESTOQUE_MOV where CODIGO_CXUNIT_MV = " + std::to_string(code)),
+                  c.booked ? 1 : 0);
+    }
+}
+
+TEST_F(StockMovementScan, ARefusedInsertRollsBackAndTheWriteOffStays) {
+    rig.db.exec("alter table PROD_ESTOQUE_MOV add constraint CK_NO_P100 check (PROD_MV <> 'P100')");
+    rig.box({.code = 51});
+    rig.box({.code = 52, .prod = "P200"});
+    EXPECT_THROW(rig.scan.ProcessScan("51"), std::exception);
+    const auto boxes = rig.boxes.take();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Erro"));
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Erro ao atualizar a Etiqueta \"51\".\r")));
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NO_P100")));
+    EXPECT_FALSE(rig.ctx.sqlCon.inTransaction());
+    EXPECT_EQ(movements(), 0);
+    EXPECT_TRUE(rig.isWrittenOff(51));
+    EXPECT_EQ(rig.ctx.DayCount, 0);
+
+    // The next box books normally: nothing of the failed insert was left open.
+    rig.scan.ProcessScan("52");
+    EXPECT_EQ(rig.display.text("pnMens"), "Etiqueta Atualizada.");
+    EXPECT_EQ(movements(), 1);
+    EXPECT_FALSE(rig.ctx.sqlCon.inTransaction());
+}
+
+TEST_F(StockMovementScan, OnlyTheLastBoxOfAnOrderItemCompletesItAndBoxesWithoutOrderWriteNoAuditRow) {
+    rig.orderItem("00001000", "001", 2);
+    rig.box({.code = 61, .pedido = "00001000", .item = "001"});
+    rig.box({.code = 62, .pedido = "00001000", .item = "001"});
+    rig.box({.code = 63});
+    rig.box({.code = 64});
+    const std::string sit = "select SIT_IT from ITENSPV where PEDIDO_IT = '00001000' and ITEM_IT = '001'";
+
+    rig.scan.ProcessScan("63");
+    rig.scan.ProcessScan("64");
+    EXPECT_EQ(rig.count("from LOG"), 0) << "no order item was completed";
+    EXPECT_EQ(rig.rows("select DOCTO_MV, PEDIDO_ENTRADA_MV from PROD_ESTOQUE_MOV where CODIGO_CXUNIT_MV = 64"),
+              (std::vector<std::vector<std::string>>{{"ETAVULSA", ""}}));
+
+    rig.scan.ProcessScan("61");
+    EXPECT_EQ(rig.rows(sit).at(0).at(0), "P");
+    EXPECT_EQ(rig.count("from LOG"), 0);
+    rig.scan.ProcessScan("62");
+    EXPECT_EQ(rig.rows(sit).at(0).at(0), "E");
+    EXPECT_EQ(
+        rig.rows("select CHAVE_LG, ARQ_LG, CAMPO_LG, USUARIO_LG, VRANT_LG, VRATU_LG from LOG"),
+        (std::vector<std::vector<std::string>>{{"00001000|001", "ITENSPV", "SIT_IT", "ESTEIRA 01",
+                                                cp1252("ESTOQUE AUTOMÁTICO PELA ATUALIZAÇÃO CX UNITÁRIA"), "E"}}));
+    EXPECT_EQ(movements(), 4);
+}
+
+TEST(StockProductionEntry, BooksKindZeroWithTheClockDateAndKeepsItsModule) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    StockScanRig rig;
+    rig.orderItem("00001000", "001", 2);
+    for (int code : {71, 72, 73, 74}) rig.box({.code = code, .pedido = "00001000", .item = "001"});
+
+    // No production-stock branch: nothing is booked and no module is made.
+    rig.scan.ProcessScan("71");
+    EXPECT_EQ(rig.display.text("pnMens"), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.ctx.dmEstoqueProducao, nullptr);
+    EXPECT_EQ(rig.count("from ENTRADAMP"), 0);
+
+    rig.ctx.params.FILIAL_ESTOQUE_PRODUCAO = 5;
+    rig.ctx.LastClockTime = DateTime::fromDateTime(2025, 2, 3, 15, 20, 41);
+    rig.scan.ProcessScan("72");
+    ASSERT_NE(rig.ctx.dmEstoqueProducao, nullptr);
+    const stock::TdmEstoqueProducao* module = rig.ctx.dmEstoqueProducao.get();
+    EXPECT_EQ(rig.count("from ENTRADAMP where USUARIO_EMP = 'QUILBAR' and QTDE_EMP = 1 and TAMANHO_EMP = '38' and "
+                        "DATA_EMP = timestamp '2025-02-03 00:00:00'"),
+              1);
+    EXPECT_EQ(rig.count("from PRODUCAO_ESTOQUE where CODIGO_CXUNIT_ES = 72 and STATUS_ES = 'A'"), 1);
+
+    rig.scan.ProcessScan("73");
+    EXPECT_EQ(rig.ctx.dmEstoqueProducao.get(), module) << "the module is kept";
+    EXPECT_EQ(rig.count("from ENTRADAMP"), 2);
+    // The order line of two pairs is fully booked now.
+    rig.scan.ProcessScan("74");
+    EXPECT_EQ(rig.display.text("pnMens"), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.count("from ENTRADAMP"), 2);
+    EXPECT_EQ(rig.count("from PROD_ESTOQUE_MOV"), 0);
+}
+
+TEST(StockProductionEntry, ARefusalOfTheModuleIsAnUpdateError) {
+    StockScanRig rig;
+    rig.ctx.params.FILIAL_ESTOQUE_PRODUCAO = 5;
+    rig.ctx.LastClockTime = DateTime::fromDate(2016, 12, 31);
+    rig.box({.code = 81});
+    EXPECT_THROW(rig.scan.ProcessScan("81"), stock::ELancProducaoEstoqueException);
+    const auto boxes = rig.boxes.take();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.endsWith(QString::fromUtf8("O parametro DataLanc não foi informado corretamente.")));
+    EXPECT_TRUE(rig.isWrittenOff(81));
+}
+
+} // namespace
