@@ -1,0 +1,39 @@
+#pragma once
+
+#include "db/Query.h"
+
+#include <optional>
+#include <string>
+
+namespace vek {
+
+class StationContext;
+
+namespace enquiry {
+
+class LabelEnquiry;
+
+/// F9 in the cancellation panel: takes back one sector update of the enquired box.
+class SectorCancellation {
+public:
+    explicit SectorCancellation(LabelEnquiry& enquiry);
+    SectorCancellation(const SectorCancellation&) = delete;
+    SectorCancellation& operator=(const SectorCancellation&) = delete;
+
+    /// The chosen sector, or nothing when none is chosen. True when the cancellation was committed
+    /// (the panel then closes); false after a warning. Errors are rolled back and passed on.
+    bool CancelSectorUpdate(const std::optional<std::string>& sector);
+
+    db::Query sqlPesqProdSetorCxUnit;
+    db::Query sqlExcluirProducaoSetorCxUnit;
+    db::Query sqlExcluirProducaoSetor;
+    db::Query sqlCancelaCodCxUnit;
+
+private:
+    void run(const std::string& sector);
+    LabelEnquiry& m_enquiry;
+    StationContext& m_ctx;
+};
+
+} // namespace enquiry
+} // namespace vek

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QPushButton>
+#include <QRect>
+#include <QString>
+
+#include <vector>
+
+namespace vek::widgets {
+
+/// One PNG picture of an image list, named by its action.
+class TQXImageItem {
+public:
+    /// Stored upper-cased; also the item's display name.
+    void setAction(const QString& action) { m_action = action.toUpper(); }
+    const QString& Action() const { return m_action; }
+    QString displayName() const { return m_action; }
+    QString Caption;
+    /// The picture is copied.
+    void setImage(const QImage& png) { m_image = png.copy(); }
+    const QImage& Image() const { return m_image; }
+    int DisableContrast = 0; // percent the greyed picture of a disabled button is brightened
+
+private:
+    QString m_action;
+    QImage m_image;
+};
+
+/// The suite's picture collection, one entry per action.
+class TQXImageList : public QObject {
+    Q_OBJECT
+public:
+    explicit TQXImageList(QObject* owner = nullptr) : QObject(owner) {}
+    std::vector<TQXImageItem> Images;
+    int Width = 16;
+    int Height = 16;
+    /// Position of the first entry whose action equals `upperAction`, or -1.
+    int indexOfAction(const QString& upperAction) const;
+};
+
+enum class TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+
+/// Where the picture and the caption go inside a button's content rectangle.
+struct ButtonLayoutResult {
+    QRect glyph;
+    QRect caption;
+};
+ButtonLayoutResult layoutGlyphAndCaption(const QRect& client, QSize glyph, QSize caption, TButtonLayout layout,
+                                         int margin, int spacing, bool rightToLeft);
+
+/// The picture of a disabled button: every pixel grey (the mean of its channels), then raised by
+/// `contrastPercent` of itself, clipped to 0..255.
+QImage disabledPicture(const QImage& picture, int contrastPercent);
+
+/// The suite's push button: a PNG picture beside its caption, taken by action from an image list
+/// or its own icon; a plain push button when it has neither.
+class TQXButton : public QPushButton {
+    Q_OBJECT
+public:
+    explicit TQXButton(QWidget* parent = nullptr);
+
+    void setIcon(const QImage& png);
+    const QImage& Icon() const { return m_icon; }
+    void setImageList(TQXImageList* list);
+    TQXImageList* ImageList() const { return m_list; }
+    void setImageIndex(int index);
+    int ImageIndex() const { return m_imageIndex; }
+    void setAction(const QString& action);
+    const QString& Action() const { return m_action; }
+    int ActionImageIndex() const { return m_actionImageIndex; }
+
+    TButtonLayout Layout = TButtonLayout::blGlyphLeft;
+    int Margin = -1;
+    int Spacing = 4;
+
+    /// Whether the button draws itself (a picture of its own or an image list), not the platform.
+    bool ownDrawing() const { return m_icon.width() > 0 || m_list; }
+    /// The picture drawn now, for the enabled state or not; null when none.
+    QImage currentPicture() const;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QImage m_icon;
+    QPointer<TQXImageList> m_list;
+    int m_imageIndex = -1;
+    QString m_action;
+    int m_actionImageIndex = -1;
+};
+
+} // namespace vek::widgets

@@ -1,0 +1,14 @@
+#include <QApplication>
+
+#include "util/Format.h"
+
+#include <gtest/gtest.h>
+
+// One QApplication for the whole run; Qt cannot create it twice.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
