@@ -2,11 +2,16 @@
 # Sets up and runs the station on its demo databases (a small shoe factory), in-process.
 # With a display the station opens its window; without one it runs offscreen, feeds it the bundled
 # demo scans and prints what the screen shows after each one (one JSON object per line).
+# With --access the database comes from the reference access server (two demo companies): the
+# station first shows its company choice; offscreen the demo script picks the second company.
+# The recent-entries feed listens on UDP port 47011 (VEK_DEMO_FEED_PORT changes it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+ACCESS=0
+[ "${1:-}" = "--access" ] && ACCESS=1
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target vek-station vek-mkdb >/dev/null
+cmake --build build -j"$(nproc)" --target vek-station vek-mkdb vek-access-server >/dev/null
 
 DEMO="$PWD/.demo"
 rm -rf "$DEMO"
@@ -24,11 +29,34 @@ FUNCIONARIO=000101
 SETOR=40
 SETOR_ATU_PRODUCAO_SETOR=40
 TEMPO_ESPERA=60000
+PORTA_UDP_ULT_ENTRADA=${VEK_DEMO_FEED_PORT:-47011}
 INI
 
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
-  exec build/src/app/vek-station --settings "$DEMO/vek-station.INI" --locale pt_BR
+SCRIPT=schema/demo_scan.txt
+if [ "$ACCESS" = 1 ]; then
+  # Both companies use the demo databases; the list's passwords are never shown by the station.
+  banks() { echo "[{\"id\": $1, \"host\": \"$DEMO/main.fdb\", \"password\": \"masterkey\", \"type\": \"G\", \"description\": \"$2\", \"parent\": 0}, {\"id\": $(($1 + 1)), \"host\": \"$DEMO/catalogue.fdb\", \"password\": \"masterkey\", \"type\": \"C\", \"description\": \"$2 - Catalogo\", \"parent\": 0}]"; }
+  echo "[{\"codigo\": 1, \"nome\": \"Calcados Demo\", \"bancos\": $(banks 1 "Calcados Demo")}, {\"codigo\": 2, \"nome\": \"Calcados Filial\", \"bancos\": $(banks 3 "Calcados Filial")}]" > "$DEMO/companies.json"
+  build/src/access/vek-access-server --port 0 --list "$DEMO/companies.json" > "$DEMO/access-server.out" &
+  SERVER=$!
+  trap 'kill "$SERVER" 2>/dev/null || true' EXIT
+  PORT=""
+  for _ in $(seq 50); do
+    PORT=$(sed -n 's/.*listening on [^:]*:\([0-9]*\)$/\1/p' "$DEMO/access-server.out")
+    [ -n "$PORT" ] && break
+    sleep 0.1
+  done
+  [ -n "$PORT" ] || { echo "the access server did not start" >&2; exit 1; }
+  printf '[VEKSERVER]\nHOST=127.0.0.1:%s\n' "$PORT" >> "$DEMO/vek-station.INI"
+  { echo "<select>cbSelecionarEmpresa=Calcados Filial"; echo "<click>btEntrar"; cat schema/demo_scan.txt; } > "$DEMO/access_scan.txt"
+  SCRIPT="$DEMO/access_scan.txt"
 fi
-echo "No display: running the demo scans offscreen (schema/demo_scan.txt)." >&2
-QT_QPA_PLATFORM=offscreen exec build/src/app/vek-station --settings "$DEMO/vek-station.INI" \
-  --script schema/demo_scan.txt --locale pt_BR
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
+  build/src/app/vek-station --settings "$DEMO/vek-station.INI" --locale pt_BR
+  exit $?
+fi
+echo "No display: running the demo scans offscreen ($SCRIPT)." >&2
+# Not exec: the trap stops the access server when the station ends.
+QT_QPA_PLATFORM=offscreen build/src/app/vek-station --settings "$DEMO/vek-station.INI" \
+  --script "$SCRIPT" --locale pt_BR

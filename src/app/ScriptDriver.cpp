@@ -7,7 +7,9 @@
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -47,6 +49,11 @@ constexpr NamedKey kNamedKeys[] = {
 
 const QString kTypePrefix = QStringLiteral("<type>");
 const QString kTick = QStringLiteral("<tick>");
+const QString kSelectPrefix = QStringLiteral("<select>");
+const QString kClickPrefix = QStringLiteral("<click>");
+const QString kDblClickPrefix = QStringLiteral("<dblclick>");
+const QString kClose = QStringLiteral("<close>");
+const QString kDatagramPrefix = QStringLiteral("<datagram>");
 
 // Qt key codes of printable Latin-1 characters are their upper-case code points.
 Qt::Key keyFor(QChar c) {
@@ -123,6 +130,13 @@ QList<QWidget*> visibleWidgetsOf(QWidget* window) {
     return result;
 }
 
+// A combo box's entries, one single-cell row each, as a grid would show them.
+QJsonArray comboRows(const QComboBox* combo) {
+    QJsonArray rows;
+    for (int i = 0; i < combo->count(); ++i) rows.append(QJsonArray{combo->itemText(i)});
+    return rows;
+}
+
 QWidget* findNamed(QWidget* root, const QString& name) {
     if (!root) return nullptr;
     if (root->objectName() == name) return root;
@@ -159,17 +173,23 @@ void ScriptDriver::setProcessExit(std::function<void(int)> exitProcess) {
     m_exitProcess = std::move(exitProcess);
 }
 
+void ScriptDriver::setDatagramSender(std::function<void(const QString& text)> send) {
+    m_sendDatagram = std::move(send);
+}
+
 QWidget* ScriptDriver::activeWindow() const {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
     if (QWidget* active = QApplication::activeWindow()) return active;
-    return m_mainWindow.data();
+    // A main window not shown yet (or no more) is no window on the screen.
+    return m_mainWindow && m_mainWindow->isVisible() ? m_mainWindow.data() : nullptr;
 }
 
 QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
     QWidget* active = activeWindow();
     QList<QWidget*> windows;
     if (active) windows.append(active);
-    if (m_mainWindow && m_mainWindow.data() != active) windows.append(m_mainWindow.data());
+    if (m_mainWindow && m_mainWindow.data() != active && m_mainWindow->isVisible())
+        windows.append(m_mainWindow.data());
 
     QJsonObject texts;
     QJsonObject grids;
@@ -183,6 +203,9 @@ QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
                     texts.insert(name + QLatin1Char('.') + QString::number(i), labels[i]->text());
             } else if (auto text = shownText(w)) {
                 texts.insert(name, *text);
+            } else if (const auto* combo = qobject_cast<const QComboBox*>(w)) {
+                texts.insert(name, combo->currentText());
+                grids.insert(name, comboRows(combo));
             } else if (const auto* view = qobject_cast<const QAbstractItemView*>(w); view && view->model()) {
                 grids.insert(name, gridRows(view));
             }
@@ -197,7 +220,8 @@ QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
             if (w) break;
             w = findNamed(top, name);
         }
-        if (w) {
+        // Like the texts: a window off the screen shows no colour.
+        if (w && w->window()->isVisible()) {
             w->ensurePolished(); // style sheets reach the palette on polish
             colors.insert(name, w->palette().color(w->backgroundRole()).name());
         }
@@ -236,6 +260,19 @@ void ScriptDriver::start() {
     schedule();
 }
 
+void ScriptDriver::startWith(const std::function<void()>& startUp) {
+    m_stopped = false;
+    m_startUpLinePending = true;
+    schedule();
+    // On the stack like a line: steps wait for it unless it waits in a modal dialog.
+    m_running.push_back({QApplication::activeModalWidget()});
+    struct Pop {
+        std::vector<Frame>& running;
+        ~Pop() { running.pop_back(); }
+    } pop{m_running};
+    if (startUp) startUp();
+}
+
 void ScriptDriver::schedule(int delayMs) {
     // The context object drops the call if the driver is gone. A posted call is delivered by
     // whichever loop runs, a modal dialog's included, after the events posted before it.
@@ -268,6 +305,7 @@ void ScriptDriver::step() {
             return;
         }
         m_settlePasses = 0;
+        if (std::exchange(m_startUpLinePending, false) && !m_anyWritten) writeState(QJsonValue::Null);
         if (m_pendingInput) {
             const QString input = *std::exchange(m_pendingInput, std::nullopt);
             writeState(input);
@@ -294,6 +332,26 @@ void ScriptDriver::step() {
 void ScriptDriver::execute(const QString& line) {
     if (line == kTick) {
         if (m_tick) m_tick();
+        return;
+    }
+    if (line.startsWith(kSelectPrefix)) {
+        select(line.mid(kSelectPrefix.size()));
+        return;
+    }
+    if (line.startsWith(kClickPrefix)) {
+        click(line.mid(kClickPrefix.size()));
+        return;
+    }
+    if (line.startsWith(kDblClickPrefix)) {
+        doubleClick(line.mid(kDblClickPrefix.size()));
+        return;
+    }
+    if (line == kClose) {
+        closeActiveWindow();
+        return;
+    }
+    if (line.startsWith(kDatagramPrefix)) {
+        if (m_sendDatagram) m_sendDatagram(line.mid(kDatagramPrefix.size()));
         return;
     }
     if (line.startsWith(kTypePrefix)) {
@@ -342,6 +400,87 @@ QWidget* ScriptDriver::focusTarget() const {
     // keys would land.
     if (window) return window->focusWidget() ? window->focusWidget() : window;
     return focus;
+}
+
+QWidget* ScriptDriver::namedInActiveWindow(const QString& name) const {
+    QWidget* window = activeWindow();
+    if (!window || name.isEmpty()) return nullptr;
+    if (window->objectName() == name) return window;
+    // Only the window's own widgets: a name may repeat in a dialog parented to it.
+    for (QWidget* w : window->findChildren<QWidget*>(name)) {
+        if (w->window() == window) return w;
+    }
+    return nullptr;
+}
+
+void ScriptDriver::select(const QString& nameAndText) {
+    const qsizetype eq = nameAndText.indexOf(QLatin1Char('='));
+    const QString name = eq < 0 ? nameAndText : nameAndText.left(eq);
+    const QString text = eq < 0 ? QString() : nameAndText.mid(eq + 1);
+    QWidget* w = namedInActiveWindow(name);
+    bool chosen = false;
+    if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->isEnabled()) {
+        const int index = combo->findText(text, Qt::MatchExactly);
+        if (index >= 0) {
+            combo->setCurrentIndex(index);
+            // As when the operator picks it: handlers of the pick run too.
+            Q_EMIT combo->activated(index);
+            Q_EMIT combo->textActivated(text);
+            chosen = true;
+        }
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->isEnabled() && view->model()) {
+        const QAbstractItemModel* model = view->model();
+        const QModelIndex root = view->rootIndex();
+        for (int r = 0; r < model->rowCount(root) && !chosen; ++r) {
+            const QModelIndex index = model->index(r, 0, root);
+            if (model->data(index, Qt::DisplayRole).toString() == text) {
+                view->setCurrentIndex(index);
+                Q_EMIT view->activated(index);
+                chosen = true;
+            }
+        }
+    }
+    if (!chosen)
+        std::fprintf(stderr, "vek-station: script: no entry \"%s\" in %s\n", qPrintable(text), qPrintable(name));
+}
+
+void ScriptDriver::click(const QString& name) {
+    auto* button = qobject_cast<QAbstractButton*>(namedInActiveWindow(name));
+    // A button the operator could not press stays unpressed.
+    if (!button || !button->isEnabled() || !button->isVisibleTo(button->window())) {
+        std::fprintf(stderr, "vek-station: script: no button %s to press\n", qPrintable(name));
+        return;
+    }
+    button->click();
+}
+
+void ScriptDriver::doubleClick(const QString& nameAndText) {
+    const qsizetype eq = nameAndText.indexOf(QLatin1Char('='));
+    const QString name = eq < 0 ? nameAndText : nameAndText.left(eq);
+    const QString text = eq < 0 ? QString() : nameAndText.mid(eq + 1);
+    auto* view = qobject_cast<QAbstractItemView*>(namedInActiveWindow(name));
+    if (view && view->isEnabled() && view->model()) {
+        const QAbstractItemModel* model = view->model();
+        const QModelIndex root = view->rootIndex();
+        for (int r = 0; r < model->rowCount(root); ++r) {
+            for (int c = 0; c < model->columnCount(root); ++c) {
+                const QModelIndex index = model->index(r, c, root);
+                if (model->data(index, Qt::DisplayRole).toString() != text) continue;
+                // As the operator's double-click: the entry becomes the chosen one first.
+                view->setCurrentIndex(index);
+                if (view->selectionModel())
+                    view->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                Q_EMIT view->doubleClicked(index);
+                return;
+            }
+        }
+    }
+    std::fprintf(stderr, "vek-station: script: no entry \"%s\" in %s\n", qPrintable(text), qPrintable(name));
+}
+
+void ScriptDriver::closeActiveWindow() {
+    // The close icon: the window's close handlers decide, as for the operator.
+    if (QWidget* window = activeWindow()) window->close();
 }
 
 void ScriptDriver::typeText(const QString& text) {

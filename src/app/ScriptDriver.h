@@ -21,7 +21,10 @@ class RecordingToneOutput;
 ///
 /// Lines: plain text is typed into the focus widget followed by Enter; "<F1>".."<F12>", "<Esc>",
 /// "<Enter>", "<Tab>" send that key; "<type>TEXT" types TEXT without Enter; "<tick>" calls the
-/// tick callback. Each line runs once the previous one has finished and the events it caused have
+/// tick callback; "<select>NAME=TEXT" chooses the entry shown as TEXT in the combo box or list
+/// NAME of the active window; "<click>NAME" presses the button NAME of the active window;
+/// "<dblclick>NAME=TEXT" double-clicks the entry shown as TEXT in the list or grid NAME of the active
+/// window; "<close>" closes the active window with its close icon. Each line runs once the previous one has finished and the events it caused have
 /// been handled; a line that opens a modal dialog lets the next line run inside the dialog's loop.
 class ScriptDriver {
 public:
@@ -40,12 +43,21 @@ public:
     /// Replaces what ends the process in exitNow (default: flush stdio, then std::_Exit).
     void setProcessExit(std::function<void(int)> exitProcess);
 
+    /// What "<datagram>TEXT" does with TEXT: the station sends it to its own feed port and returns
+    /// once it has been handled (or given up on). Without a sender the line does nothing.
+    void setDatagramSender(std::function<void(const QString& text)> send);
+
     /// Writes one state line for the given input (a string, or null for the start-up line).
     void writeState(const QJsonValue& input);
 
     /// Runs the script from the event loop; at its end closes the main window and exits the loop
     /// with code 0.
     void start();
+
+    /// Calls `startUp` at once with the script started: the start-up line (input null) is written
+    /// once it has returned and its events are handled, or, if it opens a modal dialog, while that
+    /// dialog waits; the script's lines then run inside the dialog's loop.
+    void startWith(const std::function<void()>& startUp);
 
     /// Writes the state of the line being run (or the start-up line if nothing was written yet)
     /// and ends the process with the code.
@@ -67,6 +79,11 @@ private:
 
     QWidget* activeWindow() const;
     QWidget* focusTarget() const;
+    QWidget* namedInActiveWindow(const QString& name) const;
+    void select(const QString& nameAndText);
+    void click(const QString& name);
+    void doubleClick(const QString& nameAndText);
+    void closeActiveWindow();
     void typeText(const QString& text);
     void sendKey(Qt::Key key, const QString& text);
 
@@ -78,6 +95,7 @@ private:
     QPointer<QWidget> m_mainWindow;
     QStringList m_colorWidgets;
     std::function<void(int)> m_exitProcess;
+    std::function<void(const QString&)> m_sendDatagram;
 
     QObject m_context; // receiver of the queued steps; dropping it drops them
     qsizetype m_next = 0;
@@ -85,6 +103,7 @@ private:
     std::optional<QString> m_pendingInput; // the line run last, whose state is not written yet
     std::vector<Frame> m_running;          // lines whose execution is still on the stack
     bool m_anyWritten = false;
+    bool m_startUpLinePending = false;
     bool m_stopped = false;
 };
 

@@ -3,6 +3,7 @@
 #include "app/RecordingToneOutput.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
@@ -93,6 +95,7 @@ public:
         auto* exitButton = new QPushButton("Sair", this);
         exitButton->setObjectName("btSair");
         exitButton->setFocusPolicy(Qt::NoFocus);
+        QObject::connect(exitButton, &QPushButton::clicked, this, [this] { m_log << "sair"; });
         layout->addWidget(exitButton);
 
         auto* status = new QStatusBar(this);
@@ -103,7 +106,42 @@ public:
 
         auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
         QObject::connect(f1, &QShortcut::activated, this, [this] { openEnquiry(); });
+        auto* f2 = new QShortcut(QKeySequence(Qt::Key_F2), this);
+        QObject::connect(f2, &QShortcut::activated, this, [this] { openChooser(); });
         m_edCodBar->setFocus();
+    }
+
+    // A modal choice: a combo box, a list, a button to confirm, one to refuse and a disabled one.
+    void openChooser() {
+        QDialog dialog(this);
+        dialog.setObjectName("frmEscolha");
+        auto* layout = new QVBoxLayout(&dialog);
+        auto* combo = new QComboBox(&dialog);
+        combo->setObjectName("cbEmpresa");
+        combo->addItems({"Alfa", "Beta", "Gama"});
+        QObject::connect(combo, &QComboBox::textActivated, this, [this](const QString& t) { m_log << "picked " + t; });
+        layout->addWidget(combo);
+        auto* list = new QListWidget(&dialog);
+        list->setObjectName("lbBancos");
+        list->addItems({"Um", "Dois"});
+        layout->addWidget(list);
+        auto* ok = new QPushButton("OK", &dialog);
+        ok->setObjectName("btOk");
+        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        layout->addWidget(ok);
+        auto* no = new QPushButton("Nao", &dialog);
+        no->setObjectName("btNao");
+        QObject::connect(no, &QPushButton::clicked, &dialog, &QDialog::reject);
+        layout->addWidget(no);
+        auto* off = new QPushButton("Desligado", &dialog);
+        off->setObjectName("btDesligado");
+        off->setEnabled(false);
+        QObject::connect(off, &QPushButton::clicked, &dialog, &QDialog::accept);
+        layout->addWidget(off);
+        const int result = dialog.exec();
+        const QListWidgetItem* item = list->currentItem();
+        m_pnMens->setText("Escolha: " + combo->currentText() + " / " + (item ? item->text() : "-") + " / " +
+                          QString::number(result));
     }
 
     QStringList m_log;
@@ -217,7 +255,8 @@ protected:
     }
 
     // Runs the script to its end the way the station's main does; returns the exit code.
-    int run(const QStringList& lines, std::function<void()> tick = {}) {
+    // With a start-up, it runs through startWith instead of the start-up line written up front.
+    int run(const QStringList& lines, std::function<void()> tick = {}, const std::function<void()>& startUp = {}) {
         m_driver = std::make_unique<ScriptDriver>(
             lines, [this](const QByteArray& line) { m_raw << line; }, m_boxes, m_tones, std::move(tick),
             m_station.get(), QStringList{"pnMens", "pnMsgConsulta"});
@@ -226,8 +265,12 @@ protected:
             m_exitCodes << code;
             QCoreApplication::exit(code);
         });
-        m_driver->writeState(QJsonValue::Null);
-        m_driver->start();
+        if (startUp) {
+            m_driver->startWith(startUp);
+        } else {
+            m_driver->writeState(QJsonValue::Null);
+            m_driver->start();
+        }
         // Only a guard against a hung script; no test depends on how fast it runs.
         QTimer guard;
         guard.setSingleShot(true);
@@ -429,6 +472,87 @@ TEST_F(ScriptDriverTest, ExceptionsFromTheTickNeverReachQt) {
     EXPECT_EQ(run({"<tick>", "123"}, [] { throw std::runtime_error("tick"); }), 0);
     ASSERT_EQ(m_raw.size(), 3);
     EXPECT_EQ(texts(line(2))["pnMens"], "Lido 123");
+}
+
+TEST_F(ScriptDriverTest, SelectAndClickDriveTheActiveWindowOnly) {
+    EXPECT_EQ(run({"<F2>", "<select>cbEmpresa=Beta", "<select>lbBancos=Dois", "<select>cbEmpresa=Nada",
+                   "<click>btDesligado", "<click>btSair", "<click>btOk", "<click>btSair", "<click>btNenhum"}),
+              0);
+    ASSERT_EQ(m_raw.size(), 10);
+
+    const QJsonObject opened = line(1);
+    EXPECT_EQ(opened["window"], "frmEscolha");
+    EXPECT_EQ(texts(opened)["cbEmpresa"], "Alfa");
+    EXPECT_EQ(opened["grids"].toObject()["cbEmpresa"], QJsonArray({QJsonArray{"Alfa"}, QJsonArray{"Beta"},
+                                                                    QJsonArray{"Gama"}}));
+    EXPECT_EQ(opened["grids"].toObject()["lbBancos"], QJsonArray({QJsonArray{"Um"}, QJsonArray{"Dois"}}));
+
+    EXPECT_EQ(texts(line(2))["cbEmpresa"], "Beta");
+    EXPECT_EQ(texts(line(4))["cbEmpresa"], "Beta") << "an entry not in the list changes nothing";
+    // A disabled button and a button of the window behind the dialog stay unpressed.
+    EXPECT_EQ(line(5)["window"], "frmEscolha");
+    EXPECT_EQ(line(6)["window"], "frmEscolha");
+
+    const QJsonObject confirmed = line(7);
+    EXPECT_EQ(confirmed["window"], "frmQuilbar");
+    EXPECT_EQ(texts(confirmed)["pnMens"], "Escolha: Beta / Dois / 1");
+    EXPECT_FALSE(confirmed["grids"].toObject().contains("cbEmpresa"));
+    EXPECT_EQ(m_station->m_log, QStringList({"picked Beta", "sair"}));
+}
+
+TEST_F(ScriptDriverTest, ClickOnARefusingButtonEndsTheDialogWithItsResult) {
+    EXPECT_EQ(run({"<F2>", "<click>btNao"}), 0);
+    ASSERT_EQ(m_raw.size(), 3);
+    EXPECT_EQ(line(2)["window"], "frmQuilbar");
+    EXPECT_EQ(texts(line(2))["pnMens"], "Escolha: Alfa / - / 0");
+}
+
+TEST_F(ScriptDriverTest, LinesRunInsideADialogTheStartUpOpensBeforeTheWindowShows) {
+    m_station->hide();
+    const auto startUp = [this] {
+        m_station->openChooser();
+        m_station->show();
+    };
+    EXPECT_EQ(run({"<select>cbEmpresa=Gama", "<click>btOk", "123"}, {}, startUp), 0);
+    ASSERT_EQ(m_raw.size(), 4);
+    EXPECT_TRUE(line(0)["input"].isNull());
+    EXPECT_EQ(line(0)["window"], "frmEscolha");
+    EXPECT_FALSE(texts(line(0)).contains("pnMens")) << "the main window is not on the screen yet";
+    EXPECT_FALSE(line(0)["colors"].toObject().contains("pnMens"));
+    EXPECT_EQ(texts(line(1))["cbEmpresa"], "Gama");
+    EXPECT_EQ(line(2)["window"], "frmQuilbar");
+    EXPECT_EQ(texts(line(2))["pnMens"], "Escolha: Gama / - / 1");
+    EXPECT_EQ(texts(line(3))["pnMens"], "Lido 123");
+}
+
+TEST_F(ScriptDriverTest, LinesWaitForAStartUpThatLetsEventsThrough) {
+    const auto startUp = [this] {
+        for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+        m_station->m_log << "started";
+    };
+    EXPECT_EQ(run({"123"}, {}, startUp), 0);
+    ASSERT_EQ(m_raw.size(), 2);
+    EXPECT_TRUE(line(0)["input"].isNull());
+    EXPECT_EQ(line(0)["window"], "frmQuilbar");
+    EXPECT_EQ(m_station->m_log, QStringList({"started", "scan 123"}));
+}
+
+TEST_F(ScriptDriverTest, ExitDuringTheStartUpWritesOnlyTheStartUpLineWithoutAHiddenWindow) {
+    m_station->hide();
+    ScriptDriver driver({"123"}, [this](const QByteArray& l) { m_raw << l; }, m_boxes, m_tones, {}, m_station.get(),
+                        {"pnMens"});
+    driver.setProcessExit([this](int code) { m_exitCodes << code; });
+    driver.startWith([&] {
+        m_boxes.show(MessageBoxes::Icon::Error, "Falha ao conectar.", "sem servidor");
+        driver.exitNow(0);
+    });
+    QCoreApplication::processEvents(); // the step scheduled by startWith finds the driver stopped
+    EXPECT_EQ(m_exitCodes, QList<int>({0}));
+    ASSERT_EQ(m_raw.size(), 1);
+    EXPECT_TRUE(line(0)["window"].isNull());
+    EXPECT_EQ(texts(line(0)), QJsonObject());
+    EXPECT_EQ(line(0)["colors"], QJsonObject());
+    EXPECT_EQ(line(0)["boxes"], QJsonArray({QJsonObject{{"title", "Falha ao conectar."}, {"text", "sem servidor"}}}));
 }
 
 } // namespace
