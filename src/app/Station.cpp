@@ -17,7 +17,8 @@ Station::Station(OperatorDisplay& display, Platform platform, std::string settin
                  AccessClient* access)
     : m_platform(std::move(platform)), m_settingsPath(std::move(settingsPath)),
       m_executablePath(std::move(executablePath)), m_access(access), m_ctx(display), m_monitor(m_ctx),
-      m_pictures(m_ctx), m_scan(m_ctx, m_monitor, m_pictures) {
+      m_pictures(m_ctx), m_scan(m_ctx, m_monitor, m_pictures), m_enquiry(m_ctx, m_pictures), m_cancellation(m_enquiry),
+      m_recentEntries(m_ctx, m_pictures) {
     display.setOutputs(m_platform, &m_ctx.params);
     if (!m_access) {
         m_ownAccess = unreachableAccessClient();
@@ -40,11 +41,34 @@ bool Station::guarded(F&& step) {
     return false;
 }
 
+namespace {
+
+// Counts an entry point under way for as long as it runs.
+struct EventScope {
+    explicit EventScope(int& d) : depth(++d) {}
+    ~EventScope() { --depth; }
+    EventScope(const EventScope&) = delete;
+    EventScope& operator=(const EventScope&) = delete;
+    int& depth;
+};
+
+} // namespace
+
 void Station::FormCreate() {
+    const EventScope scope(m_eventDepth);
     guarded([this] { startUp(); });
 }
 
+bool Station::finishStartUp() {
+    if (m_ctx.ready) {
+        return true;
+    }
+    connectAndLoad();
+    return m_ctx.ready;
+}
+
 void Station::ScanCode(const std::string& text) {
+    const EventScope scope(m_eventDepth);
     if (!m_ctx.configured) {
         // No database may be opened: repeat why instead of trying one.
         m_ctx.display.ClearScanField();
@@ -53,6 +77,17 @@ void Station::ScanCode(const std::string& text) {
         return;
     }
     m_ctx.display.ClearMessage();
+    // A station whose start-up stopped half way (a server down at start) does not scan half started:
+    // the missing steps run first, and while they fail nothing is written.
+    try {
+        if (!finishStartUp()) {
+            return;
+        }
+    } catch (const std::exception& e) {
+        m_ctx.display.ClearScanField();
+        m_ctx.display.ShowStartUpError(e.what());
+        return;
+    }
     // A scan that raised ends there: no counter refresh for it.
     if (guarded([&] { m_scan.ProcessScan(text); })) {
         guarded([this] { m_monitor.RefreshCountersIfDue(); });
@@ -60,6 +95,15 @@ void Station::ScanCode(const std::string& text) {
 }
 
 void Station::ClockTick() {
+    const EventScope scope(m_eventDepth);
+    if (m_ctx.configured && !m_ctx.ready) {
+        try {
+            finishStartUp(); // the clock and counters are part of it
+        } catch (const std::exception&) {
+            // Told at the next scan; a minute's tick stays quiet.
+        }
+        return;
+    }
     guarded([this] { m_monitor.ClockTick(); });
 }
 
@@ -104,7 +148,7 @@ void Station::startUp() {
     // 2-4. Settings, then the database and its password.
     c.settings = readStationSettings(IniFile(m_settingsPath));
     const StationSettings& s = c.settings;
-    std::string password;
+    std::string& password = m_password;
     if (!s.HOST.empty()) {
         if (!chooseDatabase(password)) {
             return; // the process ends
@@ -130,6 +174,14 @@ void Station::startUp() {
         return;
     }
     c.configured = true;
+    connectAndLoad();
+}
+
+void Station::connectAndLoad() {
+    StationContext& c = m_ctx;
+    OperatorDisplay& display = c.display;
+    const StationSettings& s = c.settings;
+    const std::string& password = m_password;
 
     // 6. Connections.
     c.sqlCon.setDatabase(s.BDADOS);
@@ -184,8 +236,18 @@ void Station::startUp() {
     // 15.
     showStatusBar();
 
-    // 16. Recent entries side panel. The feed itself is not part of this station build yet.
-    display.SetSidePanelWidth(s.PORTA_UDP_ULT_ENTRADA < 1 ? 0 : 500);
+    // 16. Recent entries feed. A port that cannot be opened is told, and the station goes on
+    // without the feed; a start-up that runs again keeps the listener it has.
+    if (s.PORTA_UDP_ULT_ENTRADA < 1) {
+        display.SetSidePanelWidth(0);
+    } else if (!m_feed) {
+        try {
+            StartRecentEntriesFeed();
+        } catch (const std::exception& e) {
+            display.SetSidePanelWidth(0);
+            display.ShowPlatformError(e.what());
+        }
+    }
 
     // 17. cdsImgProd starts empty.
     c.cdsImgProd.clear();
@@ -193,6 +255,23 @@ void Station::startUp() {
     // 18.
     display.ApplyScanModeLayout(s.scanMode(), s.sectorMode(), c.hideTotals);
     c.ready = true;
+}
+
+void Station::StartRecentEntriesFeed() {
+    OperatorDisplay& display = m_ctx.display;
+    m_feed = std::make_unique<RecentEntriesFeed>(
+        m_ctx.settings.PORTA_UDP_ULT_ENTRADA,
+        [this](std::string_view datagram) { m_recentEntries.HandleDatagram(datagram); });
+    m_feed->setReadyCheck([this] { return m_eventDepth == 0; });
+    display.SetSidePanelWidth(500);
+    // Fixed now, from the panel as it is before the window is maximised.
+    m_recentEntries.Start(display.SidePanelHeight() / 100);
+}
+
+void Station::StopRecentEntriesFeed() {
+    if (m_feed) {
+        m_feed->stop();
+    }
 }
 
 void Station::ShowOperatorAndSector() {

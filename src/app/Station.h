@@ -2,6 +2,10 @@
 
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
+#include "monitoring/RecentEntries.h"
+#include "monitoring/RecentEntriesFeed.h"
+#include "enquiry/LabelEnquiry.h"
+#include "enquiry/SectorCancellation.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 
@@ -37,25 +41,45 @@ public:
     const StationContext& context() const { return m_ctx; }
     ProductionMonitor& monitor() { return m_monitor; }
     UnitBoxScan& scan() { return m_scan; }
+    /// The label enquiry (F1) and the cancellation of a sector update (F4, F9).
+    enquiry::LabelEnquiry& enquiry() { return m_enquiry; }
+    enquiry::SectorCancellation& cancellation() { return m_cancellation; }
+    /// The recent entries the feed announced (`cdsUltEnt`), and the feed's listener: null while the
+    /// feed is off or its port could not be opened.
+    RecentEntries& recentEntries() { return m_recentEntries; }
+    RecentEntriesFeed* recentEntriesFeed() { return m_feed.get(); }
+    /// Stops the feed's listener and joins its thread (the window closes).
+    void StopRecentEntriesFeed();
 
 private:
     template <class F>
     bool guarded(F&& step);
     void startUp();
+    /// Start-up from the connections on; may run again when it stopped half way.
+    void connectAndLoad();
+    bool finishStartUp();
     /// False when the process is to end.
     bool chooseDatabase(std::string& password);
     void ShowOperatorAndSector();
     void showStatusBar();
+    /// Opens the feed's port and the empty list; raises when the port cannot be opened.
+    void StartRecentEntriesFeed();
 
     Platform m_platform;
     std::string m_settingsPath;
     std::string m_executablePath;
     AccessClient* m_access;
+    std::string m_password; // chosen at start-up; never shown
     std::unique_ptr<AccessClient> m_ownAccess;
     StationContext m_ctx;
     ProductionMonitor m_monitor;
     ProductPictures m_pictures;
     UnitBoxScan m_scan;
+    enquiry::LabelEnquiry m_enquiry;
+    enquiry::SectorCancellation m_cancellation;
+    RecentEntries m_recentEntries;
+    int m_eventDepth = 0; // entry points under way: a datagram is not handled inside one
+    std::unique_ptr<RecentEntriesFeed> m_feed; // last: its thread ends before anything it hands to
 };
 
 } // namespace vek

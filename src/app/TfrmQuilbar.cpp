@@ -1,7 +1,9 @@
 #include "app/TfrmQuilbar.h"
 
+#include "app/RecentEntriesPanel.h"
 #include "app/WidgetKit.h"
 #include "db/TableModel.h"
+#include "enquiry/EnquiryPanels.h"
 #include "monitoring/ProductPictures.h"
 #include "util/TextCodec.h"
 
@@ -194,7 +196,13 @@ void TfrmQuilbar::buildUi() {
     side->setContentsMargins(0, 0, 0, 0);
     auto* header = panel(pnlUltAtu, "lbUltAtu", QString::fromUtf8("Últimas Entradas"), makeFont(kSerif, 35), kNavy);
     side->addWidget(header);
-    side->addStretch(1);
+    // The repeating grid over the recent entries: a view painted per entry, not widgets per entry.
+    auto* entries = new RecentEntriesView(pnlUltAtu);
+    entries->setModel(new RecentEntriesModel(m_station.recentEntries().cdsUltEnt, &m_placeholderPicture, entries));
+    entries->setItemDelegate(
+        new RecentEntryDelegate([this] { return m_station.recentEntries().capacity(); }, entries));
+    dbcgUltEnt = entries;
+    side->addWidget(dbcgUltEnt, 1);
     top->addWidget(pnlUltAtu);
 
     // Message panel with the status bar along its bottom.
@@ -255,6 +263,10 @@ bool TfrmQuilbar::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             guarded([this] { edCodBarEnter(); });
+            return true;
+        }
+        if (key->key() == Qt::Key_F1 && m_station.context().settings.sectorMode()) {
+            if (!m_scanning && !m_startingUp) guarded([this] { openEnquiry(); });
             return true;
         }
     } else if (event->type() == QEvent::Resize) {
@@ -359,8 +371,19 @@ void TfrmQuilbar::paintMessage(const std::string& text, MessageColour colour, bo
 }
 
 void TfrmQuilbar::paintEnquiryMessage(const std::string& text, MessageColour colour, bool hint) {
-    // The enquiry panel is not part of this build; its message goes to the main panel.
-    paintMessage(text, colour, hint);
+    if (m_enquiryPanel) {
+        m_enquiryPanel->paintMessage(text, colour, hint);
+    }
+}
+
+void TfrmQuilbar::openEnquiry() {
+    enquiry::TEnquiryPanel panel(m_station.enquiry(), m_station.cancellation(), this);
+    m_enquiryPanel = &panel;
+    struct Reset {
+        enquiry::TEnquiryPanel*& p;
+        ~Reset() { p = nullptr; }
+    } reset{m_enquiryPanel};
+    panel.Show();
 }
 
 void TfrmQuilbar::ShowBoxFields(const BoxFields& f) {
@@ -440,6 +463,19 @@ void TfrmQuilbar::ShowPictureArea(bool on) {
 void TfrmQuilbar::SetSidePanelWidth(int width) {
     pnlUltAtu->setFixedWidth(width);
     pnlUltAtu->setVisible(width > 0);
+}
+
+int TfrmQuilbar::SidePanelHeight() const {
+    // Before the window is first shown its layout has not run yet: lay it out at its present size.
+    if (QLayout* l = layout()) {
+        l->activate();
+    }
+    return pnlUltAtu->height();
+}
+
+void TfrmQuilbar::closeEvent(QCloseEvent* event) {
+    guarded([this] { m_station.StopRecentEntriesFeed(); });
+    QWidget::closeEvent(event);
 }
 
 void TfrmQuilbar::ApplyScanModeLayout(bool scan, bool sectorMode, bool hideTotals) {

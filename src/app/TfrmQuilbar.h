@@ -15,6 +15,7 @@ class QLineEdit;
 class QFrame;
 class QStatusBar;
 class QTableView;
+class QListView;
 class QTimer;
 
 namespace vek {
@@ -24,6 +25,9 @@ class TableModel;
 class Connection;
 } // namespace db
 class AccessClient;
+namespace enquiry {
+class TEnquiryPanel;
+}
 
 /// The station's main window: the screen of the station core. It builds the widgets, turns keys
 /// and the timer into calls of the core, and paints what the core shows.
@@ -77,6 +81,7 @@ public:
     void HideTotals() override;
     void ShowPictureArea(bool on) override;
     void SetSidePanelWidth(int width) override;
+    int SidePanelHeight() const override;
     void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) override;
     void Repaint() override;
 
@@ -84,6 +89,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    /// The feed's listener stops with the window.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildUi();
@@ -93,6 +100,8 @@ private:
     void FormResize();
     void placeScanModePicture();
     void edCodBarEnter();
+    /// F1 in the scan field (sector mode): the label enquiry panel, modal.
+    void openEnquiry();
     void scanCode();
     void runPendingCodes();
     static QImage CopyPictureAsJpeg(QLabel* control);
@@ -103,6 +112,7 @@ private:
     bool m_scanModeLayout = false;
     std::deque<QString> m_pendingCodes; // codes that arrived while a scan or start-up ran
     QImage m_placeholderPicture;
+    enquiry::TEnquiryPanel* m_enquiryPanel = nullptr; // while the enquiry panel is open
 
     // Widgets (owned by the window through Qt parents).
     QFrame* pnLeft = nullptr;
@@ -147,6 +157,7 @@ private:
     QLabel* sbPanel1 = nullptr;
     QTimer* Timer1 = nullptr;
     db::TableModel* m_hourlyGrid = nullptr;
+    QListView* dbcgUltEnt = nullptr; // recent entries, one panel each
 };
 
 } // namespace vek

@@ -1,12 +1,15 @@
 // The station executable: the main window, or the same window driven by a script.
+#include "access/AccessClient.h"
 #include "app/AlsaToneOutput.h"
 #include "app/QtMessageBoxes.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/ScriptDriver.h"
+#include "app/StopSignals.h"
 #include "app/TfrmQuilbar.h"
 #include "station/StationSettings.h"
 #include "util/Format.h"
+#include "util/TextCodec.h"
 
 #include <QApplication>
 #include <QFile>
@@ -63,6 +66,7 @@ QStringList readScript(const QString& path) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromLatin1(vek::TfrmQuilbar::kApplicationTitle));
+    vek::closeOnStopSignals();
     const Options opt = parseOptions(QApplication::arguments());
     if (!opt.ok) {
         std::fprintf(stderr, "usage: vek-station [--settings FILE] [--script FILE|-] [--locale pt_BR]\n");
@@ -73,13 +77,16 @@ int main(int argc, char** argv) {
     }
     const std::string exe = QCoreApplication::applicationFilePath().toStdString();
     const std::string settings = opt.settings.isEmpty() ? vek::defaultSettingsPath(exe) : opt.settings.toStdString();
+    // One client for the whole process, whether or not the settings name a server: its refresh
+    // thread lives as long as the process. Declared before the window, so it outlives it.
+    const std::unique_ptr<vek::AccessClient> access = vek::makeAccessClient();
 
     if (opt.script.isEmpty()) {
         vek::AlsaToneOutput tones;
         vek::QtMessageBoxes boxes;
         // The station ends "at once": no destructors run under a live window.
         vek::Platform platform{&tones, &boxes, [](int code) { std::_Exit(code); }};
-        vek::TfrmQuilbar window(platform, settings, exe);
+        vek::TfrmQuilbar window(platform, settings, exe, access.get());
         window.FormCreate();
         window.show();
         return app.exec();
@@ -100,15 +107,21 @@ int main(int argc, char** argv) {
                                std::fflush(stdout);
                                std::_Exit(code);
                            }};
-    vek::TfrmQuilbar window(platform, settings, exe);
+    vek::TfrmQuilbar window(platform, settings, exe, access.get());
     driver = std::make_unique<vek::ScriptDriver>(
         readScript(opt.script), vek::ScriptDriver::stdoutWriter(), boxes, tones, [&window] { window.ClockTick(); },
         &window, QStringList{QStringLiteral("pnMens"), QStringLiteral("pnMsgConsulta")});
-    window.FormCreate();
-    window.show();
-    window.activateWindow();
-    QCoreApplication::processEvents();
-    driver->writeState(QJsonValue());
-    driver->start();
+    // Started before the start-up: a choice dialog it opens is driven by the script's first lines.
+    // <datagram>: the 8-bit bytes to the station's own feed port, waiting (at most 2 s) until handled.
+    driver->setDatagramSender([&window](const QString& text) {
+        if (vek::RecentEntriesFeed* feed = window.station().recentEntriesFeed()) {
+            feed->sendToSelf(vek::fromQString(text), 2000);
+        }
+    });
+    driver->startWith([&window] {
+        window.FormCreate();
+        window.show();
+        window.activateWindow();
+    });
     return app.exec();
 }

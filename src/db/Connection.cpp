@@ -65,6 +65,9 @@ void Connection::close() {
         } catch (const DbError&) {
             m_h->tra.reset();
         }
+        if (!m_h->att) {
+            return; // the rollback found the connection gone and dropped it
+        }
     }
     for (Query* q : m_queries) {
         q->connectionClosing();
@@ -75,6 +78,29 @@ void Connection::close() {
     } catch (const DbError&) {
         m_h->att.reset();
         throw;
+    }
+}
+
+void Connection::statementFailed(const DbError& e) {
+    if (e.isConnectionLost()) {
+        dropLostAttachment();
+    }
+}
+
+void Connection::dropLostAttachment() noexcept {
+    if (!m_h->att) {
+        return;
+    }
+    for (Query* q : m_queries) {
+        q->connectionClosing();
+    }
+    // The server has ended the transaction with the attachment; only the client's handles remain.
+    m_h->tra.reset();
+    try {
+        fb::call([&](auto* st) { m_h->att->detach(st); });
+        m_h->att.forget();
+    } catch (const DbError&) {
+        m_h->att.reset();
     }
 }
 
@@ -116,14 +142,24 @@ void Connection::startTransaction() {
     if (m_h->tra) {
         throw DbError("A transaction is already active");
     }
-    m_h->tra.reset(newTransaction());
+    try {
+        m_h->tra.reset(newTransaction());
+    } catch (const DbError& e) {
+        statementFailed(e);
+        throw;
+    }
 }
 
 void Connection::commit() {
     if (!m_h->tra) {
         throw DbError("No transaction is active");
     }
-    fb::call([&](auto* st) { m_h->tra->commit(st); });
+    try {
+        fb::call([&](auto* st) { m_h->tra->commit(st); });
+    } catch (const DbError& e) {
+        statementFailed(e);
+        throw;
+    }
     m_h->tra.forget();
 }
 
@@ -134,9 +170,10 @@ void Connection::rollback() {
     try {
         fb::call([&](auto* st) { m_h->tra->rollback(st); });
         m_h->tra.forget();
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         // The server rolls back what it can when the reference goes; the station must not stay stuck.
         m_h->tra.reset();
+        statementFailed(e);
         throw;
     }
 }
@@ -146,20 +183,25 @@ bool Connection::inTransaction() const {
 }
 
 void Connection::executeImmediate(const std::string& sql) {
-    IAttachment* att = attachment();
-    ITransaction* tra = currentTransaction();
-    fb::Ref<ITransaction> own;
-    if (!tra) {
-        own.reset(newTransaction());
-        tra = own.get();
-    }
-    fb::call([&](auto* st) {
-        att->execute(st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr, nullptr,
-                     nullptr);
-    });
-    if (own) {
-        fb::call([&](auto* st) { own->commit(st); });
-        own.forget();
+    try {
+        IAttachment* att = attachment();
+        ITransaction* tra = currentTransaction();
+        fb::Ref<ITransaction> own;
+        if (!tra) {
+            own.reset(newTransaction());
+            tra = own.get();
+        }
+        fb::call([&](auto* st) {
+            att->execute(st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr,
+                         nullptr, nullptr);
+        });
+        if (own) {
+            fb::call([&](auto* st) { own->commit(st); });
+            own.forget();
+        }
+    } catch (const DbError& e) {
+        statementFailed(e); // after the own transaction's reference went with its scope
+        throw;
     }
 }
 

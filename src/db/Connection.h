@@ -12,6 +12,7 @@ class ITransaction;
 
 namespace vek::db {
 
+class DbError;
 class Query;
 
 /// One attachment to a database with the station's fixed parameters: user "sysdba", SQL dialect 3,
@@ -19,10 +20,12 @@ class Query;
 /// transactions that wait on locks for at most the lock timeout.
 ///
 /// The location text is passed unchanged: a file path opens the database in-process, `host:path`
-/// or `host/port:path` reaches a server. Opens on first use and stays open.
+/// or `host/port:path` reaches a server. Opens on first use and stays open. When a statement fails
+/// because the connection is gone, the attachment and its prepared statements are dropped (the
+/// statement still raises), so the next statement attaches and prepares again.
 class Connection {
 public:
-    static constexpr int kDefaultLockTimeoutSeconds = 30;
+    static constexpr int kDefaultLockTimeoutSeconds = 10;
 
     Connection();
     ~Connection();
@@ -63,11 +66,16 @@ public:
     Firebird::ITransaction* currentTransaction() const;
     /// A new transaction with the station's parameters; the caller owns its one reference.
     Firebird::ITransaction* newTransaction();
+    /// Drops the attachment, its transaction and its queries' statements when `e` says the
+    /// connection is gone; any other error leaves everything as it is.
+    void statementFailed(const DbError& e);
     void attach(Query* q) { m_queries.insert(q); }
     void detach(Query* q) { m_queries.erase(q); }
 
 private:
     struct Handles;
+    void dropLostAttachment() noexcept;
+
     std::unique_ptr<Handles> m_h;
     std::string m_database;
     std::string m_password;

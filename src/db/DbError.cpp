@@ -21,6 +21,22 @@ bool DbError::hasCode(std::intptr_t code) const {
     return false;
 }
 
+bool DbError::isUpdateConflict() const {
+    return !hasCode(isc_lock_timeout) && (hasCode(isc_update_conflict) || hasCode(isc_deadlock));
+}
+
+bool DbError::isConnectionLost() const {
+    static constexpr std::intptr_t kLost[] = {isc_network_error,      isc_net_read_err,        isc_net_write_err,
+                                              isc_lost_db_connection, isc_conn_lost,           isc_shutdown,
+                                              isc_att_shutdown,       isc_net_server_shutdown, isc_bad_db_handle};
+    for (std::intptr_t code : kLost) {
+        if (hasCode(code)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool DbError::isLockConflict() const {
     return hasCode(isc_lock_conflict) || hasCode(isc_deadlock) || hasCode(isc_update_conflict) ||
            hasCode(isc_lock_timeout);

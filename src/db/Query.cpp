@@ -148,7 +148,22 @@ Connection& Query::connection() const {
     return *m_conn;
 }
 
+void Query::reportFailure(const DbError& e) {
+    if (m_conn) {
+        m_conn->statementFailed(e);
+    }
+}
+
 void Query::prepare() {
+    try {
+        prepareStatement();
+    } catch (const DbError& e) {
+        reportFailure(e);
+        throw;
+    }
+}
+
+void Query::prepareStatement() {
     if (!m_conn) {
         throw DbError("Query '" + m_name + "' has no connection");
     }
@@ -285,7 +300,12 @@ void Query::next() {
 
 void Query::open() {
     close();
-    run(true);
+    try {
+        run(true);
+    } catch (const DbError& e) {
+        reportFailure(e);
+        throw;
+    }
     m_active = true;
     m_row = 0;
 }
@@ -298,7 +318,12 @@ void Query::close() {
 
 std::uint64_t Query::execSql() {
     close();
-    run(false);
+    try {
+        run(false);
+    } catch (const DbError& e) {
+        reportFailure(e);
+        throw;
+    }
     m_rows.clear();
     return m_rowsAffected;
 }
@@ -387,7 +412,7 @@ void Query::run(bool wantRows) {
         throw DbError("Query '" + m_name + "' has no connection");
     }
     IAttachment* att = m_conn->attachment();
-    prepare();
+    prepareStatement();
     Impl& d = *m_impl;
 
     ITransaction* tra = m_conn->currentTransaction();

@@ -16,6 +16,7 @@ class ITransaction;
 namespace vek::db {
 
 class Connection;
+class DbError;
 namespace fb {
 template <class T>
 class Ref;
@@ -124,6 +125,9 @@ public:
 private:
     struct Impl;
     void run(bool wantRows);
+    void prepareStatement();
+    /// Lets the connection drop a lost attachment before the error goes on to the caller.
+    void reportFailure(const DbError& e);
     void describe(fb::Ref<Firebird::ITransaction>& own);
 
     Connection* m_conn;

@@ -2,9 +2,11 @@
 
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
+#include "db/DbError.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
+#include "validation/TdmProducaoValidacao.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -71,6 +73,11 @@ std::optional<std::int32_t> boxCodeOf(double number) {
     return static_cast<std::int32_t>(number);
 }
 
+std::string writtenOffMessage(double code, const DateTime& writtenOff) {
+    return cp1252("Código \"") + formatFloat("###,###,##0", code) + cp1252("\" já baixado em ") +
+           formatDateTime("dd/MM/yyyy HH:mm", writtenOff);
+}
+
 std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serverTime, int maxAgeDays, double code) {
     // A box without an emission date counts as older than any limit.
     const bool tooOld = !box.emission || static_cast<double>(maxAgeDays) < serverTime.daysSince(*box.emission);
@@ -84,15 +91,19 @@ std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serve
         return cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *box.cancelled);
     }
     if (box.writtenOff) {
-        return cp1252("Código \"") + formatFloat("###,###,##0", code) + cp1252("\" já baixado em ") +
-               formatDateTime("dd/MM/yyyy HH:mm", *box.writtenOff);
+        return writtenOffMessage(code, *box.writtenOff);
     }
     return std::nullopt;
 }
 
 UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
     : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx), m_stock(ctx), m_dashboard(ctx),
-      m_subTicket(ctx, monitor, m_stock) {}
+      m_subTicket(ctx, monitor, m_stock),
+      sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
+    sqlBloqCxUnit.setSql("select DTBAIXA_CX from CODCXUNIT\n"
+                         "where CODIGO_CX = :COD\n"
+                         "for update with lock");
+}
 
 void UnitBoxScan::ProcessScan(const std::string& text) {
     OperatorDisplay& display = m_ctx.display;
@@ -147,19 +158,16 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
 
     try {
         if (m_ctx.settings.sectorMode()) {
-            m_ctx.OpenSectorData(m_ctx.settings.SETOR);
-            if (!ValidateUnitBoxInSector()) {
-                m_sector.CountTicketBoxesInSector(prog, ficha, m_ctx.settings.SETOR);
-                display.ShowTicketCount(m_ctx.ticketCountText());
+            int id = 0;
+            if (!RecordInSector(*code, prog, ficha, id)) {
                 return;
             }
-            if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR) {
-                writeOff(*code);
-            }
-            const int id = m_sector.RecordUnitBoxSectorUpdate(prog, ficha, "0000", *code);
             m_dashboard.NotifyDashboard(id);
         } else {
-            writeOff(*code);
+            if (!writeOff(*code)) {
+                showWrittenOffMeanwhile(*code);
+                return;
+            }
             m_sector.RecordTicketCompletion(prog, ficha, "0000", prod);
         }
         if (m_ctx.params.ATUALIZAR_ESTOQUE) {
@@ -180,17 +188,92 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     display.ShowSuccessMessage("Etiqueta Atualizada.");
 }
 
-void UnitBoxScan::writeOff(std::int32_t code) {
+bool UnitBoxScan::writeOff(std::int32_t code) {
     db::Query& q = m_ctx.sqlQuilbar;
     q.param("COD").setInt(code);
     q.param("ESTEIRA").setString(m_ctx.settings.CODESTEIRA);
     q.param("SETOR").setString(m_ctx.settings.SETOR);
     q.param("FUNCIONARIO").setString(m_ctx.settings.FUNCIONARIO);
-    q.execSql();
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return q.execSql() == 1;
+        } catch (const db::DbError& e) {
+            // Another station's write-off of the same box committed while ours waited: run it again,
+            // it then finds the box written off. Inside a unit of work the caller runs it again.
+            if (m_ctx.sqlCon.inTransaction() || !e.isUpdateConflict() || attempt >= kLockAttempts) {
+                throw;
+            }
+        }
+    }
 }
 
-bool UnitBoxScan::ValidateUnitBoxInSector() {
-    // The sector-sequence validation module is not part of this station build yet: every box passes.
+void UnitBoxScan::showWrittenOffMeanwhile(std::int32_t code) {
+    // Another station wrote the box off between our look-up and our write-off: tell it as if it had
+    // been written off before the scan, with that station's time.
+    db::Query& box = m_ctx.sqlCodCxUn;
+    box.close();
+    box.param("COD").setInt(code);
+    box.open();
+    m_ctx.display.ShowErrorMessage(writtenOffMessage(code, box.field("DTBAIXA_CX").asDateTime()));
+}
+
+bool UnitBoxScan::RecordInSector(std::int32_t code, const std::string& prog, const std::string& ficha, int& id) {
+    // The box's row is locked first, so two stations recording the same box wait for each other; the
+    // write-off and the box's two sector rows are then one unit of work, never left half recorded.
+    db::Connection& con = m_ctx.sqlCon;
+    const bool own = !con.inTransaction();
+    for (int attempt = 1;; ++attempt) {
+        if (own) con.startTransaction();
+        try {
+            sqlBloqCxUnit.param("COD").setInt(code);
+            sqlBloqCxUnit.open();
+            const bool writtenOff = !sqlBloqCxUnit.field("DTBAIXA_CX").isNull();
+            sqlBloqCxUnit.close();
+            if (writtenOff) {
+                if (own) con.rollback();
+                showWrittenOffMeanwhile(code);
+                return false;
+            }
+            // Validated inside the unit of work: a station that waited sees what the other recorded.
+            m_ctx.OpenSectorData(m_ctx.settings.SETOR);
+            if (!ValidateUnitBoxInSector(code)) {
+                m_sector.CountTicketBoxesInSector(prog, ficha, m_ctx.settings.SETOR);
+                if (own) con.rollback();
+                m_ctx.display.ShowTicketCount(m_ctx.ticketCountText());
+                return false;
+            }
+            if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR && !writeOff(code)) {
+                if (own) con.rollback();
+                showWrittenOffMeanwhile(code);
+                return false;
+            }
+            id = m_sector.RecordUnitBoxSectorUpdate(prog, ficha, "0000", code);
+            if (own) con.commit();
+            return true;
+        } catch (const db::DbError& e) {
+            if (own && con.inTransaction()) con.rollback();
+            if (own && e.isUpdateConflict() && attempt < kLockAttempts) {
+                continue;
+            }
+            throw;
+        } catch (...) {
+            if (own && con.inTransaction()) con.rollback();
+            throw;
+        }
+    }
+}
+
+bool UnitBoxScan::ValidateUnitBoxInSector(std::int32_t code) {
+    const db::Query& box = m_ctx.sqlCodCxUn;
+    const validation::TDadosValidacao dados(box.field("PROD_CX").asString(), m_ctx.settings.SETOR,
+                                            box.field("PROG_CX").asString(), box.field("FICHA_CX").asString(), "0000",
+                                            m_ctx.sqlDadosSetor.field("SETORANT_SE").asString(), "U", 0, m_ctx.sqlCon);
+    const validation::TRetorno r = validation::TdmProducaoValidacao(dados).ValidarCxUnit(
+        code, m_ctx.params.VALIDAR_SETOR_ANT_OBRIG);
+    if (!r.Valido) {
+        m_ctx.display.ShowErrorMessage(cp1252("Erro Atu.Produção.CxUnit Setor: ") + r.Mensagem);
+        return false;
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Query.h"
 #include "scan/DashboardNotifier.h"
 #include "scan/SectorRecords.h"
 #include "scan/StockMovement.h"
@@ -34,6 +35,9 @@ struct BoxDates {
     std::optional<DateTime> writtenOff; // DTBAIXA_CX
 };
 
+/// "Código "1.234.567" já baixado em 18/05/2024 17:45". 8-bit text.
+std::string writtenOffMessage(double code, const DateTime& writtenOff);
+
 /// The first refusal of a looked-up box, in the station's order (age, cancellation, write-off), or
 /// nothing when the box may be written off. 8-bit text.
 std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serverTime, int maxAgeDays, double code);
@@ -54,8 +58,14 @@ public:
     DashboardNotifier& dashboard() { return m_dashboard; }
 
 private:
-    bool ValidateUnitBoxInSector();
-    void writeOff(std::int32_t code);
+    bool ValidateUnitBoxInSector(std::int32_t code);
+    /// False when another station wrote the box off first.
+    bool writeOff(std::int32_t code);
+    void showWrittenOffMeanwhile(std::int32_t code);
+    /// Sector mode's unit of work; false when the box was refused (the refusal is shown).
+    bool RecordInSector(std::int32_t code, const std::string& prog, const std::string& ficha, int& id);
+
+    static constexpr int kLockAttempts = 5;
 
     StationContext& m_ctx;
     ProductionMonitor& m_monitor;
@@ -64,6 +74,7 @@ private:
     StockMovement m_stock;
     DashboardNotifier m_dashboard;
     SubTicketScan m_subTicket;
+    db::Query sqlBloqCxUnit;
 };
 
 } // namespace vek

@@ -26,6 +26,13 @@ void OperatorDisplay::ShowErrorMessage(const std::string& text) {
     play(kAlarm);
 }
 
+void OperatorDisplay::ShowStartUpError(const std::string& text) {
+    paintMessage(text, MessageColour::Error, true);
+    if (m_platform.tones) {
+        m_platform.tones->play(kAlarm);
+    }
+}
+
 void OperatorDisplay::ShowSuccessMessage(const std::string& text) {
     if (m_params && m_params->MSG_CONLUSAO) {
         paintMessage(text, MessageColour::Success, false);

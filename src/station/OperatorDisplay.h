@@ -47,6 +47,8 @@ public:
     void ShowErrorMessage(const std::string& text);
     void ShowSuccessMessage(const std::string& text);
     void ShowEnquiryError(const std::string& text);
+    /// A start-up that cannot finish: red with the alarm, whatever the switches (not read yet).
+    void ShowStartUpError(const std::string& text);
     void SuccessBeep();
     void ShowWarningBox(const std::string& text);
     void ShowErrorBox(const std::string& text);
@@ -77,6 +79,9 @@ public:
     virtual void ShowPictureArea(bool on) = 0;
     /// The side panel of recent entries: 0 collapses it.
     virtual void SetSidePanelWidth(int width) = 0;
+    /// The side panel's height in pixels as laid out now (the recent entries it holds follow from it);
+    /// the design height unless a display knows better.
+    virtual int SidePanelHeight() const { return 579; }
     virtual void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) = 0;
     /// Paints what changed now (the counters must be seen at once).
     virtual void Repaint() = 0;

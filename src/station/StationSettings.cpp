@@ -3,6 +3,7 @@
 #include <charconv>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace vek {
 
@@ -45,7 +46,10 @@ IniFile IniFile::fromText(const std::string& text) {
 
 void IniFile::parse(const std::string& text) {
     std::string section;
-    std::istringstream lines(text);
+    // Editors on the workstations save the file with a UTF-8 byte-order mark; it is not part of the
+    // first line.
+    static constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    std::istringstream lines(text.starts_with(kBom) ? text.substr(kBom.size()) : text);
     std::string line;
     while (std::getline(lines, line)) {
         const std::string t = trim(line);

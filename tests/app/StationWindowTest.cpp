@@ -13,8 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace vek;
 using vek::test::Schema;
@@ -37,6 +39,35 @@ TEST(StationSettings, DefaultsAndConversions) {
     EXPECT_FALSE(s.scanMode());
     EXPECT_EQ(defaultSettingsPath("/opt/vek/vek-station"), "/opt/vek/vek-station.INI");
     EXPECT_EQ(defaultSettingsPath("/opt/v.1/QUILBAR.EXE"), "/opt/v.1/QUILBAR.INI");
+}
+
+TEST(StationSettings, ByteOrderMarkBeforeTheFirstSectionIsIgnored) {
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string bdados, codesteira;
+    };
+    const Case cases[] = {
+        {"mark, Windows line ends", bom + "[ESTEIRA]\r\nBDADOS=/db/a.fdb\r\nCODESTEIRA=07\r\n", "/db/a.fdb", "07"},
+        {"mark, Unix line ends", bom + "[ESTEIRA]\nBDADOS=/db/a.fdb\nCODESTEIRA=07\n", "/db/a.fdb", "07"},
+        {"no mark", "[ESTEIRA]\nBDADOS=/db/a.fdb\nCODESTEIRA=07\n", "/db/a.fdb", "07"},
+        {"half a mark is text", "\xEF\xBB[ESTEIRA]\nBDADOS=/db/a.fdb\nCODESTEIRA=07\n", "ERRO", "ERRO"},
+    };
+    const std::string path = ::testing::TempDir() + "vek-bom-" + std::to_string(::getpid()) + ".INI";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out << c.text;
+        }
+        for (const IniFile& ini : {IniFile(path), IniFile::fromText(c.text)}) {
+            const StationSettings s = readStationSettings(ini);
+            EXPECT_EQ(s.BDADOS, c.bdados);
+            EXPECT_EQ(s.CODESTEIRA, c.codesteira);
+        }
+    }
+    std::remove(path.c_str());
 }
 
 TEST(StationSettings, PasswordByKey) {

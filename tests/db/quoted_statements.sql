@@ -602,7 +602,13 @@ ORDER BY ORDEM_SE
 ;;
 -- access LoadAuthorisedUsers
 Select * from USUARIOS U
-WHERE (U.grupos_us LIKE 'SUPERVISAO-%') or (U.grupos_us LIKE '%-SUPERVISAO') or (U.grupos_us LIKE '%-SUPERVISAO-%') or (U.grupos_us LIKE 'SUPERVISAO')
+WHERE (U.grupos_us LIKE :INICIO ESCAPE '\') or (U.grupos_us LIKE :FIM ESCAPE '\') or (U.grupos_us LIKE :MEIO ESCAPE '\') or (U.grupos_us = :GRUPO)
+;;
+-- main sqlSetoresConsulta.Filtro
+SELECT COD_SE, NOME_SE FROM SETOR S WHERE SEQPROD_SE = 'S'
+AND COD_SE IN ('10','20','30')
+AND ( ((SELECT COUNT(*) FROM PRODUTO_SETOR PS INNER JOIN SETOR SE ON SE.COD_SE = PS.CODIGO_SETOR_PS WHERE PS.CODIGO_PRODUTO_PS = 'P''1' AND SE.SEQPROD_SE = 'S') = 0) OR ((SELECT COUNT(*) FROM PRODUTO_SETOR PS WHERE PS.CODIGO_SETOR_PS = S.COD_SE AND PS.CODIGO_PRODUTO_PS = 'P''1') > 0))
+ORDER BY ORDEM_SE
 ;;
 -- access ConfirmarUsuario
 Select * from USUARIOS

@@ -28,6 +28,7 @@ public:
     std::string lastPicture;
     int repaints = 0;
     int sidePanelWidth = -1;
+    int sidePanelHeight = 579; // the design's: five recent entries
     bool pictureArea = false;
     bool totalsHidden = false;
     bool scanModeLayout = false;
@@ -77,6 +78,7 @@ public:
     void HideTotals() override { totalsHidden = true; }
     void ShowPictureArea(bool on) override { pictureArea = on; }
     void SetSidePanelWidth(int w) override { sidePanelWidth = w; }
+    int SidePanelHeight() const override { return sidePanelHeight; }
     void ApplyScanModeLayout(bool scanMode, bool, bool) override { scanModeLayout = scanMode; }
     void Repaint() override { ++repaints; }
 };

@@ -1,0 +1,76 @@
+// The station below its window: start-up and scans through a recording display.
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "app/Station.h"
+#include "db/Query.h"
+#include "support/RecordingDisplay.h"
+#include "support/TestDb.h"
+#include "util/Format.h"
+#include "util/TextCodec.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace vek;
+using vek::test::RecordingDisplay;
+using vek::test::Schema;
+using vek::test::TestDb;
+
+namespace {
+
+const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
+
+TEST(StationCore, AStartUpThatStoppedHalfWayFinishesBeforeTheFirstScan) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb source(Schema::Main);
+    source.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (42, '000123', '0001', "
+                "cast('now' as timestamp))");
+    source.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX, DTBAIXA_CX) values (41, "
+                "'000123', '0001', cast('now' as timestamp), cast('now' as timestamp))");
+    for (const char* p : {"ALERTA_SONORO", "MSG_CONLUSAO"}) {
+        source.exec(std::string("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', '") +
+                    p + "', 'S')");
+    }
+    // The database is not there at start-up, as when its server is down.
+    const std::string late = source.dir() + "/late.fdb";
+    const std::string ini = source.dir() + "/s.INI";
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << late << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\n";
+    RecordingDisplay display;
+    RecordingToneOutput tones;
+    RecordingMessageBoxes boxes;
+    {
+        Station station(display, Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+        station.FormCreate();
+        EXPECT_FALSE(station.context().ready);
+        EXPECT_EQ(boxes.take().size(), 1u) << "the start-up error";
+
+        // Still down: the scan says why, in red with the alarm although the switches were never read.
+        station.ScanCode("42");
+        EXPECT_EQ(display.messageColour, MessageColour::Error);
+        EXPECT_FALSE(display.text("pnMens").empty());
+        EXPECT_EQ(tones.take(), kAlarm);
+        EXPECT_TRUE(boxes.take().empty());
+        station.ClockTick(); // quiet while it cannot finish
+        EXPECT_TRUE(boxes.take().empty());
+
+        // Back: the scan finishes the start-up (parameters, counters) and then runs as usual.
+        source.exec("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '01' where CODIGO_CX = 41");
+        station.context().sqlCon.close();
+        std::filesystem::copy_file(source.path(), late);
+        station.ScanCode("42");
+        EXPECT_TRUE(station.context().ready);
+        EXPECT_EQ(display.text("pnMens"), "Etiqueta Atualizada.");
+        EXPECT_EQ(display.messageColour, MessageColour::Success);
+        EXPECT_EQ(display.text("pnQtParesDia"), "2") << "counters loaded first (box 41), then this box";
+        EXPECT_FALSE(display.text("sbQuilbar.1").empty());
+        station.context().sqlCon.close();
+    }
+    auto c = source.connect();
+    db::Query q(*c);
+    q.setSql("select count(*) as N from CODCXUNIT where DTBAIXA_CX is not null");
+    q.open();
+    EXPECT_EQ(q.field("N").asInt(), 1) << "the source itself was never scanned";
+}
+
+} // namespace

@@ -1,0 +1,348 @@
+// Connections that lose their server, errors that must not cost the attachment, and lock waits.
+// These tests stop and start a database server of their own (port 3051), never the shared one.
+#include "db/Connection.h"
+#include "db/DbError.h"
+#include "db/Query.h"
+#include "db/ScriptRunner.h"
+#include "support/TestDb.h"
+
+#include <gtest/gtest.h>
+
+#include <ibase.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace vek;
+using namespace vek::db;
+using vek::test::Schema;
+using vek::test::TestDb;
+
+namespace {
+
+const std::string kPort = "3051";
+const std::string kRoot = "/tmp/vek-fbserver-heal";
+
+// Runs the test server script for the private instance; false when it failed.
+bool privateServer(const std::string& action) {
+    const std::string cmd = "VEK_FB_PORT=" + kPort + " VEK_FB_ROOT=" + kRoot +
+                            " VEK_FB_PASSWORD=" + test::serverPassword() + " bash '" + test::sourceDir() +
+                            "/scripts/fb-test-server.sh' " + action + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+DbError errorWith(std::vector<std::intptr_t> gdsCodes) {
+    std::vector<std::intptr_t> v;
+    for (std::intptr_t c : gdsCodes) {
+        v.push_back(isc_arg_gds);
+        v.push_back(c);
+    }
+    v.push_back(isc_arg_end);
+    return DbError("x", std::move(v));
+}
+
+TEST(DbErrorKinds, LostConnectionIsToldFromOtherFailures) {
+    struct Case {
+        const char* what;
+        std::vector<std::intptr_t> codes;
+        bool lost;
+    };
+    const Case cases[] = {
+        {"network error reading", {isc_network_error, isc_net_read_err}, true},
+        {"network error writing", {isc_network_error, isc_net_write_err}, true},
+        {"lost database connection", {isc_lost_db_connection}, true},
+        {"connection lost", {isc_conn_lost}, true},
+        {"database shut down", {isc_shutdown}, true},
+        {"attachment shut down", {isc_att_shutdown}, true},
+        {"server shut down", {isc_net_server_shutdown}, true},
+        {"after an unrelated first code", {isc_random, isc_lost_db_connection}, true},
+        {"unique key violation", {isc_unique_key_violation}, false},
+        {"syntax error", {isc_dsql_error, isc_sqlerr}, false},
+        {"lock timeout", {isc_lock_conflict, isc_lock_timeout}, false},
+        {"no codes at all", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(errorWith(c.codes).isConnectionLost(), c.lost);
+    }
+    EXPECT_FALSE(DbError("Query has no connection").isConnectionLost());
+}
+
+class PrivateServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(privateServer("start")) << "see " << kRoot << "/server.log"; }
+    static void TearDownTestSuite() { privateServer("stop"); }
+
+    void SetUp() override {
+        ASSERT_TRUE(privateServer("start"));
+        auto c = connect();
+        runScript(*c, "create table T (ID integer not null primary key, TXT varchar(20));\n"
+                      "create generator G_T;\n");
+    }
+
+    std::unique_ptr<Connection> connect() const {
+        auto c = std::make_unique<Connection>();
+        c->setDatabase("127.0.0.1/" + kPort + ":" + m_db.path());
+        c->setPassword(test::serverPassword());
+        return c;
+    }
+
+    static std::int64_t attachmentId(Connection& c) {
+        Query q(c);
+        q.setSql("select current_connection as ID from rdb$database");
+        q.open();
+        return q.field("ID").asInt64();
+    }
+
+    TestDb m_db{Schema::Empty};
+};
+
+TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
+    // Which call meets the dead connection first; `inTransaction` opens an explicit transaction
+    // (with a row of its own) before the server goes.
+    struct Case {
+        const char* what;
+        bool inTransaction;
+        std::function<void(Connection&, Query& sel, Query& ins)> fail;
+    };
+    const Case cases[] = {
+        {"select", false, [](Connection&, Query& sel, Query&) { sel.open(); }},
+        {"insert", false,
+         [](Connection&, Query&, Query& ins) {
+             ins.param("ID").setInt(90);
+             ins.execSql();
+         }},
+        {"prepare of a new statement", false,
+         [](Connection& c, Query&, Query&) {
+             Query q(c);
+             q.setSql("select TXT from T");
+             q.prepare();
+         }},
+        {"statement text run as it stands", false,
+         [](Connection& c, Query&, Query&) { c.executeImmediate("update T set TXT = 'x'"); }},
+        {"generator", false, [](Connection& c, Query&, Query&) { c.nextGeneratorValue("G_T"); }},
+        {"start of a transaction", false, [](Connection& c, Query&, Query&) { c.startTransaction(); }},
+        {"statement inside a transaction", true,
+         [](Connection&, Query&, Query& ins) {
+             ins.param("ID").setInt(91);
+             ins.execSql();
+         }},
+        {"commit", true, [](Connection& c, Query&, Query&) { c.commit(); }},
+    };
+    int id = 0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        auto c = connect();
+        Query sel(*c);
+        sel.setSql("select count(*) as N from T where ID < :LIMIT");
+        sel.param("LIMIT").setInt(50);
+        Query ins(*c);
+        ins.setSql("insert into T (ID) values (:ID)");
+        ins.param("ID").setInt(++id);
+        ins.execSql();
+        sel.open();
+        const int before = sel.field("N").asInt();
+        if (k.inTransaction) {
+            c->startTransaction();
+            ins.param("ID").setInt(60);
+            ins.execSql();
+        }
+
+        ASSERT_TRUE(privateServer("stop"));
+        try {
+            k.fail(*c, sel, ins);
+            ADD_FAILURE() << "a statement on a stopped server succeeded";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.isConnectionLost()) << e.what();
+        }
+        EXPECT_FALSE(c->isOpen()) << "the dead attachment is dropped";
+        EXPECT_FALSE(c->inTransaction());
+        EXPECT_FALSE(sel.isPrepared());
+        EXPECT_FALSE(ins.isPrepared());
+        EXPECT_FALSE(sel.isActive());
+        // While the server is down every statement fails; none is stuck on the old handle.
+        EXPECT_THROW(sel.open(), DbError);
+        EXPECT_FALSE(c->isOpen());
+
+        ASSERT_TRUE(privateServer("start"));
+        ins.param("ID").setInt(++id);
+        EXPECT_EQ(ins.execSql(), 1u);
+        sel.open();
+        EXPECT_EQ(sel.field("N").asInt(), before + 1);
+        EXPECT_TRUE(sel.isPrepared());
+        EXPECT_TRUE(c->isOpen());
+        EXPECT_FALSE(c->inTransaction());
+        Query lost(*c);
+        lost.setSql("select count(*) as N from T where ID >= 60");
+        lost.open();
+        EXPECT_EQ(lost.field("N").asInt(), 0) << "the interrupted transaction's row was not committed";
+        c->startTransaction();
+        ins.param("ID").setInt(++id);
+        ins.execSql();
+        c->commit();
+        sel.open();
+        EXPECT_EQ(sel.field("N").asInt(), before + 2);
+    }
+}
+
+TEST_F(PrivateServer, ClosingAConnectionThatIsGone) {
+    // Closing (and destroying) a connection whose server went away, with and without a transaction
+    // and an open query: nothing is raised from the destructor, and closing twice is harmless.
+    for (bool inTransaction : {false, true}) {
+        SCOPED_TRACE(inTransaction ? "in a transaction" : "no transaction");
+        auto c = connect();
+        Query q(*c);
+        q.setSql("select ID from T");
+        q.open();
+        if (inTransaction) {
+            c->startTransaction();
+            c->executeImmediate("insert into T (ID) values (70)");
+        }
+        ASSERT_TRUE(privateServer("stop"));
+        try {
+            c->close();
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.isConnectionLost()) << e.what();
+        }
+        EXPECT_FALSE(c->isOpen());
+        EXPECT_FALSE(c->inTransaction());
+        EXPECT_FALSE(q.isActive());
+        EXPECT_NO_THROW(c->close());
+        ASSERT_TRUE(privateServer("start"));
+        q.open();
+        EXPECT_TRUE(q.eof()) << "the transaction's row went with the server";
+        if (inTransaction) {
+            c->startTransaction();
+        }
+        ASSERT_TRUE(privateServer("stop"));
+        c.reset(); // the destructor meets the dead connection
+        EXPECT_FALSE(q.isPrepared());
+        EXPECT_THROW(q.open(), DbError) << "the query outlived its connection";
+        ASSERT_TRUE(privateServer("start"));
+    }
+}
+
+TEST_F(PrivateServer, OtherErrorsKeepTheAttachmentAndItsStatements) {
+    auto c = connect();
+    Query ins(*c);
+    ins.setSql("insert into T (ID, TXT) values (:ID, :TXT)");
+    ins.param("ID").setInt(1);
+    ins.param("TXT").setString("one");
+    ins.execSql();
+    Query sel(*c);
+    sel.setSql("select count(*) as N from T");
+    sel.open();
+    const std::int64_t attachment = attachmentId(*c);
+
+    struct Case {
+        const char* what;
+        std::function<void()> fail;
+    };
+    const Case cases[] = {
+        {"syntax error",
+         [&] {
+             Query q(*c);
+             q.setSql("selec ID from T");
+             q.open();
+         }},
+        {"unknown column",
+         [&] {
+             Query q(*c);
+             q.setSql("select NOPE from T");
+             q.open();
+         }},
+        {"primary key violation",
+         [&] {
+             ins.param("ID").setInt(1);
+             ins.execSql();
+         }},
+        {"value too long for the column",
+         [&] {
+             ins.param("ID").setInt(2);
+             ins.param("TXT").setString(std::string(30, 'x'));
+             ins.execSql();
+         }},
+        {"conversion error", [&] { c->executeImmediate("update T set ID = cast('x' as integer)"); }},
+    };
+    for (bool inTransaction : {false, true}) {
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::string(k.what) + (inTransaction ? " in a transaction" : ""));
+            if (inTransaction) {
+                c->startTransaction();
+            }
+            try {
+                k.fail();
+                ADD_FAILURE() << "the faulty statement succeeded";
+            } catch (const DbError& e) {
+                EXPECT_FALSE(e.isConnectionLost()) << e.what();
+            }
+            EXPECT_TRUE(c->isOpen());
+            EXPECT_TRUE(ins.isPrepared());
+            EXPECT_TRUE(sel.isPrepared());
+            EXPECT_EQ(c->inTransaction(), inTransaction) << "the explicit transaction stays the caller's";
+            EXPECT_EQ(attachmentId(*c), attachment);
+            if (inTransaction) {
+                c->rollback();
+            }
+        }
+    }
+    sel.open();
+    EXPECT_EQ(sel.field("N").asInt(), 1);
+}
+
+TEST_F(PrivateServer, LockWaitEndsWithTheErrorAndTheConnectionGoesOn) {
+    auto setup = connect();
+    setup->executeImmediate("insert into T (ID, TXT) values (1, 'a')");
+    setup->executeImmediate("insert into T (ID, TXT) values (2, 'b')");
+
+    auto holder = connect();
+    holder->startTransaction();
+    Query hold(*holder);
+    hold.setSql("update T set TXT = 'held' where ID = 1");
+    hold.execSql();
+
+    auto waiter = connect();
+    EXPECT_EQ(waiter->lockTimeout(), Connection::kDefaultLockTimeoutSeconds);
+    EXPECT_EQ(Connection::kDefaultLockTimeoutSeconds, 10);
+    // The timeout the server applies to the connection's transactions, per setting.
+    Query timeout(*waiter);
+    timeout.setSql("select MON$LOCK_TIMEOUT as T from MON$TRANSACTIONS where MON$TRANSACTION_ID = CURRENT_TRANSACTION");
+    for (int seconds : {Connection::kDefaultLockTimeoutSeconds, 1}) {
+        SCOPED_TRACE(seconds);
+        waiter->setLockTimeout(seconds);
+        timeout.open();
+        EXPECT_EQ(timeout.field("T").asInt(), seconds);
+    }
+
+    const std::int64_t attachment = attachmentId(*waiter);
+    Query upd(*waiter);
+    upd.setSql("update T set TXT = :TXT where ID = :ID");
+    upd.param("ID").setInt(1);
+    upd.param("TXT").setString("waiter");
+    try {
+        upd.execSql();
+        ADD_FAILURE() << "update of a locked row succeeded";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.isLockConflict()) << e.what();
+        EXPECT_FALSE(e.isConnectionLost()) << e.what();
+    }
+    EXPECT_TRUE(waiter->isOpen());
+    EXPECT_TRUE(upd.isPrepared());
+    EXPECT_FALSE(waiter->inTransaction());
+    EXPECT_EQ(attachmentId(*waiter), attachment);
+
+    upd.param("ID").setInt(2);
+    EXPECT_EQ(upd.execSql(), 1u) << "a row nobody holds is updated at once";
+    holder->rollback();
+    upd.param("ID").setInt(1);
+    EXPECT_EQ(upd.execSql(), 1u) << "the row is free once its holder has ended";
+
+    Query check(*setup);
+    check.setSql("select count(*) as N from T where TXT = 'waiter'");
+    check.open();
+    EXPECT_EQ(check.field("N").asInt(), 2);
+}
+
+} // namespace
