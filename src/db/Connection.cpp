@@ -1,5 +1,7 @@
 #include "db/Connection.h"
 
+#include "db/StatementPool.h"
+
 #include "db/FbApi.h"
 #include "db/Query.h"
 
@@ -21,7 +23,7 @@ struct Connection::Handles {
     std::optional<int> tpbLockTimeout; // the timeout the kept block was built for
 };
 
-Connection::Connection() : m_h(std::make_unique<Handles>()) {}
+Connection::Connection() : m_h(std::make_unique<Handles>()), m_pool(std::make_unique<StatementPool>()) {}
 
 Connection::~Connection() {
     try {
@@ -72,6 +74,7 @@ void Connection::close() {
     for (Query* q : m_queries) {
         q->connectionClosing();
     }
+    m_pool->clear();
     try {
         fb::call([&](auto* st) { m_h->att->detach(st); });
         m_h->att.forget();
@@ -94,6 +97,7 @@ void Connection::dropLostAttachment() noexcept {
     for (Query* q : m_queries) {
         q->connectionClosing();
     }
+    m_pool->clear();
     // The server has ended the transaction with the attachment; only the client's handles remain.
     m_h->tra.reset();
     try {

@@ -14,6 +14,7 @@ namespace vek::db {
 
 class DbError;
 class Query;
+class StatementPool;
 
 /// One attachment to a database with the station's fixed parameters: user "sysdba", SQL dialect 3,
 /// connection character set NONE (8-bit texts pass unchanged), read committed record-version
@@ -69,6 +70,7 @@ public:
     /// Drops the attachment, its transaction and its queries' statements when `e` says the
     /// connection is gone; any other error leaves everything as it is.
     void statementFailed(const DbError& e);
+    StatementPool& statementPool() { return *m_pool; }
     void attach(Query* q) { m_queries.insert(q); }
     void detach(Query* q) { m_queries.erase(q); }
 
@@ -77,6 +79,7 @@ private:
     void dropLostAttachment() noexcept;
 
     std::unique_ptr<Handles> m_h;
+    std::unique_ptr<StatementPool> m_pool;
     std::string m_database;
     std::string m_password;
     std::string m_user = "sysdba";

@@ -1,5 +1,7 @@
 #include "db/Query.h"
 
+#include "db/StatementPool.h"
+
 #include "db/Connection.h"
 #include "db/FbApi.h"
 
@@ -94,7 +96,7 @@ Query::Query(Connection& connection, std::string name)
 }
 
 Query::~Query() {
-    releaseStatement();
+    retireStatement();
     if (m_conn) {
         m_conn->detach(this);
     }
@@ -102,7 +104,7 @@ Query::~Query() {
 
 void Query::setSql(std::string sql) {
     close();
-    releaseStatement();
+    retireStatement();
     m_sql = std::move(sql);
     m_parsed = parseNamedParameters(m_sql);
     std::vector<Param> params;
@@ -129,6 +131,41 @@ void Query::releaseStatement() {
     d.columns.clear();
 }
 
+void Query::retireStatement() {
+    if (m_conn && !m_failed && isPrepared() && m_conn->isOpen()) {
+        m_conn->statementPool().put(m_parsed.text, std::move(m_impl));
+        m_impl = std::make_unique<Impl>();
+    } else {
+        releaseStatement();
+    }
+    m_failed = false;
+}
+
+StatementPool::StatementPool() = default;
+StatementPool::~StatementPool() = default;
+
+void StatementPool::put(const std::string& text, std::unique_ptr<Query::Impl> statement) {
+    m_items.emplace_front(text, std::move(statement));
+    if (m_items.size() > kMaxStatements) {
+        m_items.pop_back();
+    }
+}
+
+std::unique_ptr<Query::Impl> StatementPool::take(const std::string& text) {
+    for (auto it = m_items.begin(); it != m_items.end(); ++it) {
+        if (it->first == text) {
+            std::unique_ptr<Query::Impl> statement = std::move(it->second);
+            m_items.erase(it);
+            return statement;
+        }
+    }
+    return nullptr;
+}
+
+void StatementPool::clear() {
+    m_items.clear();
+}
+
 void Query::connectionGone() {
     close();
     releaseStatement();
@@ -149,6 +186,7 @@ Connection& Query::connection() const {
 }
 
 void Query::reportFailure(const DbError& e) {
+    m_failed = true;
     if (m_conn) {
         m_conn->statementFailed(e);
     }
@@ -173,8 +211,12 @@ void Query::prepareStatement() {
     if (m_sql.empty()) {
         throw DbError("Query '" + m_name + "' has no SQL statement");
     }
-    Impl& d = *m_impl;
     IAttachment* att = m_conn->attachment();
+    if (std::unique_ptr<Impl> kept = m_conn->statementPool().take(m_parsed.text)) {
+        m_impl = std::move(kept);
+        return;
+    }
+    Impl& d = *m_impl;
     ITransaction* tra = m_conn->currentTransaction();
     fb::Ref<ITransaction> own;
     if (!tra) {

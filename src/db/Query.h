@@ -119,11 +119,14 @@ public:
 
     // For Connection.
     void releaseStatement();
+    /// The statement goes to the connection's pool (still prepared) instead of being freed.
+    void retireStatement();
     void connectionClosing();
     void connectionGone();
 
-private:
     struct Impl;
+
+private:
     void run(bool wantRows);
     void prepareStatement();
     /// Lets the connection drop a lost attachment before the error goes on to the caller.
@@ -140,6 +143,7 @@ private:
     std::size_t m_row = 0;
     bool m_active = false;
     std::uint64_t m_rowsAffected = 0;
+    bool m_failed = false; // a statement that failed is not kept for others
 };
 
 } // namespace vek::db

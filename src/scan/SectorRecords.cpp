@@ -1,6 +1,7 @@
 #include "scan/SectorRecords.h"
 
 #include "auditlog/TdmLog.h"
+#include "db/DataSetHelpers.h"
 #include "station/StationContext.h"
 #include "util/TextCodec.h"
 #include "validation/TdmProducaoValidacao.h"
@@ -151,8 +152,7 @@ int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std:
         return 0;
     }
     const std::string& employee = m_ctx.settings.FUNCIONARIO;
-    cdsProdSetorUnit.close();
-    cdsProdSetorUnit.open();
+    emptyForAppend(cdsProdSetorUnit);
     const auto id = static_cast<std::int32_t>(NextGeneratorValue("ID_PRODUCAO_SETOR_CXUNIT"));
     cdsProdSetorUnit.append();
     cdsProdSetorUnit.setValue("ID_PU", id);
@@ -163,8 +163,7 @@ int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std:
     cdsProdSetorUnit.post();
     cdsProdSetorUnit.applyChanges();
 
-    cdsProdSetorU.close();
-    cdsProdSetorU.open();
+    emptyForAppend(cdsProdSetorU);
     cdsProdSetorU.append();
     cdsProdSetorU.setValue("ID_PS", std::int32_t{0});
     setCommonColumns(cdsProdSetorU, "PS", prog, ficha, subTicket, sector, "U");
@@ -176,6 +175,18 @@ int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std:
 
     CountTicketBoxesInSector(prog, ficha, sector);
     return id;
+}
+
+void SectorRecords::emptyForAppend(db::MemTable& table) {
+    // The table only supplies the columns: read once, then emptied in memory for every box. A row
+    // a failed apply left pending goes with it.
+    if (!table.isActive()) {
+        table.open();
+        return;
+    }
+    table.setLogChanges(false);
+    ClearDataSet(table);
+    table.setLogChanges(true);
 }
 
 std::int64_t SectorRecords::NextGeneratorValue(const std::string& generator) {

@@ -37,6 +37,7 @@ public:
 
 private:
     void readStatusCounts(db::Query& query);
+    static void emptyForAppend(db::MemTable& table);
     bool ValidateTicketForSector(const std::string& product, const std::string& prog, const std::string& ficha,
                                  const std::string& subTicket, const std::string& kind);
     /// The columns every sector record shares; `suffix` is the table's ("PU", "PS").
