@@ -90,13 +90,14 @@ std::vector<double> bareScans(const std::string& location, int firstCode, QLabel
     vek::db::Connection c;
     open(c, location);
     using vek::db::Query;
-    Query box(c), now(c), sector(c), done(c), product(c), sequence(c), rows(c), off(c), unit(c), ps(c), count(c);
+    Query box(c), lock(c), now(c), sector(c), done(c), product(c), sequence(c), rows(c), off(c), unit(c), ps(c), count(c);
     box.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
                "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = P.PROD_PP) "
                "AS DESC_PA,\n(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
                "COD_MARCA,\n(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO\n"
                "FROM CODCXUNIT C\nLEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\nWHERE CODIGO_CX = :COD");
     now.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
+    lock.setSql("select DTBAIXA_CX from CODCXUNIT\nwhere CODIGO_CX = :COD\nfor update with lock");
     sector.setSql("select * from SETOR where COD_SE = :COD_SETOR");
     done.setSql(sql::kCxUnitBaixadaNoSetor);
     product.setSql(sql::kProdutoSetor);
@@ -122,6 +123,10 @@ std::vector<double> bareScans(const std::string& location, int firstCode, QLabel
         box.open();
         now.open();
         now.close();
+        // As the station does: the box locked first, then validated and recorded in one unit of work.
+        c.startTransaction();
+        lock.param("COD").setInt(code);
+        lock.open();
         sector.param("COD_SETOR").setString("40");
         sector.open();
         done.param("CODCXUNIT").setInt(code);
@@ -133,7 +138,6 @@ std::vector<double> bareScans(const std::string& location, int firstCode, QLabel
         rows.param("CXUNIT").setInt(code);
         rows.open();
         const std::string prog = box.field("PROG_CX").asString(), ficha = box.field("FICHA_CX").asString();
-        c.startTransaction();
         off.param("COD").setInt(code);
         off.param("ESTEIRA").setString("01");
         off.param("SETOR").setString("40");
@@ -218,6 +222,9 @@ int main(int argc, char** argv) {
                     "  ratio (median) %.2f, (mean) %.2f\n",
                     server ? "test server on 127.0.0.1" : "embedded engine", kScans, s.median, s.p99, s.mean,
                     b.median, b.p99, b.mean, s.median / b.median, s.mean / b.mean);
+        std::printf("RESULT kind=sector station_median_ms=%.3f station_p99_ms=%.3f bare_median_ms=%.3f "
+                    "bare_p99_ms=%.3f ratio=%.2f\n",
+                    s.median, s.p99, b.median, b.p99, s.median / b.median);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         rc = 1;

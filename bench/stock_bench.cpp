@@ -236,6 +236,12 @@ int main(int argc, char** argv) {
         std::printf("  ratio: median %.2f, p99 %.2f\n", s.median / b.median, s.p99 / b.p99);
         std::printf("sub-ticket of %d boxes, Enter to message (%d sub-tickets): median %.1f ms, max %.1f ms\n",
                     kSubTicketBoxes, kSubTickets, t.median, *std::max_element(subTickets.begin(), subTickets.end()));
+        std::printf("RESULT kind=stock station_median_ms=%.3f station_p99_ms=%.3f bare_median_ms=%.3f "
+                    "bare_p99_ms=%.3f ratio=%.2f\n",
+                    s.median, s.p99, b.median, b.p99, s.median / b.median);
+        // No bare counterpart: a sub-ticket is many boxes in one scan.
+        std::printf("RESULT kind=sub_ticket boxes=%d station_median_ms=%.3f station_p99_ms=%.3f\n", kSubTicketBoxes,
+                    t.median, t.p99);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         rc = 1;

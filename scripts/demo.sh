@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Sets up and runs the station on its demo databases (a small shoe factory), in-process.
 # With a display the station opens its window; without one it runs offscreen, feeds it the bundled
-# demo scans and prints what the screen shows after each one (one JSON object per line).
+# demo scans, prints one readable line per scan (code, message and its colour, day count, done/total)
+# and writes a picture of the window after the last scan to .demo/screen.png.
+# With --sector the station works in sector mode (PESPONTO INTERNO, along the demo route): refusals,
+# records and the label enquiry (schema/demo_sector_scan.txt).
 # With --access the database comes from the reference access server (two demo companies): the
 # station first shows its company choice; offscreen the demo script picks the second company.
 # The recent-entries feed listens on UDP port 47011 (VEK_DEMO_FEED_PORT changes it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ACCESS=0
+SECTOR=0
 [ "${1:-}" = "--access" ] && ACCESS=1
+[ "${1:-}" = "--sector" ] && SECTOR=1
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target vek-station vek-mkdb vek-access-server >/dev/null
@@ -19,6 +24,15 @@ mkdir -p "$DEMO"
 build/src/db/vek-mkdb "$DEMO/main.fdb" schema/main.sql schema/demo.sql
 build/src/db/vek-mkdb "$DEMO/catalogue.fdb" schema/catalogue.sql schema/demo_catalogue.sql
 build/src/db/vek-mkdb "$DEMO/access.fdb" schema/access.sql schema/demo_access.sql
+if [ "$SECTOR" = 1 ]; then
+  # Sector 21 follows CORTE (10) on the route of product 1020; EXPEDICAO (40) writes the box off.
+  STATION_KEYS="SETOR=21
+ATU_PRODUCAO_SETOR_CXUNIT=S
+ULTIMO_SETOR_ATU_CXUNIT=40"
+else
+  STATION_KEYS="SETOR=40
+SETOR_ATU_PRODUCAO_SETOR=40"
+fi
 cat > "$DEMO/vek-station.INI" <<INI
 [ESTEIRA]
 BDADOS=$DEMO/main.fdb
@@ -26,13 +40,13 @@ BDADOS_CATALOGO=$DEMO/catalogue.fdb
 BDADOS_ACESSO=$DEMO/access.fdb
 CODESTEIRA=01
 FUNCIONARIO=000101
-SETOR=40
-SETOR_ATU_PRODUCAO_SETOR=40
+$STATION_KEYS
 TEMPO_ESPERA=60000
 PORTA_UDP_ULT_ENTRADA=${VEK_DEMO_FEED_PORT:-47011}
 INI
 
 SCRIPT=schema/demo_scan.txt
+[ "$SECTOR" = 1 ] && SCRIPT=schema/demo_sector_scan.txt
 if [ "$ACCESS" = 1 ]; then
   # Both companies use the demo databases; the list's passwords are never shown by the station.
   banks() { echo "[{\"id\": $1, \"host\": \"$DEMO/main.fdb\", \"password\": \"masterkey\", \"type\": \"G\", \"description\": \"$2\", \"parent\": 0}, {\"id\": $(($1 + 1)), \"host\": \"$DEMO/catalogue.fdb\", \"password\": \"masterkey\", \"type\": \"C\", \"description\": \"$2 - Catalogo\", \"parent\": 0}]"; }
@@ -57,6 +71,12 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "off
   exit $?
 fi
 echo "No display: running the demo scans offscreen ($SCRIPT)." >&2
-# Not exec: the trap stops the access server when the station ends.
-QT_QPA_PLATFORM=offscreen build/src/app/vek-station --settings "$DEMO/vek-station.INI" \
-  --script "$SCRIPT" --locale pt_BR
+# After the last scan: a picture of the window, on an offscreen screen of a station's usual size.
+{ cat "$SCRIPT"; echo "<screenshot>$DEMO/screen.png"; } > "$DEMO/offscreen_scan.txt"
+echo '{"screens": [{"name": "demo", "x": 0, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96, "dpr": 1}]}' \
+  > "$DEMO/screens.json"
+# Not exec: the trap stops the access server when the station ends. The JSON lines become readable
+# ones (the screenshot line is not a scan and is left out).
+QT_QPA_PLATFORM="offscreen:configfile=$DEMO/screens.json" build/src/app/vek-station --settings "$DEMO/vek-station.INI" \
+  --script "$DEMO/offscreen_scan.txt" --locale pt_BR | python3 scripts/demo-lines.py
+if [ -s "$DEMO/screen.png" ]; then echo "The window after the last scan: $DEMO/screen.png" >&2; fi

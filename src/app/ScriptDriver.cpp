@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -54,6 +55,14 @@ const QString kClickPrefix = QStringLiteral("<click>");
 const QString kDblClickPrefix = QStringLiteral("<dblclick>");
 const QString kClose = QStringLiteral("<close>");
 const QString kDatagramPrefix = QStringLiteral("<datagram>");
+const QString kScreenshotPrefix = QStringLiteral("<screenshot>");
+
+// A picture of the window as it is drawn now (offscreen too); a note on standard error if unsaved.
+void saveScreenshot(QWidget* window, const QString& path) {
+    if (!window || path.isEmpty() || !window->grab().save(path, "PNG")) {
+        std::fprintf(stderr, "vek-station: screenshot %s not written\n", qPrintable(path));
+    }
+}
 
 // Qt key codes of printable Latin-1 characters are their upper-case code points.
 Qt::Key keyFor(QChar c) {
@@ -352,6 +361,10 @@ void ScriptDriver::execute(const QString& line) {
     }
     if (line.startsWith(kDatagramPrefix)) {
         if (m_sendDatagram) m_sendDatagram(line.mid(kDatagramPrefix.size()));
+        return;
+    }
+    if (line.startsWith(kScreenshotPrefix)) {
+        saveScreenshot(m_mainWindow, line.mid(kScreenshotPrefix.size()));
         return;
     }
     if (line.startsWith(kTypePrefix)) {

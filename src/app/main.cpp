@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -25,8 +26,35 @@ struct Options {
     QString settings;
     QString script;
     bool brazilian = false;
+    bool fullScreen = false;
     bool ok = true;
 };
+
+// %s: the system-wide settings file.
+constexpr const char* kUsage =
+    "usage: vek-station [--settings FILE] [--script FILE|-] [--locale pt_BR] [--fullscreen] [--version] [--help]\n"
+    "  --settings FILE   the settings file (default: beside the executable, else %s)\n"
+    "  --script FILE|-   drive the station from script lines (- for standard input), one JSON state per line\n"
+    "  --locale pt_BR    Brazilian number and date formats\n"
+    "  --fullscreen      show the window full screen\n"
+    "  --version         print the name and version and exit\n"
+    "  --help            print this text and exit\n";
+
+// Answered before the application object exists, so they need no display.
+int answerInfoOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--version") {
+            std::printf("vek-station %s\n", VEK_VERSION);
+            return 0;
+        }
+        if (a == "--help") {
+            std::printf(kUsage, vek::kSystemSettingsPath);
+            return 0;
+        }
+    }
+    return -1;
+}
 
 Options parseOptions(const QStringList& args) {
     Options o;
@@ -38,6 +66,8 @@ Options parseOptions(const QStringList& args) {
             o.script = args[++i];
         } else if (a == QLatin1String("--locale") && i + 1 < args.size()) {
             o.brazilian = args[++i] == QLatin1String("pt_BR");
+        } else if (a == QLatin1String("--fullscreen")) {
+            o.fullScreen = true;
         } else {
             o.ok = false;
         }
@@ -64,19 +94,20 @@ QStringList readScript(const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const int code = answerInfoOption(argc, argv); code >= 0) return code;
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromLatin1(vek::TfrmQuilbar::kApplicationTitle));
     vek::closeOnStopSignals();
     const Options opt = parseOptions(QApplication::arguments());
     if (!opt.ok) {
-        std::fprintf(stderr, "usage: vek-station [--settings FILE] [--script FILE|-] [--locale pt_BR]\n");
+        std::fprintf(stderr, kUsage, vek::kSystemSettingsPath);
         return 2;
     }
     if (opt.brazilian) {
         vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     }
     const std::string exe = QCoreApplication::applicationFilePath().toStdString();
-    const std::string settings = opt.settings.isEmpty() ? vek::defaultSettingsPath(exe) : opt.settings.toStdString();
+    const std::string settings = opt.settings.isEmpty() ? vek::lookUpSettingsPath(exe) : opt.settings.toStdString();
     // One client for the whole process, whether or not the settings name a server: its refresh
     // thread lives as long as the process. Declared before the window, so it outlives it.
     const std::unique_ptr<vek::AccessClient> access = vek::makeAccessClient();
@@ -88,7 +119,10 @@ int main(int argc, char** argv) {
         vek::Platform platform{&tones, &boxes, [](int code) { std::_Exit(code); }};
         vek::TfrmQuilbar window(platform, settings, exe, access.get());
         window.FormCreate();
-        window.show();
+        if (opt.fullScreen)
+            window.showFullScreen();
+        else
+            window.show();
         return app.exec();
     }
 

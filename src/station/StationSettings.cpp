@@ -1,6 +1,7 @@
 #include "station/StationSettings.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string_view>
@@ -128,6 +129,14 @@ std::string defaultSettingsPath(const std::string& executablePath) {
         return executablePath.substr(0, dot) + ".INI";
     }
     return executablePath + ".INI";
+}
+
+std::string lookUpSettingsPath(const std::string& executablePath, const std::string& systemPath) {
+    const std::string beside = defaultSettingsPath(executablePath);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(beside, ec)) return beside;
+    if (!systemPath.empty() && std::filesystem::is_regular_file(systemPath, ec)) return systemPath;
+    return beside;
 }
 
 std::string passwordForKey(const std::string& chave) {

@@ -58,6 +58,14 @@ StationSettings readStationSettings(const IniFile& ini);
 /// is appended).
 std::string defaultSettingsPath(const std::string& executablePath);
 
+/// The system-wide settings file of an installed station.
+inline constexpr const char* kSystemSettingsPath = "/etc/vek-station/vek-station.INI";
+
+/// The settings file to read when none is named: the one beside the executable when it exists,
+/// else `systemPath` when that exists, else the one beside the executable (so a missing file is
+/// reported under the name the station looked for first).
+std::string lookUpSettingsPath(const std::string& executablePath, const std::string& systemPath = kSystemSettingsPath);
+
 /// The database password selected by CHAVE; the empty text means no password parameter.
 std::string passwordForKey(const std::string& chave);
 

@@ -1,0 +1,27 @@
+# What the Debian package holds and how CPack builds it (cpack -G DEB in the build folder).
+include(GNUInstallDirs)
+
+install(TARGETS vek-station vek-mkdb vek-access-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vek_tax LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/src/util/TaxExports.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vek-station)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/schema/ DESTINATION ${CMAKE_INSTALL_DATADIR}/vek-station/schema
+        FILES_MATCHING PATTERN "*.sql" PATTERN "*.txt")
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vek-station.INI.example DESTINATION ${CMAKE_INSTALL_DATADIR}/vek-station)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vek-station.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vek-station.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+set(CPACK_PACKAGE_NAME vek-station)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "VEK")
+set(CPACK_PACKAGE_CONTACT "VEK station developers <station@vek.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Shop-floor production station of the VEK footwear ERP")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libvek_tax.so keeps its plain name (other programs load it by that name): no soname, so no shlibs
+# file; /usr/lib is searched without the linker cache.
+# The embedded database engine is loaded by the client library at run time, not linked.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "firebird3.0-server-core")
+include(CPack)
