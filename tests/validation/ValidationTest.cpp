@@ -77,9 +77,9 @@ protected:
     void seed(const std::string& sql) { m_seed += sql + ";\n"; }
     /// One row of the ticket: "sector[/sub-ticket[/COLUMN=value]]"; with `box`, a row of the box
     /// instead (in PRODUCAO_SETOR_CXUNIT).
-    void row(const std::string& spec, const std::string& ficha, std::optional<std::int32_t> box = {}) {
+    void row(const std::string& where, const std::string& ficha, std::optional<std::int32_t> box = {}) {
         Strings part{""};
-        for (char c : spec) {
+        for (char c : where) {
             if (c == '/')
                 part.emplace_back();
             else
