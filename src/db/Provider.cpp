@@ -87,7 +87,10 @@ std::string whereAllColumns(const Delta& delta, const std::vector<std::size_t>& 
     return where;
 }
 
-void execOne(Query& q, const std::vector<std::pair<std::string, Value>>& params, const std::string& table) {
+void execOne(Connection& c, const std::string& sql, const std::vector<std::pair<std::string, Value>>& params,
+             const std::string& table) {
+    Query q(c);
+    q.setSql(sql);
     for (const auto& [name, value] : params) {
         q.param(name).set(value);
     }
@@ -126,22 +129,6 @@ std::string Provider::tableFor(const Delta& delta) const {
         }
     }
     throw DbError("Provider '" + m_name + "' has no table to write the changes to");
-}
-
-Provider::~Provider() = default;
-
-Query& Provider::statement(Connection& c, const std::string& sql) {
-    auto it = m_statements.find(sql);
-    if (it == m_statements.end()) {
-        // The same few statements come back at every apply: keep them prepared, within bounds.
-        if (m_statements.size() >= kMaxStatements) {
-            m_statements.clear();
-        }
-        auto q = std::make_unique<Query>(c);
-        q->setSql(sql);
-        it = m_statements.emplace(sql, std::move(q)).first;
-    }
-    return *it->second;
 }
 
 int Provider::applyChanges(const Delta& delta) {
@@ -213,15 +200,13 @@ int Provider::applyChanges(const Delta& delta) {
             case RowStatus::Changed:
                 throw DbError("Changed record without its values as read");
             }
-            execOne(statement(c, sql), params, table);
+            execOne(c, sql, params, table);
             ++done;
         }
         if (own) {
             c.commit();
         }
     } catch (...) {
-        // Prepared again next time: what failed may have been a statement the tables outgrew.
-        m_statements.clear();
         if (own) {
             try {
                 c.rollback();

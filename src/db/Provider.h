@@ -3,14 +3,11 @@
 #include "db/Delta.h"
 #include "db/FieldDef.h"
 
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace vek::db {
 
-class Connection;
 class Query;
 
 /// Fills in-memory tables from a query and writes their pending changes back to the table the
@@ -26,9 +23,6 @@ class Provider {
 public:
     /// Not owned.
     explicit Provider(Query& query, std::string name = {});
-    ~Provider();
-    Provider(const Provider&) = delete;
-    Provider& operator=(const Provider&) = delete;
 
     Query& query() const { return *m_query; }
     const std::string& name() const { return m_name; }
@@ -51,12 +45,8 @@ public:
 private:
     std::string tableFor(const Delta& delta) const;
 
-    Query& statement(Connection& c, const std::string& sql);
-
-    static constexpr std::size_t kMaxStatements = 16;
     Query* m_query;
     std::string m_name;
-    std::map<std::string, std::unique_ptr<Query>> m_statements; // prepared writes, by their text
     std::string m_updateTable;
 };
 

@@ -73,18 +73,10 @@ std::string EnquirySectorsSql(const std::string& product, const std::string& fil
 
 LabelEnquiry::LabelEnquiry(StationContext& ctx, ProductPictures& pictures)
     : sqlSetoresConsulta(ctx.sqlCon, "sqlSetoresConsulta"), m_ctx(ctx), m_pictures(pictures), m_records(ctx) {
-    auto def = [](const char* name, db::FieldType type, int size, const char* label) {
-        db::FieldDef d;
-        d.name = name;
-        d.type = type;
-        d.size = size;
-        d.label = label;
-        return d;
-    };
-    cdsSetoresConsulta.setFieldDefs({def("SETOR", db::FieldType::String, 3, "Setores"),
-                                     def("DESC_SETOR", db::FieldType::String, 50, " "),
-                                     def("QTDE_ATUALIZADA", db::FieldType::Integer, 0, "Atualizado"),
-                                     def("QTDE_PENDENTE", db::FieldType::Integer, 0, "Pendente")});
+    cdsSetoresConsulta.setFieldDefs({db::FieldDef::text("SETOR", 3).withLabel("Setores"),
+                                     db::FieldDef::text("DESC_SETOR", 50).withLabel(" "),
+                                     db::FieldDef::integer("QTDE_ATUALIZADA").withLabel("Atualizado"),
+                                     db::FieldDef::integer("QTDE_PENDENTE").withLabel("Pendente")});
     cdsSetoresConsulta.createEmpty();
     cdsSetoresConsulta.setLogChanges(false);
 }

@@ -9,15 +9,10 @@
 namespace vek {
 
 SectorRecords::SectorRecords(StationContext& ctx)
-    : m_ctx(ctx),
-      sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
-      sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"),
-      sqlProdSetor(ctx.sqlCon, "sqlProdSetor"),
-      sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"),
-      sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"),
-      sqlGenIdCxUnit(ctx.sqlCon, "sqlGenIdCxUnit"),
-      dspProdSetor(sqlProdSetor, "dspProdSetor"),
-      dspProdSetorUnit(sqlProdSetorUnit, "dspProdSetorUnit"),
+    : m_ctx(ctx), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
+      sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"), sqlProdSetor(ctx.sqlCon, "sqlProdSetor"),
+      sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"), sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"),
+      dspProdSetor(sqlProdSetor, "dspProdSetor"), dspProdSetorUnit(sqlProdSetorUnit, "dspProdSetorUnit"),
       dspProdSetorU(sqlProdSetorU, "dspProdSetorU") {
     sqlPesqEtiqProgFicha.setSql(
         "select STATUS, count(*) as QTDE\n"
@@ -45,7 +40,6 @@ SectorRecords::SectorRecords(StationContext& ctx)
                          "from PRODUCAO_SETOR\n"
                          "WHERE\n"
                          "ID_PS = 0");
-    sqlGenIdCxUnit.setSql("select gen_id(ID_PRODUCAO_SETOR_CXUNIT, 1) from rdb$database");
     cdsProdSetor.setProvider(&dspProdSetor);
     cdsProdSetorUnit.setProvider(&dspProdSetorUnit);
     cdsProdSetorU.setProvider(&dspProdSetorU);
@@ -90,8 +84,7 @@ bool SectorRecords::ValidateTicketForSector(const std::string& product, const st
                                             const std::string& ficha, const std::string& subTicket,
                                             const std::string& kind) {
     const validation::TDadosValidacao dados(product, m_ctx.settings.SETOR_ATU_PRODUCAO_SETOR, prog, ficha, subTicket,
-                                            m_ctx.sqlDadosSetor.field("SETORANT_SE").asString(), kind, 0,
-                                            m_ctx.sqlCon);
+                                            m_ctx.sqlDadosSetor.field("SETORANT_SE").asString(), kind, 0, m_ctx.sqlCon);
     const validation::TRetorno r = validation::TdmProducaoValidacao(dados).ValidarFicha();
     if (!r.Valido) {
         m_ctx.display.ShowErrorMessage(cp1252("Erro Atu.Produção Setor: ") + r.Mensagem);
@@ -101,8 +94,8 @@ bool SectorRecords::ValidateTicketForSector(const std::string& product, const st
 }
 
 void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, const std::string& prog,
-                                     const std::string& ficha, const std::string& subTicket,
-                                     const std::string& sector, const std::string& kind) {
+                                     const std::string& ficha, const std::string& subTicket, const std::string& sector,
+                                     const std::string& kind) {
     t.setValue("PROG_" + sfx, prog);
     t.setValue("FICHA_" + sfx, ficha);
     t.setValue("SUBFICHA_" + sfx, subTicket);
@@ -190,14 +183,7 @@ void SectorRecords::emptyForAppend(db::MemTable& table) {
 }
 
 std::int64_t SectorRecords::NextGeneratorValue(const std::string& generator) {
-    if (generator != "ID_PRODUCAO_SETOR_CXUNIT") {
-        return m_ctx.sqlCon.nextGeneratorValue(generator);
-    }
-    // Every sector-mode box takes one: prepared once.
-    sqlGenIdCxUnit.open();
-    const std::int64_t id = sqlGenIdCxUnit.field("GEN_ID").asInt64();
-    sqlGenIdCxUnit.close();
-    return id;
+    return m_ctx.sqlCon.nextGeneratorValue(generator);
 }
 
 } // namespace vek

@@ -51,7 +51,6 @@ private:
     db::Query sqlProdSetor;
     db::Query sqlProdSetorUnit;
     db::Query sqlProdSetorU;
-    db::Query sqlGenIdCxUnit;
     db::Provider dspProdSetor;
     db::Provider dspProdSetorUnit;
     db::Provider dspProdSetorU;
