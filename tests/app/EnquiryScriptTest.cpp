@@ -11,12 +11,9 @@ using vek::test::conveyorIni;
 using vek::test::runStation;
 using vek::test::Schema;
 using vek::test::TestDb;
+using vek::test::u;
 
 namespace {
-
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 QJsonArray row(std::initializer_list<const char*> cells) {
     QJsonArray r;
@@ -67,13 +64,7 @@ protected:
                                         "ULTIMO_SETOR_ATU_CXUNIT=30\r\nBDADOS_ACESSO=" +
                                             m_access.path() + "\r\n");
     }
-    int count(const std::string& where) const {
-        auto c = m_db.connect();
-        db::Query q(*c);
-        q.setSql("select count(*) as N from " + where);
-        q.open();
-        return q.field("N").asInt();
-    }
+    int count(const std::string& where) const { return m_db.count(where); }
     TestDb m_db{Schema::Main};
     TestDb m_access{Schema::Access};
 };

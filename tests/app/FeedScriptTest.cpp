@@ -20,12 +20,9 @@ using vek::test::conveyorIni;
 using vek::test::runStation;
 using vek::test::Schema;
 using vek::test::TestDb;
+using vek::test::u;
 
 namespace {
-
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 // A UDP socket bound to a port the system chose; closed with the object.
 class HeldPort {

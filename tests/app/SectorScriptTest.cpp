@@ -8,18 +8,14 @@
 
 using namespace vek;
 using vek::test::conveyorIni;
+using vek::test::kGreen;
+using vek::test::kRed;
 using vek::test::runStation;
 using vek::test::Schema;
 using vek::test::TestDb;
+using vek::test::u;
 
 namespace {
-
-const QString kRed = QStringLiteral("#ff0000");
-const QString kGreen = QStringLiteral("#008000");
-
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 // Product P100 passes 10, 20 and 30 in that order; ticket 000123/0001 has three boxes.
 class SectorStation : public ::testing::Test {
@@ -50,13 +46,7 @@ protected:
         return conveyorIni(m_db.path(), "ATU_PRODUCAO_SETOR_CXUNIT=S\r\nSETOR=" + sector +
                                             "\r\nFUNCIONARIO=7\r\nULTIMO_SETOR_ATU_CXUNIT=30\r\n");
     }
-    int count(const std::string& where) const {
-        auto c = m_db.connect();
-        db::Query q(*c);
-        q.setSql("select count(*) as N from " + where);
-        q.open();
-        return q.field("N").asInt();
-    }
+    int count(const std::string& where) const { return m_db.count(where); }
     TestDb m_db{Schema::Main};
 };
 
@@ -109,8 +99,8 @@ TEST_F(SectorStation, AConveyorStationRecordsTheCompletedTicketOnceWithItsAuditR
     // ends as a success.
     m_db.exec("delete from PRODUCAO_SETOR");
     m_db.exec("update CODCXUNIT set DTBAIXA_CX = null where CODIGO_CX = 1002");
-    const auto refused = runStation(m_db.dir(), conveyorIni(m_db.path(), "SETOR_ATU_PRODUCAO_SETOR=20\r\n"),
-                                    {QStringLiteral("1002")});
+    const auto refused =
+        runStation(m_db.dir(), conveyorIni(m_db.path(), "SETOR_ATU_PRODUCAO_SETOR=20\r\n"), {QStringLiteral("1002")});
     ASSERT_EQ(refused.lines.size(), 2u) << refused.errors.toStdString();
     EXPECT_EQ(refused.text(1, "pnMens"), u("Etiqueta Atualizada."));
     EXPECT_EQ(refused.tones(1).size(), 6) << "the alarm, then the success tones";

@@ -10,6 +10,15 @@
 
 namespace vek::test {
 
+/// The message panel's colours as the state line gives them.
+inline const QString kRed = QStringLiteral("#ff0000");
+inline const QString kGreen = QStringLiteral("#008000");
+
+/// A UTF-8 literal of the test as the screen's text.
+inline QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+
 /// One run of the station executable in script mode.
 struct StationRun {
     int exitCode = -1;

@@ -10,18 +10,14 @@
 
 using namespace vek;
 using vek::test::conveyorIni;
+using vek::test::kGreen;
+using vek::test::kRed;
 using vek::test::runStation;
 using vek::test::Schema;
 using vek::test::TestDb;
+using vek::test::u;
 
 namespace {
-
-const QString kRed = QStringLiteral("#ff0000");
-const QString kGreen = QStringLiteral("#008000");
-
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 // A unit box; times are SQL expressions so that they follow the server's clock.
 void box(const TestDb& db, int code, const std::string& emission = "cast('now' as timestamp)",

@@ -13,20 +13,17 @@
 
 using namespace vek;
 using vek::test::conveyorIni;
+using vek::test::kGreen;
+using vek::test::kRed;
 using vek::test::runStation;
 using vek::test::Schema;
 using vek::test::StationRun;
 using vek::test::TestDb;
+using vek::test::u;
 
 namespace {
 
-const QString kRed = QStringLiteral("#ff0000");
-const QString kGreen = QStringLiteral("#008000");
 using Rows = std::vector<std::vector<std::string>>;
-
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
 
 // A copy of the main database with the products, order and brand the cases share.
 class StockDb {

@@ -7,7 +7,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
-#include "support/RecordingDisplay.h"
+#include "support/ScanStation.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 
@@ -25,10 +25,9 @@ namespace {
 
 constexpr int kBoxes = 200;
 
-class Station {
+class Station : public vek::test::ScanStation {
 public:
-    Station(const std::string& db, const std::string& conveyor, const std::string& sector) {
-        display.setOutputs(Platform{&tones, &boxes, {}}, &ctx.params);
+    Station(const std::string& db, const std::string& conveyor, const std::string& sector) : ScanStation(db) {
         StationSettings settings;
         settings.BDADOS = db;
         settings.CODESTEIRA = conveyor;
@@ -40,12 +39,7 @@ public:
             settings.ULTIMO_SETOR_ATU_CXUNIT = sector;
         }
         ctx.settings = settings;
-        ctx.sqlCon.setDatabase(db);
-        ctx.configured = true;
-        ctx.params.MSG_CONLUSAO = true;
-        monitor.ClockTick();
     }
-    ~Station() { ctx.sqlCon.close(); }
 
     // Scans every code; returns the codes this station reported as a success.
     std::vector<int> scanAll() {
@@ -64,13 +58,6 @@ public:
     }
 
     std::vector<std::string> errors;
-    RecordingDisplay display;
-    RecordingToneOutput tones;
-    RecordingMessageBoxes boxes;
-    StationContext ctx{display};
-    ProductionMonitor monitor{ctx};
-    ProductPictures pictures{ctx};
-    UnitBoxScan scan{ctx, monitor, pictures};
 };
 
 void addBoxes(const TestDb& db) {

@@ -7,7 +7,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
-#include "support/RecordingDisplay.h"
+#include "support/ScanStation.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -27,59 +27,37 @@ using vek::test::TestDb;
 namespace {
 
 // Route of product P100: 10 cutting, 20 sewing (after 10), 30 finishing (after 20, last sector).
-class SectorRig {
+class SectorRig : public vek::test::WithTestDb, public vek::test::ScanStation {
 public:
-    SectorRig() {
+    SectorRig() : ScanStation(db.path()) {
         setCurrentFormatSettings(brazilianFormatSettings());
         int order = 0;
         for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}}) {
-            db.exec(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, TIPO_ATU_PRODUCAO_SETOR_SE, "
-                                "TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
-                    code + "', 'SETOR " + code + "', '" + previous + "', " + std::to_string(++order) + ", 'U', 'P', 'S')");
+            db.exec(
+                std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, TIPO_ATU_PRODUCAO_SETOR_SE, "
+                            "TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
+                code + "', 'SETOR " + code + "', '" + previous + "', " + std::to_string(++order) + ", 'U', 'P', 'S')");
             db.exec(std::string("insert into PRODUTO_SETOR (CODIGO_PRODUTO_PS, CODIGO_SETOR_PS) values ('P100', '") +
                     code + "')");
         }
         db.exec("insert into PRODUCAO (PROG_PR, FICHA_PR, QTDE_PR) values ('000123', '0001', 2)");
-        display.setOutputs(Platform{&tones, &boxes, {}}, &ctx.params);
-        ctx.settings.BDADOS = db.path();
-        ctx.settings.CODESTEIRA = "01";
         ctx.settings.FUNCIONARIO = "7";
-        ctx.settings.EXIBIR_IMG_PRODUTO = "N";
         ctx.settings.ATU_PRODUCAO_SETOR_CXUNIT = "S";
         ctx.settings.ULTIMO_SETOR_ATU_CXUNIT = "30";
-        ctx.sqlCon.setDatabase(db.path());
-        ctx.configured = true;
-        ctx.params.MSG_CONLUSAO = true;
         ctx.params.ALERTA_SONORO = true;
-        monitor.ClockTick();
     }
-    ~SectorRig() { ctx.sqlCon.close(); }
 
     void box(int code, const std::string& ficha = "0001") {
-        db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
-                std::to_string(code) + ", 'P100', '00001', '38', '000123', '" + ficha + "', cast('now' as timestamp))");
+        db.exec(
+            "insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
+            std::to_string(code) + ", 'P100', '00001', '38', '000123', '" + ficha + "', cast('now' as timestamp))");
     }
     std::string scanIn(const std::string& sector, int code) {
         ctx.settings.SETOR = sector;
         scan.ProcessScan(std::to_string(code));
         return toQString(display.text("pnMens")).toStdString();
     }
-    int count(const std::string& where) {
-        auto c = db.connect();
-        db::Query q(*c);
-        q.setSql("select count(*) as N from " + where);
-        q.open();
-        return q.field("N").asInt();
-    }
-
-    TestDb db{Schema::Main};
-    RecordingDisplay display;
-    RecordingToneOutput tones;
-    RecordingMessageBoxes boxes;
-    StationContext ctx{display};
-    ProductionMonitor monitor{ctx};
-    ProductPictures pictures{ctx};
-    UnitBoxScan scan{ctx, monitor, pictures};
+    int count(const std::string& where) const { return db.count(where); }
 };
 
 const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
@@ -175,8 +153,7 @@ TEST(ConveyorMode, TheLastBoxOfATicketRecordsItOnceWithItsAuditRows) {
     EXPECT_EQ(rig.count("PRODUCAO_SETOR where SETOR_PS = '10' and QTDE_PS = 2 and TIPO_ATUALIZACAO_PS = 'F' and "
                         "CODCXUNIT_PS is null and FUNCIONAR_PS is null"),
               1);
-    EXPECT_GT(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CAMPO_LG = 'INSERIDO' and USUARIO_LG = 'QUILBAR'"),
-              0);
+    EXPECT_GT(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CAMPO_LG = 'INSERIDO' and USUARIO_LG = 'QUILBAR'"), 0);
 
     // A ticket is recorded once per sector.
     rig.db.exec("update CODCXUNIT set DTBAIXA_CX = null where CODIGO_CX = 702");

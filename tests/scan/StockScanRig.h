@@ -8,8 +8,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
-#include "support/RecordingDisplay.h"
-#include "support/TestDb.h"
+#include "support/ScanStation.h"
 
 #include <string>
 #include <vector>
@@ -27,23 +26,14 @@ struct BoxRow {
     std::string ficha = "0001";
 };
 
-class StockScanRig {
+class StockScanRig : public WithTestDb, public ScanStation {
 public:
-    StockScanRig() {
-        display.setOutputs(Platform{&tones, &boxes, {}}, &ctx.params);
-        ctx.settings.BDADOS = db.path();
-        ctx.settings.CODESTEIRA = "01";
-        ctx.settings.EXIBIR_IMG_PRODUTO = "N";
-        ctx.sqlCon.setDatabase(db.path());
-        ctx.configured = true;
-        ctx.params.MSG_CONLUSAO = true;
+    StockScanRig() : ScanStation(db.path()) {
         db.exec("insert into PRODUTO (COD_PR, GRUPO_PR) values ('P100', '20');"
                 "insert into PRODUTO (COD_PR, GRUPO_PR) values ('P200', ' 20');"
                 "insert into PEDVENDA (NUM_PV, TIPO_PV, FILIAL_PV) values ('00001000', 'EX', 0);"
                 "insert into TABELA (NUM_TA, COD_TA, DESC_TA) values ('70', 'M7', 'MARCA SETE')");
-        monitor.ClockTick();
     }
-    ~StockScanRig() { ctx.sqlCon.close(); }
 
     void box(const BoxRow& b) const {
         db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, MARCA_CX, PROG_CX, FICHA_CX, "
@@ -86,15 +76,6 @@ public:
     bool isWrittenOff(int code) const {
         return count("from CODCXUNIT where DTBAIXA_CX is not null and CODIGO_CX = " + std::to_string(code)) == 1;
     }
-
-    TestDb db{Schema::Main};
-    RecordingDisplay display;
-    RecordingToneOutput tones;
-    RecordingMessageBoxes boxes;
-    StationContext ctx{display};
-    ProductionMonitor monitor{ctx};
-    ProductPictures pictures{ctx};
-    UnitBoxScan scan{ctx, monitor, pictures};
 };
 
 } // namespace vek::test

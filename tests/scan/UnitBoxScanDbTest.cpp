@@ -6,7 +6,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
-#include "support/RecordingDisplay.h"
+#include "support/ScanStation.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -21,9 +21,9 @@ using vek::test::TestDb;
 namespace {
 
 // A conveyor station on a fresh database, with the success message and the tones on.
-class ScanRig {
+class ScanRig : public vek::test::WithTestDb, public vek::test::ScanStation {
 public:
-    explicit ScanRig(const std::string& codeColumnType = {}) {
+    explicit ScanRig(const std::string& codeColumnType = {}) : ScanStation(db.path()) {
         if (!codeColumnType.empty()) {
             // Another installation's box table: the same columns, another type for the code.
             db.exec("drop table CODCXUNIT");
@@ -33,47 +33,19 @@ public:
                     "DTEMISSAO_CX timestamp, DTBAIXA_CX timestamp, DATA_CANC_CX timestamp, ESTEIRA_CX varchar(10), "
                     "SETOR_CX varchar(2), FUNCIONARIO_CX varchar(6))");
         }
-        display.setOutputs(Platform{&tones, &boxes, {}}, &ctx.params);
-        ctx.settings.BDADOS = db.path();
-        ctx.settings.CODESTEIRA = "01";
         ctx.settings.FUNCIONARIO = "7";
-        ctx.settings.EXIBIR_IMG_PRODUTO = "N";
-        ctx.sqlCon.setDatabase(db.path());
-        ctx.configured = true;
-        ctx.params.MSG_CONLUSAO = true;
         ctx.params.ALERTA_SONORO = true;
-        monitor.ClockTick();
     }
-    ~ScanRig() { ctx.sqlCon.close(); }
 
     void box(const std::string& code, const std::string& ficha = "0001") {
         db.exec(
             "insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
             code + ", 'P100', '00001', '38', '000123', '" + ficha + "', cast('now' as timestamp))");
     }
-    int writtenOff() {
-        auto c = db.connect();
-        db::Query q(*c);
-        q.setSql("select count(*) as N from CODCXUNIT where DTBAIXA_CX is not null");
-        q.open();
-        return q.field("N").asInt();
+    int writtenOff() const { return db.count("CODCXUNIT where DTBAIXA_CX is not null"); }
+    bool isWrittenOff(const std::string& code) const {
+        return db.count("CODCXUNIT where DTBAIXA_CX is not null and CODIGO_CX = " + code) == 1;
     }
-    bool isWrittenOff(const std::string& code) {
-        auto c = db.connect();
-        db::Query q(*c);
-        q.setSql("select DTBAIXA_CX from CODCXUNIT where CODIGO_CX = " + code);
-        q.open();
-        return !q.eof() && !q.field("DTBAIXA_CX").isNull();
-    }
-
-    TestDb db{Schema::Main};
-    RecordingDisplay display;
-    RecordingToneOutput tones;
-    RecordingMessageBoxes boxes;
-    StationContext ctx{display};
-    ProductionMonitor monitor{ctx};
-    ProductPictures pictures{ctx};
-    UnitBoxScan scan{ctx, monitor, pictures};
 };
 
 const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};

@@ -1,5 +1,6 @@
 #include "support/TestDb.h"
 
+#include "db/Query.h"
 #include "db/ScriptRunner.h"
 
 #include <cstdlib>
@@ -119,6 +120,14 @@ std::unique_ptr<db::Connection> TestDb::connectRemote() const {
 void TestDb::exec(const std::string& sql) const {
     auto c = connect();
     db::runScript(*c, sql);
+}
+
+int TestDb::count(const std::string& fromWhere) const {
+    auto c = connect();
+    db::Query q(*c);
+    q.setSql("select count(*) as N from " + fromWhere);
+    q.open();
+    return q.field("N").asInt();
 }
 
 } // namespace vek::test

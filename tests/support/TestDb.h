@@ -36,6 +36,8 @@ public:
 
     /// Runs SQL text (several statements separated by ';' allowed) and commits.
     void exec(const std::string& sql) const;
+    /// "select count(*) from " + `fromWhere` (a table and its condition), on a connection of its own.
+    int count(const std::string& fromWhere) const;
 
 private:
     std::string m_dir;
