@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "util/ListText.h"
 
 #include <openssl/evp.h>
 
@@ -29,12 +30,6 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
         if (upperByte(static_cast<unsigned char>(a[i])) != upperByte(static_cast<unsigned char>(b[i]))) return false;
     }
     return true;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
 }
 
 // The stored form's characters: which of the padded name (U) and password (P) are added.
@@ -110,16 +105,7 @@ bool AuthorisedList::contains(const std::string& name) const {
 }
 
 std::vector<std::string> SplitGroups(std::string_view groups) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start <= groups.size()) {
-        std::size_t comma = groups.find(',', start);
-        if (comma == std::string_view::npos) comma = groups.size();
-        const std::string_view item = trimmed(groups.substr(start, comma - start));
-        if (!item.empty()) out.emplace_back(item);
-        start = comma + 1;
-    }
-    return out;
+    return splitList(groups, ",");
 }
 
 MembershipPatterns MembershipPatternsOf(const std::string& group) {

@@ -4,23 +4,16 @@
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
 #include "util/Format.h"
+#include "util/ListText.h"
 #include "util/TextCodec.h"
+
+#include <algorithm>
 
 namespace vek {
 
 bool listHolds(const std::string& list, const std::string& value) {
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        const std::size_t end = std::min(list.find_first_of(",\r\n", start), list.size());
-        std::size_t b = start, e = end;
-        while (b < e && (list[b] == ' ' || list[b] == '\t')) ++b;
-        while (e > b && (list[e - 1] == ' ' || list[e - 1] == '\t')) --e;
-        if (e > b && list.compare(b, e - b, value) == 0 && value.size() == e - b) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
+    const std::vector<std::string> items = splitList(list, ",\r\n");
+    return std::find(items.begin(), items.end(), value) != items.end();
 }
 
 std::string stockMovementObs(const StockMovementArgs& a) {
