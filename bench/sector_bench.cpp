@@ -2,6 +2,7 @@
 // stock off), from Enter to the message, against the same statements run bare through the database
 // layer plus one repaint of the changed widgets. `--server` runs both through the test server on
 // 127.0.0.1 (start it first with scripts/fb-test-server.sh start).
+#include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
@@ -25,31 +26,13 @@
 #include <unistd.h>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
+using namespace vek::bench;
 namespace fs = std::filesystem;
 namespace sql = vek::validation::sql;
 
 namespace {
 
 constexpr int kScans = 500;
-
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-struct Figures {
-    double median = 0, p99 = 0, mean = 0;
-};
-
-Figures figures(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    Figures f;
-    f.median = v[v.size() / 2];
-    f.p99 = v[std::min(v.size() - 1, v.size() * 99 / 100)];
-    for (double x : v) f.mean += x;
-    f.mean /= static_cast<double>(v.size());
-    return f;
-}
 
 std::string g_password;
 
@@ -90,7 +73,8 @@ std::vector<double> bareScans(const std::string& location, int firstCode, QLabel
     vek::db::Connection c;
     open(c, location);
     using vek::db::Query;
-    Query box(c), lock(c), now(c), sector(c), done(c), product(c), sequence(c), rows(c), off(c), unit(c), ps(c), count(c);
+    Query box(c), lock(c), now(c), sector(c), done(c), product(c), sequence(c), rows(c), off(c), unit(c), ps(c),
+        count(c);
     box.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
                "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = P.PROD_PP) "
                "AS DESC_PA,\n(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
@@ -198,10 +182,8 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents();
             auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
             for (int i = 0; i < kScans; ++i) {
-                ed->setText(QString::number(i + 1));
                 const auto start = Clock::now();
-                QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-                QCoreApplication::sendEvent(ed, &enter);
+                enter(ed, QString::number(i + 1));
                 station.push_back(ms(Clock::now() - start));
             }
             if (w.dayCount() != kScans || !boxes.take().empty()) {
@@ -216,15 +198,9 @@ int main(int argc, char** argv) {
         field.show();
         const auto bare = bareScans(location, kScans + 1, message, field);
         const Figures s = figures(station), b = figures(bare);
-        std::printf("sector scan, 4-sector route, validation + both records (%s, %d scans each):\n"
-                    "  station: median %.3f ms, p99 %.3f ms, mean %.3f ms\n"
-                    "  bare statements + one repaint: median %.3f ms, p99 %.3f ms, mean %.3f ms\n"
-                    "  ratio (median) %.2f, (mean) %.2f\n",
-                    server ? "test server on 127.0.0.1" : "embedded engine", kScans, s.median, s.p99, s.mean,
-                    b.median, b.p99, b.mean, s.median / b.median, s.mean / b.mean);
-        std::printf("RESULT kind=sector station_median_ms=%.3f station_p99_ms=%.3f bare_median_ms=%.3f "
-                    "bare_p99_ms=%.3f ratio=%.2f\n",
-                    s.median, s.p99, b.median, b.p99, s.median / b.median);
+        const std::string title = std::string("sector scan, 4-sector route, validation + both records (") +
+                                  (server ? "test server on 127.0.0.1" : "embedded engine") + ", 500 scans each)";
+        printComparison("sector", title.c_str(), s, b);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         rc = 1;

@@ -1,6 +1,7 @@
 // One conveyor-mode scan from Enter to the message, against the same statements executed bare
 // through the database layer plus one repaint; and a counter load over 100,000 rows of the month
 // against a bare fetch of the same rows. RESULT lines carry the figures for scripts/bench.sh.
+#include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
@@ -22,31 +23,13 @@
 #include <unistd.h>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
+using namespace vek::bench;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kScans = 500;
 constexpr int kMonthRows = 100000;
-
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-struct Figures {
-    double median = 0, p99 = 0, mean = 0;
-};
-
-Figures figures(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    Figures f;
-    f.median = v[v.size() / 2];
-    f.p99 = v[std::min(v.size() - 1, v.size() * 99 / 100)];
-    for (double x : v) f.mean += x;
-    f.mean /= static_cast<double>(v.size());
-    return f;
-}
 
 void createDatabase(const std::string& path) {
     vek::db::createDatabase(path, "sysdba", "", 8192, false);
@@ -183,10 +166,8 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents();
             auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
             for (int i = 0; i < kScans; ++i) {
-                ed->setText(QString::number(i + 1));
                 const auto start = Clock::now();
-                QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-                QCoreApplication::sendEvent(ed, &enter);
+                enter(ed, QString::number(i + 1));
                 station.push_back(ms(Clock::now() - start));
             }
             if (w.dayCount() != kScans || !boxes.take().empty()) {
@@ -197,14 +178,7 @@ int main(int argc, char** argv) {
         }
         field.show();
         const Figures s = figures(station), b = figures(bareScans(db, kScans + 1, field));
-        std::printf("conveyor scan, Enter to message (%d scans each, embedded engine):\n"
-                    "  station: median %.3f ms, p99 %.3f ms, mean %.3f ms\n"
-                    "  bare statements + one repaint: median %.3f ms, p99 %.3f ms, mean %.3f ms\n"
-                    "  ratio (median) %.2f, (mean) %.2f\n",
-                    kScans, s.median, s.p99, s.mean, b.median, b.p99, b.mean, s.median / b.median, s.mean / b.mean);
-        std::printf("RESULT kind=conveyor station_median_ms=%.3f station_p99_ms=%.3f bare_median_ms=%.3f "
-                    "bare_p99_ms=%.3f ratio=%.2f\n",
-                    s.median, s.p99, b.median, b.p99, s.median / b.median);
+        printComparison("conveyor", "conveyor scan, Enter to message (500 scans each, embedded engine)", s, b);
 
         addMonthRows(db);
         {

@@ -1,6 +1,7 @@
 // Conveyor-mode scans that book each box into production stock (kind 0: the stock item is made
 // by the first scan and found afterwards), from Enter to the message, against the same statements
 // run bare plus one repaint; and sub-tickets of 50 boxes, from Enter to the message.
+#include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
@@ -23,7 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
+using namespace vek::bench;
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,24 +33,6 @@ constexpr int kScans = 500;
 constexpr int kSubTickets = 20;
 constexpr int kSubTicketBoxes = 50;
 constexpr int kSubTicketFirstCode = 100000;
-
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-struct Figures {
-    double median = 0, p99 = 0, first = 0, mean = 0;
-};
-
-Figures figuresOf(std::vector<double> t) {
-    Figures f;
-    f.first = t.front();
-    for (double v : t) f.mean += v / static_cast<double>(t.size());
-    std::sort(t.begin(), t.end());
-    f.median = t[t.size() / 2];
-    f.p99 = t[std::min(t.size() - 1, t.size() * 99 / 100)];
-    return f;
-}
 
 void createDatabase(const std::string& path) {
     vek::db::createDatabase(path, "sysdba", "", 8192, false);
@@ -105,12 +88,6 @@ void createDatabase(const std::string& path) {
                        ");\n"
                        "    i = i + 1;\n  end\nend");
     c.close();
-}
-
-void enter(QLineEdit* ed, const QString& text) {
-    ed->setText(text);
-    QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QCoreApplication::sendEvent(ed, &key);
 }
 
 // The scan's statements and the stock module's booking, without the station around them, and one
@@ -227,18 +204,11 @@ int main(int argc, char** argv) {
             rc = 1;
         }
 
-        const Figures s = figuresOf(station), b = figuresOf(bare), t = figuresOf(subTickets);
-        std::printf("conveyor scan with a kind-0 booking, Enter to message (%d scans, embedded engine):\n", kScans);
-        std::printf("  station: median %.3f ms, p99 %.3f ms, mean %.3f ms, first scan %.3f ms\n", s.median, s.p99,
-                    s.mean, s.first);
-        std::printf("  bare statements + repaint: median %.3f ms, p99 %.3f ms, mean %.3f ms, first %.3f ms\n", b.median,
-                    b.p99, b.mean, b.first);
-        std::printf("  ratio: median %.2f, p99 %.2f\n", s.median / b.median, s.p99 / b.p99);
+        const Figures s = figures(station), b = figures(bare), t = figures(subTickets);
+        printComparison("stock", "conveyor scan with a kind-0 booking, Enter to message (500 scans, embedded engine)",
+                        s, b);
         std::printf("sub-ticket of %d boxes, Enter to message (%d sub-tickets): median %.1f ms, max %.1f ms\n",
                     kSubTicketBoxes, kSubTickets, t.median, *std::max_element(subTickets.begin(), subTickets.end()));
-        std::printf("RESULT kind=stock station_median_ms=%.3f station_p99_ms=%.3f bare_median_ms=%.3f "
-                    "bare_p99_ms=%.3f ratio=%.2f\n",
-                    s.median, s.p99, b.median, b.p99, s.median / b.median);
         // No bare counterpart: a sub-ticket is many boxes in one scan.
         std::printf("RESULT kind=sub_ticket boxes=%d station_median_ms=%.3f station_p99_ms=%.3f\n", kSubTicketBoxes,
                     t.median, t.p99);
