@@ -22,6 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libvek_tax.so keeps its plain name (other programs load it by that name): no soname, so no shlibs
 # file; /usr/lib is searched without the linker cache.
-# The embedded database engine is loaded by the client library at run time, not linked.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "firebird3.0-server-core")
+# Loaded at run time, not linked, so dpkg-shlibdeps cannot see them: the embedded database engine
+# (through the client library) and Qt's platform plugins, without which no window opens (libqt6gui6
+# only recommends them, and an install without recommends would leave the station unable to start).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "firebird3.0-server-core, qt6-qpa-plugins")
+# The screen's design fonts; without them Qt falls back to others.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 include(CPack)

@@ -71,9 +71,10 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "off
   exit $?
 fi
 echo "No display: running the demo scans offscreen ($SCRIPT)." >&2
-# After the last scan: a picture of the window, on an offscreen screen of a station's usual size.
+# After the last scan: a picture of the window, on an offscreen full-HD screen (wide enough for the
+# design widths of the left area, the hourly grid and the widened recent-entries panel).
 { cat "$SCRIPT"; echo "<screenshot>$DEMO/screen.png"; } > "$DEMO/offscreen_scan.txt"
-echo '{"screens": [{"name": "demo", "x": 0, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96, "dpr": 1}]}' \
+echo '{"screens": [{"name": "demo", "x": 0, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96, "dpr": 1}]}' \
   > "$DEMO/screens.json"
 # Not exec: the trap stops the access server when the station ends. The JSON lines become readable
 # ones (the screenshot line is not a scan and is left out).

@@ -32,6 +32,7 @@ for f in usr/bin/vek-station usr/bin/vek-mkdb usr/bin/vek-access-server usr/lib/
 done
 check "no tests or benchmarks installed" test -z "$(find "$ROOT" -name '*_tests' -o -name '*_bench')"
 check "depends on the embedded engine" grep -q 'firebird3.0-server-core' <<<"$DEPENDS"
+check "depends on Qt's platform plugins" grep -q 'qt6-qpa-plugins' <<<"$DEPENDS"
 check "depends on Qt Widgets (found by dpkg-shlibdeps)" grep -q 'libqt6widgets6' <<<"$DEPENDS"
 check "depends on the Firebird client (found by dpkg-shlibdeps)" grep -q 'libfbclient2' <<<"$DEPENDS"
 check "desktop entry starts the station full screen" \
