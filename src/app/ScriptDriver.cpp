@@ -109,7 +109,8 @@ QList<QLabel*> statusLabels(const QStatusBar* bar) {
 
 std::optional<QString> shownText(const QWidget* w) {
     if (const auto* label = qobject_cast<const QLabel*>(w)) return label->text();
-    if (const auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->text();
+    // What the field shows: a password field gives its mask, never the password.
+    if (const auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->displayText();
     if (const auto* button = qobject_cast<const QAbstractButton*>(w)) return button->text();
     if (const auto* group = qobject_cast<const QGroupBox*>(w)) return group->title();
     return std::nullopt;

@@ -56,6 +56,8 @@ TfrmUsuarioAutorizado::TfrmUsuarioAutorizado(const AuthorisedList& list, db::Con
     edSenha->setObjectName(QStringLiteral("edSenha"));
     edSenha->setGeometry(16, 82, 250, 24);
     edSenha->setEchoMode(QLineEdit::Password);
+    // The suite masks with "*", whatever bullet the style would choose.
+    edSenha->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     edSenha->installEventFilter(this);
 
     // The popup list of the users who may consent.
@@ -86,6 +88,9 @@ TfrmUsuarioAutorizado::TfrmUsuarioAutorizado(const AuthorisedList& list, db::Con
         for (const std::string& name : m_list.names()) lbListaUsuAutorizados->addItem(toQString(name));
     };
 
+    // Name, then password: Tab goes where the operator types next.
+    setTabOrder(edUsuario, edSenha);
+    setTabOrder(edSenha, btListaUsuAutorizado);
     edUsuario->setFocus();
 }
 

@@ -236,9 +236,12 @@ bool UnitBoxScan::RecordInSector(std::int32_t code, const std::string& prog, con
             }
             // Validated inside the unit of work: a station that waited sees what the other recorded.
             m_ctx.OpenSectorData(m_ctx.settings.SETOR);
-            if (!ValidateUnitBoxInSector(code)) {
+            std::string refusal;
+            if (!ValidateUnitBoxInSector(code, refusal)) {
                 m_sector.CountTicketBoxesInSector(prog, ficha, m_ctx.settings.SETOR);
+                // The box's lock goes before the alarm: another station must not wait for our tones.
                 if (own) con.rollback();
+                m_ctx.display.ShowErrorMessage(refusal);
                 m_ctx.display.ShowTicketCount(m_ctx.ticketCountText());
                 return false;
             }
@@ -263,7 +266,7 @@ bool UnitBoxScan::RecordInSector(std::int32_t code, const std::string& prog, con
     }
 }
 
-bool UnitBoxScan::ValidateUnitBoxInSector(std::int32_t code) {
+bool UnitBoxScan::ValidateUnitBoxInSector(std::int32_t code, std::string& refusal) {
     const db::Query& box = m_ctx.sqlCodCxUn;
     const validation::TDadosValidacao dados(box.field("PROD_CX").asString(), m_ctx.settings.SETOR,
                                             box.field("PROG_CX").asString(), box.field("FICHA_CX").asString(), "0000",
@@ -271,7 +274,7 @@ bool UnitBoxScan::ValidateUnitBoxInSector(std::int32_t code) {
     const validation::TRetorno r = validation::TdmProducaoValidacao(dados).ValidarCxUnit(
         code, m_ctx.params.VALIDAR_SETOR_ANT_OBRIG);
     if (!r.Valido) {
-        m_ctx.display.ShowErrorMessage(cp1252("Erro Atu.Produção.CxUnit Setor: ") + r.Mensagem);
+        refusal = cp1252("Erro Atu.Produção.CxUnit Setor: ") + r.Mensagem;
         return false;
     }
     return true;

@@ -58,7 +58,8 @@ public:
     DashboardNotifier& dashboard() { return m_dashboard; }
 
 private:
-    bool ValidateUnitBoxInSector(std::int32_t code);
+    /// False with the message to show in `refusal` when the validation refuses the box.
+    bool ValidateUnitBoxInSector(std::int32_t code, std::string& refusal);
     /// False when another station wrote the box off first.
     bool writeOff(std::int32_t code);
     void showWrittenOffMeanwhile(std::int32_t code);

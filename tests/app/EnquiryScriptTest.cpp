@@ -4,6 +4,8 @@
 #include "db/Query.h"
 #include "support/TestDb.h"
 
+#include <QJsonDocument>
+
 #include <gtest/gtest.h>
 
 using namespace vek;
@@ -115,6 +117,21 @@ TEST_F(EnquiryStation, EnquiryConsentAndCancellationThroughTheScript) {
     EXPECT_EQ(count("PRODUCAO_SETOR_CXUNIT where CODCXUNIT_PU = 1001 and SETOR_PU = '20'"), 1);
     EXPECT_EQ(count("CODCXUNIT where CODIGO_CX = 1001 and DTBAIXA_CX is null and ESTEIRA_CX is null"), 1);
     EXPECT_EQ(count("LOG where CHAVE_LG = '1001|10' and USUARIO_LG = 'CAIO' and ARQ_LG = 'PRODUCAO_SETOR_CXUNIT'"), 1);
+}
+
+TEST_F(EnquiryStation, ThePasswordNeverLeavesTheDialog) {
+    auto run = runStation(m_db.dir(), sectorIni(),
+                          {QStringLiteral("<F1>"), QStringLiteral("1001"), QStringLiteral("<F4>"),
+                           QStringLiteral("<type>caio"), QStringLiteral("<Tab>"), QStringLiteral("<type>segredo")});
+    ASSERT_EQ(run.lines.size(), 7u) << run.errors.toStdString();
+    EXPECT_EQ(run.lines[6].value("window").toString(), QStringLiteral("frmUsuarioAutorizado"));
+    EXPECT_EQ(run.text(6, "edUsuario"), QStringLiteral("CAIO"));
+    EXPECT_EQ(run.text(6, "edSenha"), QStringLiteral("*******")) << "what the field shows";
+    for (QJsonObject line : run.lines) {
+        line.remove(QStringLiteral("input")); // the script's own line, echoed
+        EXPECT_FALSE(QJsonDocument(line).toJson().contains("segredo"));
+    }
+    EXPECT_FALSE(run.errors.contains(QStringLiteral("segredo")));
 }
 
 TEST_F(EnquiryStation, EnquiryMessagesGoToThePanelsOwnLine) {

@@ -265,6 +265,7 @@ TEST_F(ConsentDialog, ConfirmationPathsWithRealKeys) {
     EXPECT_EQ(d->edUsuario->text(), QStringLiteral("CAIO"));
     EXPECT_EQ(d->edSenha->echoMode(), QLineEdit::Password);
     QTest::keyClicks(d->edSenha, QStringLiteral("segredo"));
+    EXPECT_EQ(d->edSenha->displayText(), QStringLiteral("*******")) << "one star per character";
     QTest::keyClick(d->edSenha, Qt::Key_Return);
     EXPECT_TRUE(boxes.take().empty());
     EXPECT_TRUE(d->authorised());

@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <mutex>
+#include <regex>
 #include <thread>
 
 using namespace vek;
@@ -68,8 +70,13 @@ TEST(SectorMode, ABoxGoesAlongTheRouteAndIsWrittenOffInTheLastSector) {
     rig.box(502);
     rig.box(503, "0000");
 
-    // Out of order: refused in red with the alarm, the sector's counts shown, nothing written.
+    // Out of order: refused in red with the alarm, the sector's counts shown, nothing written; the
+    // box's lock is gone before the alarm sounds.
+    bool lockedDuringMessage = true;
+    rig.display.onMessage = [&] { lockedDuringMessage = rig.ctx.sqlCon.inTransaction(); };
     EXPECT_EQ(rig.scanIn("20", 501), "Erro Atu.Produção.CxUnit Setor: Setor anterior 10 não foi baixado!");
+    rig.display.onMessage = nullptr;
+    EXPECT_FALSE(lockedDuringMessage);
     EXPECT_EQ(rig.display.messageColour, MessageColour::Error);
     EXPECT_EQ(rig.tones.take(), kAlarm);
     EXPECT_EQ(rig.display.text("edTotEtiq"), "0/2");
@@ -104,10 +111,16 @@ TEST(SectorMode, ABoxGoesAlongTheRouteAndIsWrittenOffInTheLastSector) {
     p.setSql("select * from PRODUCAO_SETOR where SETOR_PS = '20'");
     p.open();
     ASSERT_FALSE(p.eof());
+    EXPECT_GT(p.field("ID_PS").asInt(), 0) << "numbered by the database";
+    EXPECT_EQ(p.field("PROG_PS").asString(), "000123");
+    EXPECT_EQ(p.field("FICHA_PS").asString(), "0001");
+    EXPECT_EQ(p.field("SUBFICHA_PS").asString(), "0000");
     EXPECT_EQ(p.field("CODCXUNIT_PS").asInt(), 501);
+    EXPECT_EQ(p.field("TIPO_OPERACAO_SETOR_PS").asString(), "P");
     EXPECT_EQ(p.field("TIPO_ATUALIZACAO_PS").asString(), "U");
     EXPECT_EQ(p.field("FUNCIONAR_PS").asString(), "7");
     EXPECT_EQ(p.field("DTSAIDA_PS").asDateTime(), rig.ctx.LastClockTime);
+    EXPECT_EQ(p.field("HORASAIDA_PS").asString(), rig.ctx.LastClockTimeText);
     EXPECT_EQ(p.field("QTDE_PS").asInt(), 1);
 
     // Once written off in the last sector, every sector refuses the box.
@@ -153,7 +166,21 @@ TEST(ConveyorMode, TheLastBoxOfATicketRecordsItOnceWithItsAuditRows) {
     EXPECT_EQ(rig.count("PRODUCAO_SETOR where SETOR_PS = '10' and QTDE_PS = 2 and TIPO_ATUALIZACAO_PS = 'F' and "
                         "CODCXUNIT_PS is null and FUNCIONAR_PS is null"),
               1);
-    EXPECT_GT(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CAMPO_LG = 'INSERIDO' and USUARIO_LG = 'QUILBAR'"), 0);
+    auto c = rig.db.connect();
+    db::Query p(*c);
+    p.setSql("select * from PRODUCAO_SETOR");
+    p.open();
+    ASSERT_FALSE(p.eof());
+    EXPECT_EQ(p.field("PROG_PS").asString(), "000123");
+    EXPECT_EQ(p.field("FICHA_PS").asString(), "0001");
+    EXPECT_EQ(p.field("SUBFICHA_PS").asString(), "0000");
+    EXPECT_EQ(p.field("TIPO_OPERACAO_SETOR_PS").asString(), "P") << "of the recording sector's row";
+    EXPECT_EQ(p.field("DTSAIDA_PS").asDateTime(), rig.ctx.LastClockTime) << "the last clock tick, not the scan";
+    EXPECT_EQ(p.field("HORASAIDA_PS").asString(), rig.ctx.LastClockTimeText);
+    // The row is logged before it is applied, while the database has not numbered it yet.
+    EXPECT_EQ(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CHAVE_LG = '0' and CAMPO_LG = 'INSERIDO' and "
+                        "VRANT_LG = 'INSERIDO' and VRATU_LG = 'INSERIDO' and USUARIO_LG = 'QUILBAR'"),
+              1);
 
     // A ticket is recorded once per sector.
     rig.db.exec("update CODCXUNIT set DTBAIXA_CX = null where CODIGO_CX = 702");
@@ -173,6 +200,26 @@ TEST(ConveyorMode, ARefusedTicketStillEndsTheScanAsASuccess) {
     EXPECT_EQ(refusal.colour, MessageColour::Error);
     EXPECT_EQ(rig.count("PRODUCAO_SETOR"), 0);
     EXPECT_EQ(rig.count("CODCXUNIT where DTBAIXA_CX is not null"), 1);
+}
+
+TEST(ConveyorMode, ARefusedTicketRowIsReportedAndTheWriteOffStays) {
+    SectorRig rig;
+    rig.ctx.settings.ATU_PRODUCAO_SETOR_CXUNIT = "N";
+    rig.ctx.settings.SETOR_ATU_PRODUCAO_SETOR = "10";
+    rig.db.exec("update SETOR set TIPO_ATU_PRODUCAO_SETOR_SE = 'F' where COD_SE = '10'");
+    rig.box(711);
+    rig.db.exec("alter table PRODUCAO_SETOR add constraint CK_NOT_HERE check (SETOR_PS <> '10')");
+    EXPECT_THROW(rig.scanIn("", 711), std::exception) << "passed on to the platform's own box";
+    const auto boxes = rig.boxes.take();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Erro ao atualizar a Etiqueta \"711\".\r")));
+    EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NOT_HERE"))) << "with the server's own text";
+    EXPECT_NE(rig.display.text("pnMens"), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.ctx.DayCount, 0) << "no counters for a failed scan";
+    // What came before the refused row stays: the write-off and the audit row.
+    EXPECT_EQ(rig.count("CODCXUNIT where CODIGO_CX = 711 and DTBAIXA_CX is not null"), 1);
+    EXPECT_EQ(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CAMPO_LG = 'INSERIDO'"), 1);
+    EXPECT_EQ(rig.count("PRODUCAO_SETOR"), 0);
 }
 
 // A receiver on the dashboard's port that keeps what it was sent.
@@ -236,7 +283,6 @@ TEST(Dashboard, EachRecordedBoxIsAnnouncedWithoutTheStrictRule) {
         "{\"id_producao_setor_caixa_unitaria\": 0}"};
     EXPECT_EQ(receiver.bodies(), expected);
     EXPECT_EQ(receiver.types(), std::vector<std::string>(2, "application/json;charset=utf-8"));
-    EXPECT_EQ(DashboardNotifier::requestBody(57).size(), 40u);
 }
 
 TEST(Dashboard, AnAbsentReceiverChangesNothingOfTheScan) {
@@ -248,6 +294,84 @@ TEST(Dashboard, AnAbsentReceiverChangesNothingOfTheScan) {
     EXPECT_TRUE(rig.boxes.take().empty());
     EXPECT_TRUE(rig.scan.dashboard().queue().drain(std::chrono::seconds(5))) << "the failure is dropped";
     EXPECT_EQ(rig.count("PRODUCAO_SETOR_CXUNIT"), 1);
+}
+
+// A receiver that takes requests and answers none until it is released: a dashboard that hangs.
+class HangingReceiver {
+public:
+    explicit HangingReceiver(int port) {
+        m_server.Post(".*", [this](const httplib::Request&, httplib::Response& res) {
+            std::unique_lock lock(m_mutex);
+            ++m_requests;
+            m_cv.notify_all();
+            m_cv.wait(lock, [this] { return m_released; });
+            res.status = 200;
+        });
+        m_port = port == 0 ? m_server.bind_to_any_port("127.0.0.1") : (m_server.bind_to_port("127.0.0.1", port) ? port : -1);
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    }
+    ~HangingReceiver() {
+        release();
+        m_server.stop();
+        m_thread.join();
+    }
+    int port() const { return m_port; }
+    void release() {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_cv.notify_all();
+    }
+    bool waitForRequests(int n) {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::seconds(10), [&] { return m_requests >= n; });
+    }
+    int requests() {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    httplib::Server m_server;
+    int m_port = -1;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    int m_requests = 0;
+    bool m_released = false;
+};
+
+TEST(Dashboard, AHangingReceiverNeverHoldsAScan) {
+    HangingReceiver receiver(3000);
+    ASSERT_EQ(receiver.port(), 3000) << "port 3000 taken";
+    SectorRig rig;
+    rig.ctx.params.SERVIDOR_NODE = "127.0.0.1";
+    rig.ctx.params.VALIDAR_SETOR_ANT_OBRIG = false;
+    rig.box(961);
+    EXPECT_EQ(rig.scanIn("10", 961), "Etiqueta Atualizada.");
+    // The scan has ended while its notification still waits for an answer.
+    EXPECT_FALSE(rig.scan.dashboard().queue().drain(std::chrono::milliseconds(0)));
+    ASSERT_TRUE(receiver.waitForRequests(1));
+    receiver.release();
+    EXPECT_TRUE(rig.scan.dashboard().queue().drain(std::chrono::seconds(5)));
+}
+
+TEST(Dashboard, AtCloseWhatIsQueuedBehindAHangingReceiverIsDropped) {
+    HangingReceiver receiver(0);
+    ASSERT_GT(receiver.port(), 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(receiver.port()) + "/api";
+    testing::internal::CaptureStderr();
+    {
+        HttpPostQueue queue;
+        for (int id = 1; id <= 3; ++id) queue.post(url, "application/json;charset=utf-8", DashboardNotifier::requestBody(id));
+        ASSERT_TRUE(receiver.waitForRequests(1));
+    } // closing gives the queue 2 s in all: each request would hang for 2 s, so not all three go
+    const std::string said = testing::internal::GetCapturedStderr();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(said, m, std::regex("dashboard: ([0-9]+) notification\\(s\\) not sent at close")))
+        << said;
+    const int dropped = std::stoi(m[1].str());
+    EXPECT_LT(receiver.requests(), 3);
+    EXPECT_EQ(receiver.requests() + dropped, 3) << said;
 }
 
 } // namespace

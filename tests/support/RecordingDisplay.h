@@ -2,6 +2,7 @@
 
 #include "station/OperatorDisplay.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,7 +36,11 @@ public:
 
     const std::string& text(const std::string& name) { return texts[name]; }
 
+    /// Runs as each message is painted, to look at the station at that moment.
+    std::function<void()> onMessage;
+
     void paintMessage(const std::string& text, MessageColour colour, bool withHint) override {
+        if (onMessage) onMessage();
         texts["pnMens"] = text;
         messageColour = colour;
         if (withHint) hint = text;
