@@ -1,6 +1,7 @@
 #include "scan/SubTicketScan.h"
 
 #include "monitoring/ProductionMonitor.h"
+#include "scan/BoxWriteOff.h"
 #include "scan/StockMovement.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
@@ -99,18 +100,19 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
     std::optional<StockMovementArgs> lastWrittenOff;
     std::int32_t lastCode = 0;
     int written = 0;
-    db::Query& writeOff = m_ctx.sqlQuilbar;
     while (!boxes.eof() && remaining > 0) {
         const std::int32_t boxCode = boxes.field("CODIGO_CX").asInt();
+        bool mine = false;
         try {
-            writeOff.param("COD").setInt(boxCode);
-            writeOff.param("ESTEIRA").setString(m_ctx.settings.CODESTEIRA);
-            writeOff.param("SETOR").setString(m_ctx.settings.SETOR);
-            writeOff.param("FUNCIONARIO").setString(m_ctx.settings.FUNCIONARIO);
-            writeOff.execSql();
+            mine = WriteOffBox(m_ctx, boxCode);
         } catch (const std::exception& e) {
             display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + code + "\".\r" + e.what());
             throw;
+        }
+        if (!mine) {
+            // Another station wrote this box off after we listed it: it is theirs, take the next.
+            boxes.next();
+            continue;
         }
         --remaining;
         m_monitor.AddHourlyWriteOff(serverTime);

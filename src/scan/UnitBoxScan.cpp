@@ -3,6 +3,7 @@
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
 #include "db/DbError.h"
+#include "scan/BoxWriteOff.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -164,7 +165,7 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
             }
             m_dashboard.NotifyDashboard(id);
         } else {
-            if (!writeOff(*code)) {
+            if (!WriteOffBox(m_ctx, *code)) {
                 showWrittenOffMeanwhile(*code);
                 return;
             }
@@ -186,25 +187,6 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     m_monitor.ShowCounters();
     display.ShowTicketCount(m_ctx.ticketCountText());
     display.ShowSuccessMessage("Etiqueta Atualizada.");
-}
-
-bool UnitBoxScan::writeOff(std::int32_t code) {
-    db::Query& q = m_ctx.sqlQuilbar;
-    q.param("COD").setInt(code);
-    q.param("ESTEIRA").setString(m_ctx.settings.CODESTEIRA);
-    q.param("SETOR").setString(m_ctx.settings.SETOR);
-    q.param("FUNCIONARIO").setString(m_ctx.settings.FUNCIONARIO);
-    for (int attempt = 1;; ++attempt) {
-        try {
-            return q.execSql() == 1;
-        } catch (const db::DbError& e) {
-            // Another station's write-off of the same box committed while ours waited: run it again,
-            // it then finds the box written off. Inside a unit of work the caller runs it again.
-            if (m_ctx.sqlCon.inTransaction() || !e.isUpdateConflict() || attempt >= kLockAttempts) {
-                throw;
-            }
-        }
-    }
 }
 
 void UnitBoxScan::showWrittenOffMeanwhile(std::int32_t code) {
@@ -245,7 +227,7 @@ bool UnitBoxScan::RecordInSector(std::int32_t code, const std::string& prog, con
                 m_ctx.display.ShowTicketCount(m_ctx.ticketCountText());
                 return false;
             }
-            if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR && !writeOff(code)) {
+            if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR && !WriteOffBox(m_ctx, code)) {
                 if (own) con.rollback();
                 showWrittenOffMeanwhile(code);
                 return false;

@@ -60,13 +60,9 @@ public:
 private:
     /// False with the message to show in `refusal` when the validation refuses the box.
     bool ValidateUnitBoxInSector(std::int32_t code, std::string& refusal);
-    /// False when another station wrote the box off first.
-    bool writeOff(std::int32_t code);
     void showWrittenOffMeanwhile(std::int32_t code);
     /// Sector mode's unit of work; false when the box was refused (the refusal is shown).
     bool RecordInSector(std::int32_t code, const std::string& prog, const std::string& ficha, int& id);
-
-    static constexpr int kLockAttempts = 5;
 
     StationContext& m_ctx;
     ProductionMonitor& m_monitor;

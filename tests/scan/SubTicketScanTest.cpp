@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 using namespace vek;
@@ -165,6 +166,68 @@ TEST_F(SubTicket, FewerBoxesThanItsQuantityAndAQuantityOfZero) {
             }
         }
     }
+}
+
+TEST_F(SubTicket, WithBoxesLeftOverTheLastBoxWrittenOffIsBooked) {
+    for (const bool ownMovement : {true, false}) {
+        SCOPED_TRACE(ownMovement ? "movement" : "production stock");
+        StockScanRig r;
+        r.ctx.params.ATUALIZAR_ESTOQUE = ownMovement;
+        r.ctx.params.FILIAL_ESTOQUE_PRODUCAO = 5;
+        for (int i = 1; i <= 5; ++i) {
+            r.orderItem("00001000", "00" + std::to_string(i), 10);
+            r.box({.code = i, .pedido = "00001000", .item = "00" + std::to_string(i)});
+        }
+        r.subTicket("00A1", "38", 3);
+        // The order in which the loop writes the boxes off, whatever order the database lists them in.
+        std::vector<std::string> order;
+        r.display.onTicketCount = [&](const std::string& shown) {
+            if (shown.empty()) return;
+            for (const auto& row : r.rows("select CODIGO_CX from CODCXUNIT where DTBAIXA_CX is not null"))
+                if (std::find(order.begin(), order.end(), row[0]) == order.end()) order.push_back(row[0]);
+        };
+        r.scan.ProcessScan(kLabel);
+        r.display.onTicketCount = nullptr;
+        ASSERT_EQ(order.size(), 3u);
+        const std::string last = order.back();
+        if (ownMovement) {
+            const auto mv = r.rows("select ITEMPED_ENTRADA_MV from PROD_ESTOQUE_MOV");
+            ASSERT_EQ(mv.size(), 1u);
+            EXPECT_EQ(std::stoi(mv[0][0]), std::stoi(last)) << "box i is of order item i";
+        } else {
+            EXPECT_EQ(r.count("from PRODUCAO_ESTOQUE"), 1);
+            EXPECT_EQ(r.count("from PRODUCAO_ESTOQUE where CODIGO_CXUNIT_ES = " + last), 1);
+        }
+    }
+}
+
+TEST_F(SubTicket, BoxesAnotherStationWritesOffMeanwhileAreNeitherCountedNorBooked) {
+    rig.ctx.params.FILIAL_ESTOQUE_PRODUCAO = 5;
+    rig.orderItem("00001000", "001", 10);
+    for (int code = 1; code <= 4; ++code) rig.box({.code = code, .pedido = "00001000", .item = "001"});
+    rig.subTicket("00A1", "38", 3);
+    // Once our first box is written off, another station writes off every other pending box.
+    auto other = rig.db.connect();
+    bool taken = false;
+    rig.display.onTicketCount = [&](const std::string& shown) {
+        if (shown.empty() || taken) return;
+        taken = true;
+        db::Query q(*other);
+        q.setSql("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '02' "
+                 "where DTBAIXA_CX is null");
+        q.execSql();
+    };
+    rig.scan.ProcessScan(kLabel);
+    rig.display.onTicketCount = nullptr;
+    const auto ours = rig.rows("select CODIGO_CX from CODCXUNIT where ESTEIRA_CX = '01'");
+    ASSERT_EQ(ours.size(), 1u) << "no box taken over from the other station";
+    EXPECT_EQ(rig.count("from CODCXUNIT where ESTEIRA_CX = '02'"), 3);
+    EXPECT_EQ(rig.ctx.DayCount, 1) << "only the box this station wrote off counts";
+    EXPECT_EQ(rig.display.text("edTotEtiq"), "1/3");
+    EXPECT_EQ(rig.count("from PRODUCAO_ESTOQUE"), 1);
+    EXPECT_EQ(rig.count("from PRODUCAO_ESTOQUE where CODIGO_CXUNIT_ES = " + ours[0][0]), 1)
+        << "the stock booking is of our own box";
+    EXPECT_TRUE(marked());
 }
 
 TEST_F(SubTicket, LeadingZerosReachTheDatabaseAsText) {

@@ -57,7 +57,12 @@ public:
     void ClearBoxFields() override {
         for (const char* n : {"edProd", "edPad", "edTam", "edProg", "edFicha", "edTotEtiq"}) texts[n].clear();
     }
-    void ShowTicketCount(const std::string& t) override { texts["edTotEtiq"] = t; }
+    /// Runs after each done/total count is shown (a sub-ticket shows one per box written off).
+    std::function<void(const std::string&)> onTicketCount;
+    void ShowTicketCount(const std::string& t) override {
+        texts["edTotEtiq"] = t;
+        if (onTicketCount) onTicketCount(t);
+    }
     void ClearScanField() override { texts["edCodBar"].clear(); }
     void ShowCounters(const CounterTexts& t) override {
         texts["pnQtParesDia"] = t.day;
