@@ -683,17 +683,19 @@ bool TdmEstoqueProducao::MontarLinhas(const TRegEntradaEstoqueProd& reg) {
     throw recusa(kMsgTipo);
 }
 
-void TdmEstoqueProducao::BloquearItensPedido() {
+bool TdmEstoqueProducao::BloquearItensPedido(std::set<std::pair<std::string, std::string>>& bloqueados) {
     MemTable& t = comp().cdsProdEst;
-    // Sorted, so that two bookings spanning the same items take their locks in the same order.
-    std::set<std::pair<std::string, std::string>> itens;
+    // Every item of the set, also one that looks fully booked: what it lacks is only known under its
+    // lock. Sorted, so that two bookings spanning the same items take their locks in the same order.
+    std::set<std::pair<std::string, std::string>> novos;
     for (t.first(); !t.eof(); t.next()) {
-        if (t.value("QTDE_NOVO_LANC").asDouble() != 0) {
-            itens.emplace(t.value("PEDIDO_IT").asString(), t.value("ITEM_IT").asString());
+        std::pair item{t.value("PEDIDO_IT").asString(), t.value("ITEM_IT").asString()};
+        if (!bloqueados.count(item)) {
+            novos.insert(std::move(item));
         }
     }
     Query& q = *comp().sqlBloqItemPed;
-    for (const auto& [ped, item] : itens) {
+    for (const auto& [ped, item] : novos) {
         for (int tentativa = 1;; ++tentativa) {
             try {
                 q.close();
@@ -709,7 +711,9 @@ void TdmEstoqueProducao::BloquearItensPedido() {
                 }
             }
         }
+        bloqueados.emplace(ped, item);
     }
+    return !novos.empty();
 }
 
 void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
@@ -728,11 +732,13 @@ void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
     MemTable& t = comp().cdsProdEst;
     if (reg.TipoLancProducaoEstoque != T::tlAvulso && reg.TipoLancProducaoEstoque != T::tlMovInterno) {
         // What another station booked meanwhile is only seen once its lock is ours: the lines are
-        // read again under the lock.
-        BloquearItensPedido();
-        if (!MontarLinhas(reg)) {
-            transacao.confirmar();
-            return;
+        // read again under the locks, until no item of them is left unlocked.
+        std::set<std::pair<std::string, std::string>> bloqueados;
+        while (BloquearItensPedido(bloqueados)) {
+            if (!MontarLinhas(reg)) {
+                transacao.confirmar();
+                return;
+            }
         }
     }
     for (t.first(); !t.eof(); t.next()) {

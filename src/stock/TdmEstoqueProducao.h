@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -124,7 +125,9 @@ private:
     double LancarLimitado(double qtde);
     void LancarFixo(double qtde);
     /// Serialises bookings of the same order items across stations.
-    void BloquearItensPedido();
+    /// Locks the order items of the work set not locked yet, adding them to `bloqueados`; true when
+    /// there were any (the lines must then be read again under the new locks).
+    bool BloquearItensPedido(std::set<std::pair<std::string, std::string>>& bloqueados);
     void LancarLinhasCxColet(const std::string& numeracao, const std::string& qtPares);
     void LancarLinhasSubficha(const TRegEntradaEstoqueProd& reg);
 

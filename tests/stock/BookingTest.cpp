@@ -428,7 +428,21 @@ TEST_P(TwoStations, BookTheLastPairOfALineOnce) {
         }
         terminou = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The second station is blocked on the order line's lock before the first one ends.
+    {
+        auto probe = m_db.connect();
+        db::Query q(*probe);
+        q.setSql("select count(*) as N from MON$STATEMENTS where MON$STATE = 1 and MON$ATTACHMENT_ID <> "
+                 "CURRENT_CONNECTION and MON$SQL_TEXT containing 'for update with lock'");
+        bool waiting = false;
+        for (int i = 0; i < 1000 && !waiting && !terminou; ++i) {
+            q.open();
+            waiting = q.field("N").asInt() > 0;
+            q.close();
+            if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(waiting) << "the second booking never waited for the first";
+    }
     EXPECT_FALSE(terminou) << "the second booking did not wait for the first";
     if (c.primeiraConfirma) {
         m_con->commit();
