@@ -99,6 +99,7 @@ void LoadParameters(db::Connection& connection, MessageBoxes& boxes, int setting
         }
     }
     q.close();
+    p.read = true;
     // Judged on the whole group: the server returns the rows in no particular order.
     if (productionStockRows && p.FILIAL_ESTOQUE_PRODUCAO <= 0) {
         boxes.show(MessageBoxes::Icon::Warning, QStringLiteral("Alerta"),

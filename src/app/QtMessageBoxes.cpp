@@ -1,5 +1,7 @@
 #include "app/QtMessageBoxes.h"
 
+#include "app/StopSignals.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -22,6 +24,9 @@ QMessageBox::Icon toQt(MessageBoxes::Icon icon) {
 } // namespace
 
 void QtMessageBoxes::show(Icon icon, const QString& title, const QString& text) {
+    if (stopRequested()) {
+        return; // a stopping station opens nothing that would wait for an operator
+    }
     // On the stack: the box lives exactly as long as its modal loop.
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::Ok);

@@ -95,8 +95,13 @@ void Station::ScanCode(const std::string& text) {
 }
 
 void Station::ClockTick() {
-    const EventScope scope(m_eventDepth);
     if (m_ctx.configured && !m_ctx.ready) {
+        // Not inside another entry point (a start-up or scan waiting on one of its boxes): a start-up
+        // must never run nested in itself.
+        if (m_eventDepth > 0) {
+            return;
+        }
+        const EventScope scope(m_eventDepth);
         try {
             finishStartUp(); // the clock and counters are part of it
         } catch (const std::exception&) {
@@ -104,6 +109,7 @@ void Station::ClockTick() {
         }
         return;
     }
+    const EventScope scope(m_eventDepth);
     guarded([this] { m_monitor.ClockTick(); });
 }
 

@@ -95,6 +95,7 @@ QStringList readScript(const QString& path) {
 
 int main(int argc, char** argv) {
     if (const int code = answerInfoOption(argc, argv); code >= 0) return code;
+    vek::blockStopSignals(); // before any thread exists
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromLatin1(vek::TfrmQuilbar::kApplicationTitle));
     vek::closeOnStopSignals();
@@ -119,6 +120,9 @@ int main(int argc, char** argv) {
         vek::Platform platform{&tones, &boxes, [](int code) { std::_Exit(code); }};
         vek::TfrmQuilbar window(platform, settings, exe, access.get());
         window.FormCreate();
+        if (vek::stopRequested()) {
+            return 0; // stopped during start-up: the destructors close what it opened
+        }
         if (opt.fullScreen)
             window.showFullScreen();
         else

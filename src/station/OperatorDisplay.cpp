@@ -16,7 +16,7 @@ void OperatorDisplay::setOutputs(Platform platform, const RuntimeParameters* par
 }
 
 void OperatorDisplay::play(const std::vector<Tone>& tones) {
-    if (m_params && m_params->ALERTA_SONORO && m_platform.tones) {
+    if (m_params && (m_params->ALERTA_SONORO || !m_params->read) && m_platform.tones) {
         m_platform.tones->play(tones);
     }
 }
@@ -27,10 +27,7 @@ void OperatorDisplay::ShowErrorMessage(const std::string& text) {
 }
 
 void OperatorDisplay::ShowStartUpError(const std::string& text) {
-    paintMessage(text, MessageColour::Error, true);
-    if (m_platform.tones) {
-        m_platform.tones->play(kAlarm);
-    }
+    ShowErrorMessage(text);
 }
 
 void OperatorDisplay::ShowSuccessMessage(const std::string& text) {

@@ -47,7 +47,8 @@ public:
     void ShowErrorMessage(const std::string& text);
     void ShowSuccessMessage(const std::string& text);
     void ShowEnquiryError(const std::string& text);
-    /// A start-up that cannot finish: red with the alarm, whatever the switches (not read yet).
+    /// A start-up that cannot finish: an error message, with the alarm unless the parameters were
+    /// read and switch it off.
     void ShowStartUpError(const std::string& text);
     void SuccessBeep();
     void ShowWarningBox(const std::string& text);

@@ -18,6 +18,9 @@ struct RuntimeParameters {
     bool MSG_CONLUSAO = false;
     int BLOQ_ETIQ_EMISSAO_MAIOR_DIAS = 90;
     int FILIAL_ESTOQUE_PRODUCAO = 0; // the production-stock branch (group PRODUCAO_ESTOQUE)
+    /// True once the rows were read. Before that the tone switch's default does not hold: an error
+    /// of a station that could not read its parameters sounds the alarm.
+    bool read = false;
 };
 
 } // namespace vek

@@ -9,6 +9,7 @@
 #include "util/TextCodec.h"
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -71,6 +72,51 @@ TEST(StationCore, AStartUpThatStoppedHalfWayFinishesBeforeTheFirstScan) {
     q.setSql("select count(*) as N from CODCXUNIT where DTBAIXA_CX is not null");
     q.open();
     EXPECT_EQ(q.field("N").asInt(), 1) << "the source itself was never scanned";
+}
+
+// Boxes that let something happen while they are open, as a modal box's own event loop lets the
+// clock's timer through.
+class BoxesWithEvents final : public MessageBoxes {
+public:
+    std::function<void()> whileOpen;
+    int shown = 0;
+    void show(Icon, const QString&, const QString&) override {
+        ++shown;
+        if (whileOpen && shown < 5) whileOpen();
+    }
+};
+
+TEST(StationCore, TheClockNeverRunsAStartUpInsideAnother) {
+    TestDb db(Schema::Main);
+    // A production-stock group without its branch: start-up warns in a box half way.
+    db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('PRODUCAO_ESTOQUE', 'ATU_CODCXUNIT', 'S')");
+    const std::string ini = db.dir() + "/s.INI";
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\n";
+    RecordingDisplay display;
+    RecordingToneOutput tones;
+    BoxesWithEvents boxes;
+    Station station(display, Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    boxes.whileOpen = [&] { station.ClockTick(); }; // a minute passes while the warning is open
+    station.FormCreate();
+    EXPECT_EQ(boxes.shown, 1) << "the warning once: no second start-up inside the first";
+    EXPECT_TRUE(station.context().ready);
+    station.context().sqlCon.close();
+}
+
+TEST(StationCore, AStationThatIsNotConfiguredRepeatsWhyWithTheAlarm) {
+    TestDb db(Schema::Main);
+    const std::string ini = db.dir() + "/s.INI";
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nEXIBIR_IMG_PRODUTO=N\n";
+    RecordingDisplay display;
+    RecordingToneOutput tones;
+    RecordingMessageBoxes boxes;
+    Station station(display, Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    station.FormCreate();
+    ASSERT_EQ(boxes.take().size(), 1u);
+    station.ScanCode("42");
+    EXPECT_EQ(display.text("pnMens"), "Esteira nao configurada.");
+    EXPECT_EQ(display.messageColour, MessageColour::Error);
+    EXPECT_EQ(tones.take(), kAlarm) << "the tone switch was never read";
 }
 
 } // namespace

@@ -31,6 +31,7 @@ public:
         ctx.settings.EXIBIR_IMG_PRODUTO = "N";
         ctx.sqlCon.setDatabase(database);
         ctx.configured = true;
+        ctx.params.read = true; // as a started station's
         ctx.params.MSG_CONLUSAO = true;
         monitor.ClockTick();
     }
