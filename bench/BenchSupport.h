@@ -2,6 +2,8 @@
 
 // What the scan benchmarks share: timing, the figures of a series, the station's Enter, and the
 // comparison line with its RESULT form for scripts/bench.sh.
+#include "station/OperatorDisplay.h"
+
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -39,6 +41,19 @@ inline void enter(QLineEdit* scanField, const QString& code) {
     scanField->setText(code);
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(scanField, &key);
+}
+
+/// The bare side's one repaint of the changed widgets: what a successful scan changes (the label
+/// fields, done/total, the counters, the message), set on a window of the station's own kind (not
+/// started, so it sends nothing) and painted at once, as the station paints them.
+inline void repaintLikeAScan(vek::OperatorDisplay& window, int i) {
+    const std::string n = std::to_string(i);
+    window.paintMessage("", vek::MessageColour::Neutral, false);
+    window.ShowBoxFields({"P100", "00001 " + n, "38", "000123", "0001"});
+    window.ShowTicketCount(n + "/20");
+    window.ShowCounters({n, n, n});
+    window.paintMessage("Etiqueta Atualizada.", vek::MessageColour::Success, false);
+    window.Repaint();
 }
 
 /// The station against the same statements bare: the readable lines, then the RESULT line.

@@ -69,12 +69,12 @@ void createDatabase(const std::string& location) {
     c.close();
 }
 
-std::vector<double> bareScans(const std::string& location, int firstCode, QLabel& message, QLineEdit& field) {
+std::vector<double> bareScans(const std::string& location, int firstCode, vek::OperatorDisplay& window) {
     vek::db::Connection c;
     open(c, location);
     using vek::db::Query;
-    Query box(c), lock(c), now(c), sector(c), done(c), product(c), sequence(c), rows(c), off(c), unit(c), ps(c),
-        count(c);
+    Query box(c), lock(c), now(c), sector(c), routeOfProduct(c), previousGroup(c), done(c), product(c), sequence(c),
+        rows(c), groupMembers(c), off(c), unit(c), ps(c), count(c);
     box.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
                "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = P.PROD_PP) "
                "AS DESC_PA,\n(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
@@ -83,6 +83,9 @@ std::vector<double> bareScans(const std::string& location, int firstCode, QLabel
     now.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
     lock.setSql("select DTBAIXA_CX from CODCXUNIT\nwhere CODIGO_CX = :COD\nfor update with lock");
     sector.setSql("select * from SETOR where COD_SE = :COD_SETOR");
+    routeOfProduct.setSql(sql::kSetoresProduto);
+    previousGroup.setSql(sql::kMembrosAgrupamento);
+    groupMembers.setSql(sql::kSetorAgrupamento);
     done.setSql(sql::kCxUnitBaixadaNoSetor);
     product.setSql(sql::kProdutoSetor);
     sequence.setSql(sql::kSetor);
@@ -113,14 +116,23 @@ std::vector<double> bareScans(const std::string& location, int firstCode, QLabel
         lock.open();
         sector.param("COD_SETOR").setString("40");
         sector.open();
+        // The validation: the previous sector 30 on the product's route, done (not a group of
+        // sectors), the product passes through 40, then the unit-box rules of 40 and its group.
+        routeOfProduct.param("PRODUTO").setString("P100");
+        routeOfProduct.open();
+        previousGroup.param("SETOR_AGRUP").setString("30");
+        previousGroup.open();
+        product.param("PROD").setString("P100");
+        product.open();
         done.param("CODCXUNIT").setInt(code);
         done.param("SETOR").setString("30");
         done.open();
-        product.param("PROD").setString("P100");
         product.open();
         sequence.open();
         rows.param("CXUNIT").setInt(code);
         rows.open();
+        groupMembers.param("SETOR").setString("40");
+        groupMembers.open();
         const std::string prog = box.field("PROG_CX").asString(), ficha = box.field("FICHA_CX").asString();
         off.param("COD").setInt(code);
         off.param("ESTEIRA").setString("01");
@@ -139,9 +151,7 @@ std::vector<double> bareScans(const std::string& location, int firstCode, QLabel
         count.param("FICHA").setString(ficha);
         count.open();
         c.commit();
-        message.setText(QString::number(i));
-        field.setText(QString::number(i));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        repaintLikeAScan(window, i);
         times.push_back(ms(Clock::now() - start));
     }
     c.close();
@@ -192,11 +202,12 @@ int main(int argc, char** argv) {
             }
             w.sqlCon().close();
         }
-        QLabel message;
-        QLineEdit field;
-        message.show();
-        field.show();
-        const auto bare = bareScans(location, kScans + 1, message, field);
+        vek::RecordingToneOutput tones;
+        vek::RecordingMessageBoxes boxes;
+        vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+        bareWindow.show();
+        QCoreApplication::processEvents();
+        const auto bare = bareScans(location, kScans + 1, bareWindow);
         const Figures s = figures(station), b = figures(bare);
         const std::string title = std::string("sector scan, 4-sector route, validation + both records (") +
                                   (server ? "test server on 127.0.0.1" : "embedded engine") + ", 500 scans each)";

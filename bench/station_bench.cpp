@@ -65,7 +65,7 @@ void addMonthRows(const std::string& path) {
     c.close();
 }
 
-std::vector<double> bareScans(const std::string& path, int firstCode, QLineEdit& field) {
+std::vector<double> bareScans(const std::string& path, int firstCode, vek::OperatorDisplay& window) {
     vek::db::Connection c;
     c.setDatabase(path);
     vek::db::Query box(c), now(c), off(c), count(c);
@@ -96,9 +96,7 @@ std::vector<double> bareScans(const std::string& path, int firstCode, QLineEdit&
         count.param("PROG").setString(box.field("PROG_CX").asString());
         count.param("FICHA").setString(box.field("FICHA_CX").asString());
         count.open();
-        // One repaint, as the station paints its counters: a changed field painted at once.
-        field.setText(QString::number(firstCode + i));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        repaintLikeAScan(window, firstCode + i);
         times.push_back(ms(Clock::now() - start));
     }
     c.close();
@@ -156,7 +154,6 @@ int main(int argc, char** argv) {
         std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
 
         std::vector<double> station;
-        QLineEdit field;
         {
             vek::RecordingToneOutput tones;
             vek::RecordingMessageBoxes boxes;
@@ -176,8 +173,12 @@ int main(int argc, char** argv) {
             }
             w.sqlCon().close();
         }
-        field.show();
-        const Figures s = figures(station), b = figures(bareScans(db, kScans + 1, field));
+        vek::RecordingToneOutput tones;
+        vek::RecordingMessageBoxes boxes;
+        vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+        bareWindow.show();
+        QCoreApplication::processEvents();
+        const Figures s = figures(station), b = figures(bareScans(db, kScans + 1, bareWindow));
         printComparison("conveyor", "conveyor scan, Enter to message (500 scans each, embedded engine)", s, b);
 
         addMonthRows(db);

@@ -92,7 +92,7 @@ void createDatabase(const std::string& path) {
 
 // The scan's statements and the stock module's booking, without the station around them, and one
 // repaint per scan.
-std::vector<double> bareScans(const std::string& path, int firstCode, QLineEdit& field) {
+std::vector<double> bareScans(const std::string& path, int firstCode, vek::OperatorDisplay& window) {
     vek::db::Connection c;
     c.setDatabase(path);
     vek::db::Query box(c), now(c), off(c), count(c);
@@ -135,9 +135,7 @@ std::vector<double> bareScans(const std::string& path, int firstCode, QLineEdit&
         reg.DataLanc = vek::SqlTimeStampAt(t, 0, 0, 0);
         reg.CodigoCxUnit = firstCode + i;
         module.LancarEntrada(reg);
-        // One repaint, as the station paints its counters: a changed field painted at once.
-        field.setText(QString::number(firstCode + i));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        repaintLikeAScan(window, firstCode + i);
         times.push_back(ms(Clock::now() - start));
     }
     c.close();
@@ -190,7 +188,8 @@ int main(int argc, char** argv) {
         }
         w.sqlCon().close();
 
-        const std::vector<double> bare = bareScans(db, kScans + 1, *ed);
+        // The bare side paints on the station's window: it sends nothing once its station is closed.
+        const std::vector<double> bare = bareScans(db, kScans + 1, w);
         vek::db::Connection check;
         check.setDatabase(db);
         vek::db::Query n(check);
