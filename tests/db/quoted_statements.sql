@@ -31,6 +31,17 @@ update CODCXUNIT
 set DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, FUNCIONARIO_CX = :FUNCIONARIO
 where CODIGO_CX=:COD
 ;;
+-- main sqlQuilbar.OneWriteOffPerBox
+update CODCXUNIT
+set DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, FUNCIONARIO_CX = :FUNCIONARIO
+where CODIGO_CX=:COD
+and DTBAIXA_CX is null
+;;
+-- main sqlBloqCxUnit
+select DTBAIXA_CX from CODCXUNIT
+where CODIGO_CX = :COD
+for update with lock
+;;
 -- main sqlDataServ
 select cast('NOW' as timestamp) as DATA_SERV from CONFIG
 ;;

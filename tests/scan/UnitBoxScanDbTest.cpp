@@ -6,6 +6,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
+#include "support/QuotedStatements.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
@@ -148,6 +149,12 @@ TEST(UnitBoxScanFlow, AnUpdateErrorShowsTheUpdateBoxAndIsPassedOn) {
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NO_WRITE_OFF")));
     EXPECT_EQ(rig.ctx.DayCount, 0);
     EXPECT_NE(rig.display.text("pnMens"), "Etiqueta Atualizada.");
+}
+
+TEST(UnitBoxScanFlow, TheWriteOffSentIsTheOneTheSchemaCheckPrepares) {
+    vek::test::WithTestDb base;
+    vek::test::ScanStation station(base.db.path());
+    EXPECT_EQ(station.ctx.sqlQuilbar.sql(), vek::test::quotedStatements().at("sqlQuilbar.OneWriteOffPerBox"));
 }
 
 } // namespace
