@@ -40,6 +40,9 @@ TEST(StockLists, ItemsSplitAtCommasAndLineBreaksAndCompareExactly) {
         {",,EX,", "EX", true},
         {",,", "", false},
         {"", "", false},
+        // A blank item is no item: a box without an order (type "") is not selected by it.
+        {"EX, ", "", false},
+        {"EX,  ,PD", "", false},
         {"1020", "10", false},
         {"10 20", "10", false},
     };
