@@ -33,6 +33,8 @@ public:
 
     void setCredentials(const std::string& userName, const std::string& password);
     void setProxy(const TProxySettings& proxy);
+    /// A request fails when no data arrives for this long (whole seconds, at least one); an answer
+    /// that keeps arriving is not cut off however long it takes.
     void setReadTimeout(std::chrono::milliseconds timeout);
     /// A running request gives up soon after the flag is set.
     void setAbortFlag(const std::atomic<bool>* abort);
@@ -41,6 +43,7 @@ public:
     std::string get(const std::string& url);
     std::string post(const std::string& url, const std::string& body);
 
+    static constexpr std::chrono::milliseconds kConnectTimeout{5000};
     /// Bodies beyond this are refused while they arrive.
     static constexpr std::size_t kMaxBodySize = 8 * 1024 * 1024;
 

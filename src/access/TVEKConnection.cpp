@@ -13,23 +13,15 @@ namespace vek::access {
 
 namespace {
 
-// A whole number from 1 to 65535, nothing around it.
+// A whole number that fits 32 bits, nothing around it. Its value is not judged here: a port the
+// network cannot use makes the listing fail like any unreachable server.
 bool parsePort(std::string_view text, std::int32_t& port) {
-    if (text.empty() || text.front() < '0' || text.front() > '9') return false;
+    // from_chars takes a leading '-' but not a '+'.
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
     std::int32_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 65535) return false;
+    if (ec != std::errc() || end != text.data() + text.size()) return false;
     port = value;
-    return true;
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char c = text[i];
-        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (lower != prefix[i]) return false;
-    }
     return true;
 }
 
@@ -72,10 +64,9 @@ bool TVEKConnection::Offline() const {
 }
 
 void TVEKConnection::setHost(std::string_view address) {
-    if (startsWithNoCase(address, "http://")) address.remove_prefix(7);
     const std::size_t colon = address.find(':');
     std::int32_t port = kDefaultPort;
-    if (colon != std::string_view::npos && !parsePort(address.substr(colon + 1), port)) port = kDefaultPort;
+    if (colon != std::string_view::npos) parsePort(address.substr(colon + 1), port); // else 8080 stays
     const std::lock_guard lock(m_stateMutex);
     m_host = std::string(address.substr(0, colon));
     m_port = port;

@@ -51,8 +51,9 @@ public:
 
     bool Offline() const;
 
-    /// "host" or "host:port"; a port that is no whole number from 1 to 65535 gives 8080. A leading
-    /// "http://" is dropped rather than taken for a host called http.
+    /// "host" or "host:port": the text before the first ':' is the host, the text after it the port
+    /// when it is a whole number (32 bits, whatever its value), else 8080. No scheme is expected: in
+    /// "http://srv:9090" the host is "http" and the port 8080.
     void setHost(std::string_view address);
     std::string Host() const;
     std::int32_t Port() const;

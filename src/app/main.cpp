@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <string_view>
 
@@ -94,8 +95,18 @@ QStringList readScript(const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    vek::blockStopSignals(); // first: every thread, the access client's too, inherits the blocked set
+    // One access server client for the whole process, before anything else runs and whether or not
+    // the settings name a server. Its refresh thread lives until main returns; declared before the
+    // application and the window, so it outlives both.
+    std::unique_ptr<vek::AccessClient> access;
+    try {
+        access = vek::makeAccessClient();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vek-station: %s\n", e.what());
+        return 1;
+    }
     if (const int code = answerInfoOption(argc, argv); code >= 0) return code;
-    vek::blockStopSignals(); // before any thread exists
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromLatin1(vek::TfrmQuilbar::kApplicationTitle));
     vek::closeOnStopSignals();
@@ -109,9 +120,6 @@ int main(int argc, char** argv) {
     }
     const std::string exe = QCoreApplication::applicationFilePath().toStdString();
     const std::string settings = opt.settings.isEmpty() ? vek::lookUpSettingsPath(exe) : opt.settings.toStdString();
-    // One client for the whole process, whether or not the settings name a server: its refresh
-    // thread lives as long as the process. Declared before the window, so it outlives it.
-    const std::unique_ptr<vek::AccessClient> access = vek::makeAccessClient();
 
     if (opt.script.isEmpty()) {
         vek::AlsaToneOutput tones;

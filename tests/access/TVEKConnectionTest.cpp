@@ -7,11 +7,95 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
 #include <thread>
 
 using namespace vek::access;
 using vek::access::testing::kTwoCompanies;
 using vek::access::testing::ServedClient;
+
+namespace {
+
+// A TCP socket of the test's, closed with the object.
+struct TcpSocket {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    TcpSocket() {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    ~TcpSocket() { ::close(fd); }
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+    int port() const {
+        sockaddr_in a{};
+        socklen_t n = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+        return ntohs(a.sin_port);
+    }
+};
+
+// A port the system gave out a moment ago and took back: nothing listens there.
+int closedPort() {
+    return TcpSocket().port();
+}
+
+bool sendAll(int fd, const std::string& bytes) {
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+// An HTTP server on 127.0.0.1 for one request, whoever sends it: once the request's head has
+// arrived, `answer` writes to the connection on the server's own thread.
+class OneShotServer {
+public:
+    explicit OneShotServer(std::function<void(int connection)> answer) {
+        ::listen(m_listen.fd, 1);
+        m_thread = std::thread([this, answer = std::move(answer)] {
+            const int c = ::accept(m_listen.fd, nullptr, nullptr);
+            if (c < 0) return;
+            m_connection = c;
+            std::string head;
+            char buffer[4096];
+            while (head.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t n = ::recv(c, buffer, sizeof buffer, 0);
+                if (n <= 0) break;
+                head.append(buffer, static_cast<std::size_t>(n));
+            }
+            m_requested = true;
+            answer(c);
+        });
+    }
+    ~OneShotServer() {
+        ::shutdown(m_listen.fd, SHUT_RDWR); // ends a wait for a request that never came
+        m_thread.join();
+        if (m_connection >= 0) ::close(m_connection);
+    }
+    OneShotServer(const OneShotServer&) = delete;
+    OneShotServer& operator=(const OneShotServer&) = delete;
+
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_listen.port()) + kListPath; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(m_listen.port()); }
+    bool requested() const { return m_requested; }
+
+private:
+    TcpSocket m_listen;
+    std::atomic<int> m_connection{-1};
+    std::atomic<bool> m_requested{false};
+    std::thread m_thread;
+};
+
+std::string okHead(std::size_t length) {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
+}
+
+} // namespace
 
 TEST(TVEKConnectionHost, AddressGivesHostPortAndBaseUrl) {
     const struct {
@@ -24,14 +108,20 @@ TEST(TVEKConnectionHost, AddressGivesHostPortAndBaseUrl) {
         {"acesso:abc", "acesso", 8080},
         {"acesso:", "acesso", 8080},
         {"acesso:90a", "acesso", 8080},
-        {"acesso:-1", "acesso", 8080},
-        {"acesso:0", "acesso", 8080},
-        {"acesso:65536", "acesso", 8080},
-        {"acesso:99999999999", "acesso", 8080},
+        {"acesso: 90", "acesso", 8080},
         {"acesso:1:2", "acesso", 8080},
+        // Any whole number of 32 bits is the port, whatever the network makes of it.
+        {"acesso:-1", "acesso", -1},
+        {"acesso:0", "acesso", 0},
+        {"acesso:65536", "acesso", 65536},
+        {"acesso:+81", "acesso", 81},
+        {"acesso:2147483647", "acesso", 2147483647},
+        {"acesso:2147483648", "acesso", 8080},
+        {"acesso:99999999999", "acesso", 8080},
         {"10.0.0.5:8081", "10.0.0.5", 8081},
-        {"http://acesso:9090", "acesso", 9090},
-        {"HTTP://acesso", "acesso", 8080},
+        // No scheme is expected: one is split at its own colon.
+        {"http://acesso:9090", "http", 8080},
+        {"https://acesso", "https", 8080},
         {"", "", 8080},
     };
     TVEKConnection client;
@@ -42,6 +132,19 @@ TEST(TVEKConnectionHost, AddressGivesHostPortAndBaseUrl) {
         EXPECT_EQ(client.Port(), c.port);
         EXPECT_EQ(client.BaseUrl(), "http://" + std::string(c.host) + ":" + std::to_string(c.port));
     }
+}
+
+TEST(TVEKConnectionHost, APortTheNetworkCannotUseListsNothing) {
+    ServedClient served(ServedClient::serving(kTwoCompanies));
+    // Not even the server's own port once the number is cut to 16 bits.
+    for (const std::int64_t port : {std::int64_t{0}, std::int64_t{-1}, served.port + std::int64_t{65536}}) {
+        SCOPED_TRACE(port);
+        served.client->setHost("127.0.0.1:" + std::to_string(port));
+        served.client->LoadDatabaseList();
+        EXPECT_TRUE(served.client->Offline());
+        EXPECT_EQ(served.client->CompanyCount(), 0);
+    }
+    EXPECT_EQ(served.server->listRequests(), 0);
 }
 
 TEST(TVEKConnectionList, StartsOfflineAndLoadsTheServersCompanies) {
@@ -87,7 +190,6 @@ TEST(TVEKConnectionList, FailuresLeaveNoCompaniesAndOffline) {
     struct Case {
         const char* name;
         AccessServer::Options options;
-        TSistema sistema = TSistema::VEK;
     };
     std::vector<Case> cases;
     {
@@ -113,10 +215,6 @@ TEST(TVEKConnectionList, FailuresLeaveNoCompaniesAndOffline) {
         Case c{"not a list", ServedClient::serving("{\"erro\":1}")};
         cases.push_back(c);
     }
-    {
-        Case c{"system other than VEK", ServedClient::serving(kTwoCompanies), TSistema::Sistema2};
-        cases.push_back(c);
-    }
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         ServedClient served(std::move(c.options));
@@ -130,7 +228,6 @@ TEST(TVEKConnectionList, FailuresLeaveNoCompaniesAndOffline) {
         const TDatabaseInfo* held = client.Company(0).databases.at(1).get();
         client.setSelectedDatabase(held);
 
-        client.setSistema(c.sistema);
         client.setHost("127.0.0.1:" + std::to_string(served.port));
         EXPECT_NO_THROW(client.LoadDatabaseList());
         EXPECT_TRUE(client.Offline());
@@ -140,6 +237,62 @@ TEST(TVEKConnectionList, FailuresLeaveNoCompaniesAndOffline) {
         EXPECT_EQ(held->host, "srv01:/dados/teste.fdb");
         EXPECT_EQ(held->company->name, "Cal\xE7"
                                        "ados Vale");
+    }
+}
+
+TEST(TVEKConnectionList, AnotherSystemLoadsNothingFromAServerThatAnswers) {
+    // The server answers anyone with a good list: only the system rule can leave it empty.
+    const std::string list = EncodeResponse(kTwoCompanies, 7);
+    for (const TSistema sistema : {TSistema::Sistema2, TSistema::Sistema3, TSistema::Sistema4, TSistema::VEK}) {
+        SCOPED_TRACE(static_cast<int>(sistema));
+        OneShotServer server([&](int c) { sendAll(c, okHead(list.size()) + list); });
+        TVEKConnection client;
+        client.setSistema(sistema);
+        client.setHost(server.address());
+        client.LoadDatabaseList();
+        EXPECT_TRUE(server.requested());
+        const bool vek = sistema == TSistema::VEK;
+        EXPECT_EQ(client.Offline(), !vek);
+        EXPECT_EQ(client.CompanyCount(), vek ? 2 : 0);
+    }
+}
+
+TEST(HttpClientReadTimeout, OnlySilenceEndsAnAnswerAndItsSizeStaysCapped) {
+    HttpClient http;
+    http.setReadTimeout(std::chrono::milliseconds(1000));
+    {
+        // Longer in all than the timeout, but never silent that long: read to its end.
+        const std::string piece(1000, 'x');
+        OneShotServer server([&](int c) {
+            sendAll(c, okHead(8 * piece.size()));
+            for (int i = 0; i < 8; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                sendAll(c, piece);
+            }
+        });
+        EXPECT_EQ(http.get(server.url()).size(), 8 * piece.size());
+    }
+    {
+        // Connected, then silent until the client gives up.
+        OneShotServer server([](int c) {
+            char byte = 0;
+            while (::recv(c, &byte, 1, 0) > 0) {}
+        });
+        EXPECT_THROW(http.get(server.url()), HttpError);
+    }
+    {
+        // An answer without end is refused at the size cap, with no time limit left to stop it.
+        OneShotServer server([](int c) {
+            const std::string block(64 * 1024, 'x');
+            if (!sendAll(c, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) return;
+            while (sendAll(c, block)) {}
+        });
+        try {
+            http.get(server.url());
+            ADD_FAILURE() << "an endless answer was taken";
+        } catch (const HttpError& e) {
+            EXPECT_NE(std::string(e.what()).find("grande demais"), std::string::npos) << e.what();
+        }
     }
 }
 
@@ -251,7 +404,7 @@ TEST(AccessClientFactory, GivesTheStartUpWhatItNeeds) {
     EXPECT_EQ(client->SelectedDatabase().host, "srv02:/dados/sul.fdb");
     EXPECT_EQ(client->SelectedDatabase().password, "pw-sul");
 
-    client->setHost("127.0.0.1:1");
+    client->setHost("127.0.0.1:" + std::to_string(closedPort()));
     client->LoadDatabaseList();
     EXPECT_EQ(client->CompanyCount(), 0);
     EXPECT_THROW(client->Company(0), std::out_of_range);
