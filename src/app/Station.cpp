@@ -146,6 +146,10 @@ void Station::startUp() {
     StationContext& c = m_ctx;
     OperatorDisplay& display = c.display;
 
+    // The feed's capacity comes from the side panel as it is now, before the window is maximised,
+    // also when the feed starts only later, at a scan or tick that finishes this start-up.
+    m_sidePanelHeight = display.SidePanelHeight();
+
     // 1. The hourly table and the counters start empty.
     ClearDataSet(c.cdsProdHora);
     c.DayCount = 0;
@@ -265,13 +269,13 @@ void Station::connectAndLoad() {
 
 void Station::StartRecentEntriesFeed() {
     OperatorDisplay& display = m_ctx.display;
-    m_feed = std::make_unique<RecentEntriesFeed>(
-        m_ctx.settings.PORTA_UDP_ULT_ENTRADA,
-        [this](std::string_view datagram) { m_recentEntries.HandleDatagram(datagram); });
+    m_feed =
+        std::make_unique<RecentEntriesFeed>(m_ctx.settings.PORTA_UDP_ULT_ENTRADA, [this](std::string_view datagram) {
+            m_recentEntries.HandleDatagram(datagram);
+        });
     m_feed->setReadyCheck([this] { return m_eventDepth == 0; });
     display.SetSidePanelWidth(500);
-    // Fixed now, from the panel as it is before the window is maximised.
-    m_recentEntries.Start(display.SidePanelHeight() / 100);
+    m_recentEntries.Start(m_sidePanelHeight / 100);
 }
 
 void Station::StopRecentEntriesFeed() {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "enquiry/LabelEnquiry.h"
+#include "enquiry/SectorCancellation.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
 #include "monitoring/RecentEntries.h"
 #include "monitoring/RecentEntriesFeed.h"
-#include "enquiry/LabelEnquiry.h"
-#include "enquiry/SectorCancellation.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 
@@ -69,7 +69,8 @@ private:
     std::string m_settingsPath;
     std::string m_executablePath;
     AccessClient* m_access;
-    std::string m_password; // chosen at start-up; never shown
+    std::string m_password;    // chosen at start-up; never shown
+    int m_sidePanelHeight = 0; // at the start-up's first attempt: fixes the recent entries' capacity
     std::unique_ptr<AccessClient> m_ownAccess;
     StationContext m_ctx;
     ProductionMonitor m_monitor;
@@ -78,7 +79,7 @@ private:
     enquiry::LabelEnquiry m_enquiry;
     enquiry::SectorCancellation m_cancellation;
     RecentEntries m_recentEntries;
-    int m_eventDepth = 0; // entry points under way: a datagram is not handled inside one
+    int m_eventDepth = 0;                      // entry points under way: a datagram is not handled inside one
     std::unique_ptr<RecentEntriesFeed> m_feed; // last: its thread ends before anything it hands to
 };
 

@@ -2,26 +2,23 @@
 
 #include "util/TextCodec.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QString>
+#include <QThread>
 #include <QTimer>
+#include <QUdpSocket>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <netinet/in.h>
-#include <poll.h>
+#include <future>
 #include <stdexcept>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace vek {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 8192;
+constexpr qint64 kBufferSize = 8192;
 // How soon a datagram that had to wait for another event is offered again.
 constexpr int kRetryMs = 5;
 
@@ -30,18 +27,98 @@ std::string systemReason(int error) {
     return fromQString(QString::fromLocal8Bit(std::strerror(error)));
 }
 
+// Qt names the usual causes without their system text; give the system's words for those.
+std::string bindReason(const QUdpSocket& socket) {
+    switch (socket.error()) {
+    case QAbstractSocket::AddressInUseError:
+        return systemReason(EADDRINUSE);
+    case QAbstractSocket::SocketAccessError:
+        return systemReason(EACCES);
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return systemReason(EADDRNOTAVAIL);
+    default:
+        return fromQString(socket.errorString());
+    }
+}
+
 [[noreturn]] void portError(int port, const std::string& reason) {
     throw std::runtime_error("Porta UDP " + std::to_string(port) + ": " + reason);
 }
 
-void closeFd(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
 } // namespace
+
+// The receiver thread. Its socket is made, bound, read and closed inside the thread, under the
+// thread's own event loop, so the socket never crosses threads.
+class RecentEntriesFeed::Receiver : public QThread {
+public:
+    explicit Receiver(RecentEntriesFeed& feed) : m_feed(feed) {}
+    ~Receiver() override {
+        quit();
+        wait();
+    }
+    Receiver(const Receiver&) = delete;
+    Receiver& operator=(const Receiver&) = delete;
+
+    /// Empty once the port is bound, else why it could not be.
+    std::future<std::string> bindResult() { return m_bound.get_future(); }
+
+protected:
+    void run() override {
+        try {
+            listen();
+        } catch (const std::exception& e) {
+            report(e.what());
+        } catch (...) {
+            report("Unexpected error");
+        }
+    }
+
+private:
+    void listen() {
+        QUdpSocket socket;
+        // Not shared: a port another program holds is an error, not a share of its datagrams.
+        if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), m_feed.m_port, QAbstractSocket::DontShareAddress)) {
+            report(bindReason(socket));
+            return;
+        }
+        QObject::connect(&socket, &QUdpSocket::readyRead, &socket, [this, &socket] { readPending(socket); });
+        report({});
+        exec();
+    }
+
+    // One datagram at a time: the next is read only once the previous has been handled.
+    void readPending(QUdpSocket& socket) noexcept {
+        try {
+            while (socket.hasPendingDatagrams()) {
+                std::string datagram(static_cast<std::size_t>(kBufferSize), '\0');
+                // A longer datagram is cut: the rest of it is discarded by the system.
+                const qint64 n = socket.readDatagram(datagram.data(), kBufferSize);
+                if (n < 0) {
+                    return; // an error report queued on the socket; the next datagram wakes us again
+                }
+                datagram.resize(static_cast<std::size_t>(n));
+                if (!m_feed.handOver(std::move(datagram))) {
+                    return; // stopping
+                }
+            }
+        } catch (...) {
+            // Out of memory for one datagram: it is lost, the listener goes on.
+        }
+    }
+
+    // The constructor waits for the first report; later ones (an error after binding) are dropped.
+    void report(const std::string& error) noexcept {
+        if (m_reported) return;
+        m_reported = true;
+        try {
+            m_bound.set_value(error);
+        } catch (...) {}
+    }
+
+    RecentEntriesFeed& m_feed;
+    std::promise<std::string> m_bound;
+    bool m_reported = false;
+};
 
 RecentEntriesFeed::RecentEntriesFeed(int port, Handler handler) : m_handler(std::move(handler)) {
     // Taking the number as 16 bits would quietly listen on another port.
@@ -49,39 +126,22 @@ RecentEntriesFeed::RecentEntriesFeed(int port, Handler handler) : m_handler(std:
         portError(port, systemReason(EINVAL));
     }
     m_port = static_cast<std::uint16_t>(port);
-    m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (m_socket < 0) {
-        portError(port, systemReason(errno));
+    auto thread = std::make_unique<Receiver>(*this);
+    std::future<std::string> bound = thread->bindResult();
+    thread->start();
+    if (!thread->isRunning() && !thread->isFinished()) {
+        throw std::runtime_error("Porta UDP " + std::to_string(port) + ": " + systemReason(EAGAIN));
     }
-    // No address reuse: a port another program holds is an error, not a share of its datagrams.
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    addr.sin_port = htons(m_port);
-    if (::bind(m_socket, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-        const int error = errno;
-        closeFd(m_socket);
-        portError(port, systemReason(error));
+    const std::string error = bound.get();
+    if (!error.empty()) {
+        thread->wait();
+        portError(port, error);
     }
-    m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_wake < 0) {
-        const int error = errno;
-        closeFd(m_socket);
-        throw std::runtime_error(systemReason(error));
-    }
-    try {
-        m_thread = std::thread([this] { receive(); });
-    } catch (...) {
-        closeFd(m_wake);
-        closeFd(m_socket);
-        throw;
-    }
+    m_thread = std::move(thread);
 }
 
 RecentEntriesFeed::~RecentEntriesFeed() {
     stop();
-    closeFd(m_wake);
-    closeFd(m_socket);
 }
 
 void RecentEntriesFeed::stop() {
@@ -90,12 +150,10 @@ void RecentEntriesFeed::stop() {
         m_stopping = true;
     }
     m_handledCv.notify_all();
-    if (m_wake >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(m_wake, &one, sizeof one);
-    }
-    if (m_thread.joinable()) {
-        m_thread.join();
+    if (m_thread) {
+        m_thread->quit();
+        m_thread->wait();
+        m_thread.reset();
     }
 }
 
@@ -104,43 +162,25 @@ std::uint64_t RecentEntriesFeed::handledCount() const {
     return m_handled;
 }
 
-void RecentEntriesFeed::receive() {
-    std::string buffer(kBufferSize, '\0');
-    std::uint64_t seq = 0;
-    for (;;) {
-        pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, -1);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return;
-        }
-        if (fds[1].revents != 0) {
-            return; // stopping
-        }
-        if ((fds[0].revents & POLLIN) == 0) {
-            if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-                return;
-            }
-            continue;
-        }
-        // A longer datagram is cut: the rest of it is discarded by the system.
-        const ssize_t n = ::recv(m_socket, buffer.data(), buffer.size(), MSG_DONTWAIT);
-        if (n < 0) {
-            continue; // EAGAIN, EINTR, or an error report queued on the socket: go on listening
-        }
-        std::string datagram(buffer.data(), static_cast<std::size_t>(n));
-        const std::uint64_t mine = ++seq;
-        QMetaObject::invokeMethod(
-            &m_receiver, [this, datagram = std::move(datagram), mine] { deliver(datagram, mine); },
-            Qt::QueuedConnection);
-        std::unique_lock lock(m_mutex);
-        m_handledCv.wait(lock, [&] { return m_stopping || m_handled >= mine; });
+std::uint64_t RecentEntriesFeed::readCount() const {
+    const std::lock_guard lock(m_mutex);
+    return m_read;
+}
+
+bool RecentEntriesFeed::handOver(std::string datagram) {
+    std::uint64_t mine = 0;
+    {
+        const std::lock_guard lock(m_mutex);
         if (m_stopping) {
-            return;
+            return false;
         }
+        mine = ++m_read;
     }
+    QMetaObject::invokeMethod(
+        &m_receiver, [this, datagram = std::move(datagram), mine] { deliver(datagram, mine); }, Qt::QueuedConnection);
+    std::unique_lock lock(m_mutex);
+    m_handledCv.wait(lock, [&] { return m_stopping || m_handled >= mine; });
+    return !m_stopping;
 }
 
 void RecentEntriesFeed::deliver(const std::string& datagram, std::uint64_t seq) {
@@ -173,18 +213,13 @@ bool RecentEntriesFeed::sendToSelf(std::string_view bytes, int timeoutMs) {
         return false;
     }
     const std::uint64_t before = handledCount();
-    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) {
-        return false;
-    }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(m_port);
-    const ssize_t sent = ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    ::close(s);
-    if (sent < 0) {
-        return false;
+    {
+        QUdpSocket sender;
+        const qint64 sent = sender.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()),
+                                                 QHostAddress(QHostAddress::LocalHost), m_port);
+        if (sent < 0) {
+            return false;
+        }
     }
     // A loop of its own: the datagram reaches the handler through this thread's events.
     QEventLoop loop;

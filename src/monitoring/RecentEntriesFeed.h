@@ -5,10 +5,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
+
+class QThread;
 
 namespace vek {
 
@@ -37,10 +39,13 @@ public:
 
     /// Ends the receiver; no handler runs afterwards. Idempotent; creating thread only.
     void stop();
-    bool running() const { return m_thread.joinable(); }
+    bool running() const { return m_thread != nullptr; }
     std::uint16_t port() const { return m_port; }
     /// Datagrams handed to the handler so far.
     std::uint64_t handledCount() const;
+    /// Datagrams taken from the socket so far: at most one more than handledCount(), the one on its
+    /// way to the handler.
+    std::uint64_t readCount() const;
 
     /// Sends the bytes in one datagram from a socket of its own to this listener's port on the
     /// local host, then runs the creating thread's events until the listener has handled one more
@@ -49,21 +54,23 @@ public:
     bool sendToSelf(std::string_view bytes, int timeoutMs = 2000);
 
 private:
-    void receive();
+    class Receiver;
+
+    /// Receiver thread: hands one datagram over and waits until it was handled; false once stopping.
+    bool handOver(std::string datagram);
     void deliver(const std::string& datagram, std::uint64_t seq);
 
     Handler m_handler;
     std::function<bool()> m_ready;
     std::uint16_t m_port = 0;
-    int m_socket = -1;
-    int m_wake = -1;    // eventfd that ends the receiver's wait
     QObject m_receiver; // lives in the creating thread; posted datagrams die with it
 
     mutable std::mutex m_mutex;
     std::condition_variable m_handledCv;
     bool m_stopping = false;
-    std::uint64_t m_handled = 0; // sequence number of the last datagram handled
-    std::thread m_thread;
+    std::uint64_t m_read = 0;           // sequence number of the last datagram read from the socket
+    std::uint64_t m_handled = 0;        // sequence number of the last datagram handled
+    std::unique_ptr<Receiver> m_thread; // last: its socket and loop end before the rest goes
 };
 
 } // namespace vek

@@ -1,10 +1,16 @@
 // The recent-entries feed end to end: the station executable in script mode, datagrams sent to its
-// own port by <datagram> lines, and the side panel's entries as the state lines give them.
+// own port by <datagram> lines, and the side panel's entries as the state lines give them; and the
+// list's capacity as the station below its window fixes it.
 #include "StationRun.h"
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "app/Station.h"
 #include "db/Query.h"
+#include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImage>
 #include <QJsonArray>
 
@@ -15,8 +21,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 using namespace vek;
 using vek::test::conveyorIni;
+using vek::test::RecordingDisplay;
 using vek::test::runStation;
 using vek::test::Schema;
 using vek::test::TestDb;
@@ -170,6 +180,33 @@ TEST_F(FeedScript, APortThatCannotBeOpenedIsToldAndTheStationGoesOn) {
         EXPECT_TRUE(run.boxes(1).isEmpty());
         EXPECT_FALSE(run.text(2, "pnMens").isEmpty());
     }
+}
+
+TEST(FeedCapacity, IsTheSidePanelsHeightAtTheFirstStartUpAttempt) {
+    int argc = 1;
+    char name[] = "feed_script_tests";
+    char* argv[] = {name, nullptr};
+    const QCoreApplication app(argc, argv);
+    TestDb source(Schema::Main);
+    // The database is not there at start-up, as when its server is down.
+    const std::string late = source.dir() + "/late.fdb";
+    const std::string ini = source.dir() + "/s.INI";
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << late
+                       << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\nPORTA_UDP_ULT_ENTRADA=" << freePort() << "\n";
+    RecordingDisplay display; // the design's panel height: five entries
+    RecordingToneOutput tones;
+    RecordingMessageBoxes boxes;
+    vek::Station station(display, Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    station.FormCreate();
+    ASSERT_FALSE(station.context().ready);
+    // The window is maximised by the time the database is back and a tick finishes the start-up.
+    display.sidePanelHeight = 1000;
+    std::filesystem::copy_file(source.path(), late);
+    station.ClockTick();
+    ASSERT_TRUE(station.context().ready) << boxes.take().size();
+    ASSERT_NE(station.recentEntriesFeed(), nullptr);
+    EXPECT_EQ(station.recentEntries().capacity(), 5);
+    station.context().sqlCon.close();
 }
 
 } // namespace
