@@ -6,6 +6,7 @@
 #include "enquiry/EnquiryPanels.h"
 #include "monitoring/ProductPictures.h"
 #include "util/TextCodec.h"
+#include "widgets/StandardImages.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -57,6 +58,8 @@ TfrmQuilbar::TfrmQuilbar(Platform platform, std::string settingsPath, std::strin
       m_station(*this, std::move(platform), std::move(settingsPath), std::move(executablePath), access) {
     setObjectName(QStringLiteral("frmQuilbar"));
     setWindowTitle(QStringLiteral("Atualizacao da Producao"));
+    imPadrao.setObjectName(QStringLiteral("imPadrao"));
+    widgets::FillStandardImages(imPadrao);
     buildUi();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());

@@ -3,6 +3,7 @@
 #include "app/Station.h"
 #include "station/OperatorDisplay.h"
 #include "station/Platform.h"
+#include "widgets/ImageButton.h"
 
 #include <QImage>
 #include <QWidget>
@@ -64,6 +65,9 @@ public:
     db::Connection& sqlCon() { return m_station.context().sqlCon; }
     db::Connection& sqlConCat() { return m_station.context().sqlConCat; }
     db::Connection& sqlConAcesso() { return m_station.context().sqlConAcesso; }
+
+    /// The suite's standard action pictures; no control of the station uses them.
+    widgets::TQXImageList imPadrao;
 
     // OperatorDisplay.
     void paintMessage(const std::string& text, MessageColour colour, bool hint) override;

@@ -1,12 +1,18 @@
 #include "widgets/PanelForm.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QChildEvent>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLayout>
+#include <QMainWindow>
+#include <QRegion>
 #include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vek::widgets {
 
@@ -18,6 +24,32 @@ void TQXDesignPanel::setName(const QString& name) {
     setObjectName(name);
     m_caption.clear();
 }
+
+QSize TQXDesignPanel::sizeHint() const {
+    if (layout()) return QFrame::sizeHint();
+    // Controls placed by position: their extent with the same room right and below as left and above.
+    const QRect r = childrenRect();
+    if (r.isNull()) return QFrame::sizeHint();
+    return r.size() + QSize(2 * r.x(), 2 * r.y());
+}
+
+namespace {
+
+// The application's main window: the shown top-level window that is no dialog, a QMainWindow
+// first; none when that is not clear.
+QWidget* applicationMainWindow(const QWidget* except) {
+    QWidget* found = nullptr;
+    int plain = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == except || !w->isVisible() || w->windowType() != Qt::Window || qobject_cast<QDialog*>(w)) continue;
+        if (qobject_cast<QMainWindow*>(w)) return w;
+        found = w;
+        ++plain;
+    }
+    return plain == 1 ? found : nullptr;
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 
@@ -61,20 +93,27 @@ bool TQXPopupWindow::keyUp(QKeyEvent* e) {
 }
 
 bool TQXPopupWindow::eventFilter(QObject* watched, QEvent* e) {
-    // With the preview on the window sees every key before the control that has the focus; the
-    // key's way up through the parents afterwards is left alone.
+    // With the preview on the window sees every key before the control that has the focus.
     if (KeyPreview && (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) &&
         watched == QApplication::focusWidget() && static_cast<QWidget*>(watched)->window() == this) {
-        m_previewed = e;
         auto* key = static_cast<QKeyEvent*>(e);
         if (e->type() == QEvent::KeyPress ? keyDown(key) : keyUp(key)) return true;
     }
     return QDialog::eventFilter(watched, e);
 }
 
+bool TQXPopupWindow::keyIsForWindow() const {
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus == this) return true; // no control to take it; never previewed
+    if (focus->window() != this) return true; // sent to this window from outside
+    if (KeyPreview) return false;             // the preview has shown it already
+    return qobject_cast<const TQXDesignPanel*>(focus) && focus->parentWidget() == this;
+}
+
 void TQXPopupWindow::keyPressEvent(QKeyEvent* e) {
-    // Keys the controls left alone reach the window; Esc does not close it by itself.
-    if (e != m_previewed && keyDown(e)) {
+    // A key a control left alone does not go on to the window's handler; Esc does not close it
+    // by itself.
+    if (keyIsForWindow() && keyDown(e)) {
         e->accept();
         return;
     }
@@ -82,7 +121,7 @@ void TQXPopupWindow::keyPressEvent(QKeyEvent* e) {
 }
 
 void TQXPopupWindow::keyReleaseEvent(QKeyEvent* e) {
-    if (e != m_previewed && keyUp(e)) {
+    if (keyIsForWindow() && keyUp(e)) {
         e->accept();
         return;
     }
@@ -90,10 +129,6 @@ void TQXPopupWindow::keyReleaseEvent(QKeyEvent* e) {
 }
 
 bool TQXPopupWindow::event(QEvent* e) {
-    // A key sent to the window itself was seen by no control first.
-    if ((e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) &&
-        (!QApplication::focusWidget() || QApplication::focusWidget() == this))
-        m_previewed = nullptr;
     if (e->type() == QEvent::WindowActivate && OnActivate) OnActivate();
     if (e->type() == QEvent::WindowDeactivate && OnDeactivate) OnDeactivate();
     return QDialog::event(e);
@@ -104,15 +139,57 @@ void TQXPopupWindow::showEvent(QShowEvent* e) {
         m_created = true;
         if (OnCreate) OnCreate();
     }
-    if (position == TPosition::poScreenCenter || position == TPosition::poDesktopCenter ||
-        position == TPosition::poMainFormCenter || position == TPosition::poOwnerFormCenter) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect frame = frameGeometry();
-            move(screen->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
-        }
-    }
+    place();
     QDialog::showEvent(e);
+    applyTransparentColor();
     if (OnShow) OnShow();
+}
+
+void TQXPopupWindow::place() {
+    const QWidget* over = nullptr;
+    switch (position) {
+    case TPosition::poScreenCenter:
+    case TPosition::poDesktopCenter:
+        break;
+    case TPosition::poMainFormCenter:
+        over = applicationMainWindow(this);
+        break;
+    case TPosition::poOwnerFormCenter:
+        over = ownerWindow;
+        break;
+    default:
+        return; // the designed position, or the platform's choice
+    }
+    if (over && (over == this || !over->isVisible())) over = nullptr;
+    const QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame = frameGeometry().size();
+    const QPoint centre = over ? over->frameGeometry().center() : area.center();
+    QRect target(centre - QPoint(frame.width() / 2, frame.height() / 2), frame);
+    // Over a window near the edge, or larger than the screen, the popup keeps as much of itself on the
+    // screen as fits, its title bar first.
+    target.moveRight(std::min(target.right(), area.right()));
+    target.moveBottom(std::min(target.bottom(), area.bottom()));
+    target.moveLeft(std::max(target.left(), area.left()));
+    target.moveTop(std::max(target.top(), area.top()));
+    move(target.topLeft());
+}
+
+void TQXPopupWindow::applyTransparentColor() {
+    if (!transparentColor.isValid()) {
+        clearMask();
+        return;
+    }
+    QImage shot(size(), QImage::Format_RGB32);
+    shot.fill(palette().color(backgroundRole()));
+    render(&shot);
+    QImage kept = shot.createMaskFromColor(transparentColor.rgb(), Qt::MaskOutColor);
+    kept.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)}); // bit 1 is the bitmap's colour 1: shown
+    QRegion shape(QBitmap::fromImage(kept));
+    // Qt reads an empty mask as none; a window all of that colour is see-through all over.
+    if (shape.isEmpty()) shape = QRegion(-1, -1, 1, 1);
+    setMask(shape);
 }
 
 void TQXPopupWindow::hideEvent(QHideEvent* e) {
@@ -133,6 +210,7 @@ void TQXPopupWindow::closeEvent(QCloseEvent* e) {
 
 void TQXPopupWindow::resizeEvent(QResizeEvent* e) {
     QDialog::resizeEvent(e);
+    if (isVisible() && transparentColor.isValid()) applyTransparentColor();
     if (OnResize) OnResize();
 }
 
@@ -163,9 +241,17 @@ void TQXPanelForm::setPanel(TQXDesignPanel* panel) {
     const QSize size = panel->width() < 1 ? QSize(FormWidth, FormHeight) : panel->size();
     panel->setParent(m_popup.get());
     m_popup->layout()->addWidget(panel);
+    m_designedSize = size;
     m_popup->resize(size);
     m_popup->setMinimumSize(0, 0);
     connect(panel, &QObject::destroyed, this, [this] { panelDestroyed(); });
+}
+
+QWidget* TQXPanelForm::ownerWindow() const {
+    for (QObject* o = parent(); o; o = o->parent()) {
+        if (o->isWidgetType()) return static_cast<QWidget*>(o)->window();
+    }
+    return nullptr;
 }
 
 void TQXPanelForm::panelDestroyed() {
@@ -214,18 +300,35 @@ void TQXPanelForm::ApplyFormConfig() {
                        c.BorderStyle == TFormBorderStyle::bsToolWindow;
     if (fixed) flags |= Qt::MSWindowsFixedSizeDialogHint;
     w.setWindowFlags(flags);
+    w.position = c.Position;
+    w.ownerWindow = ownerWindow();
+    // poDesigned and poDefaultSizeOnly keep the window where it was put; poDefault and
+    // poDefaultPosOnly let Qt and the window manager place it.
+    const bool designedPlace = c.Position == TPosition::poDesigned || c.Position == TPosition::poDefaultSizeOnly;
+    const bool defaultPlace = c.Position == TPosition::poDefault || c.Position == TPosition::poDefaultPosOnly;
+    if (designedPlace) w.setAttribute(Qt::WA_Moved, true);
+    if (defaultPlace) w.setAttribute(Qt::WA_Moved, false);
+    const bool defaultSize = c.Position == TPosition::poDefault || c.Position == TPosition::poDefaultSizeOnly;
+    if (defaultSize || m_platformSized) {
+        w.setMinimumSize(0, 0);
+        w.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    if (defaultSize)
+        w.adjustSize(); // the size Qt gives a window of its own accord: what its content asks for
+    else if (m_platformSized && m_designedSize.isValid())
+        w.resize(m_designedSize);
+    m_platformSized = defaultSize;
     if (fixed) {
         w.setFixedSize(w.size());
     } else {
         w.setMinimumSize(0, 0);
         w.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
-    // The transparent colour is painted through: the window then keeps an alpha channel.
-    w.setAttribute(Qt::WA_TranslucentBackground, c.TransparentColor);
-    w.setProperty("transparentColor", c.TransparentColor ? QVariant(c.TransparentColorValue) : QVariant());
+    w.transparentColor = c.TransparentColor ? c.TransparentColorValue : QColor();
+    // Ctl3D chooses sunken 3-D or flat single-line borders for the window's controls. Qt's style
+    // draws every control's frame itself and has no such switch per window, and the design panel
+    // has no bevel of its own, so the setting is only kept on the window.
     w.setProperty("ctl3D", c.Ctl3D);
-    if (m_panel) m_panel->setFrameShadow(c.Ctl3D ? QFrame::Raised : QFrame::Plain);
-    w.position = c.Position;
 
     w.OnActivate = OnActivate;
     w.OnClose = OnClose;

@@ -57,6 +57,8 @@ public:
     void setName(const QString& name);
     QString caption() const { return m_caption; }
     void setCaption(const QString& caption) { m_caption = caption; }
+    /// Without a layout of its own, the extent of the controls placed on it.
+    QSize sizeHint() const override;
 
 private:
     QString m_caption;
@@ -88,6 +90,10 @@ public:
 
     /// Where the window goes when shown (applied from the settings).
     TPosition position = TPosition::poDefaultPosOnly;
+    /// The window of the panel form's owner, for poOwnerFormCenter.
+    QPointer<QWidget> ownerWindow;
+    /// Pixels of this colour are see-through while shown; invalid for none.
+    QColor transparentColor;
 
 protected:
     bool event(QEvent* e) override;
@@ -104,9 +110,12 @@ private:
     /// True when the key was consumed.
     bool keyDown(QKeyEvent* e);
     bool keyUp(QKeyEvent* e);
+    /// Whether a key that reached the window was meant for it, not passed up by a control.
+    bool keyIsForWindow() const;
     void watch(QObject* o);
+    void place();
+    void applyTransparentColor();
     bool m_created = false;
-    const QEvent* m_previewed = nullptr; // the key the window saw first; its propagation is left alone
 };
 
 /// Shows a designed panel in a modal popup window of its own.
@@ -146,7 +155,10 @@ public:
 
 private:
     void panelDestroyed();
+    QWidget* ownerWindow() const;
     QPointer<TQXDesignPanel> m_panel;
+    QSize m_designedSize;         // the popup's client size from its panel
+    bool m_platformSized = false; // the last show left the size to the platform
     // A top-level window of the application, released with the panel form.
     std::unique_ptr<TQXPopupWindow> m_popup;
     bool m_destroying = false;

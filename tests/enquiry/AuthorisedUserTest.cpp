@@ -123,6 +123,7 @@ protected:
         user("HUGO", "50%_OFF");
         user("IVO", "50XXOFF");
         user("JOAO", "O'NEIL");
+        user("KAI", "QA-P\\D");
         user("QUERVA", "TI", "velha");
         conn = access.connect();
     }
@@ -175,6 +176,9 @@ TEST_F(Membership, GroupsJoinedByHyphens) {
         {"O'NEIL", {"JOAO"}},
         {"%", {}},
         {"_", {}},
+        // So does the character that escapes them.
+        {"P\\D", {"KAI"}},
+        {"P\\", {}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.groups);
@@ -183,13 +187,6 @@ TEST_F(Membership, GroupsJoinedByHyphens) {
     // In the order found: the first group's members first.
     const V both = members("QUALI, PROD");
     EXPECT_EQ(both, (V{"DUDA", "ANA"}));
-}
-
-TEST_F(Membership, PatternsEscapeTheGroupsOwnWildcards) {
-    const MembershipPatterns p = MembershipPatternsOf("50%_O\\FF");
-    EXPECT_EQ(p.begins, "50\\%\\_O\\\\FF-%");
-    EXPECT_EQ(p.ends, "%-50\\%\\_O\\\\FF");
-    EXPECT_EQ(p.inside, "%-50\\%\\_O\\\\FF-%");
 }
 
 // The dialog over the members of SUPERV, with the service user's password of a fixed day.
@@ -281,7 +278,8 @@ TEST_F(ConsentDialog, ConfirmationPathsWithRealKeys) {
 }
 
 TEST_F(ConsentDialog, ListOfAuthorisedUsers) {
-    auto d = dialog(list);
+    const AuthorisedList found = BuildAuthorisedList("QUALI, PROD", *conn); // DUDA before ANA
+    auto d = dialog(found);
     EXPECT_EQ(d->objectName(), QStringLiteral("frmUsuarioAutorizado"));
     EXPECT_EQ(d->size(), QSize(319, 121));
     EXPECT_FALSE(d->btListaUsuAutorizado->ownDrawing()) << "a plain push button";
@@ -302,17 +300,18 @@ TEST_F(ConsentDialog, ListOfAuthorisedUsers) {
         emit d->lbListaUsuAutorizados->itemDoubleClicked(d->lbListaUsuAutorizados->item(0));
         stillOpenAfterEmptyDoubleClick = popup && popup->isVisible();
         // A double-click on a name takes it and closes the list.
-        QListWidgetItem* caio = d->lbListaUsuAutorizados->findItems(QStringLiteral("CAIO"), Qt::MatchExactly).value(0);
-        const QRect r = d->lbListaUsuAutorizados->visualItemRect(caio);
+        QListWidgetItem* duda = d->lbListaUsuAutorizados->findItems(QStringLiteral("DUDA"), Qt::MatchExactly).value(0);
+        const QRect r = d->lbListaUsuAutorizados->visualItemRect(duda);
         QTest::mouseClick(d->lbListaUsuAutorizados->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseDClick(d->lbListaUsuAutorizados->viewport(), Qt::LeftButton, {}, r.center());
         if (popup && popup->isVisible()) popup->close();
     });
     QTest::mouseClick(d->btListaUsuAutorizado, Qt::LeftButton);
     EXPECT_EQ(window, QStringLiteral("pfUsuAutorizado"));
-    EXPECT_EQ(items, (QStringList{QStringLiteral("ANA"), QStringLiteral("CAIO")})) << "sorted";
+    EXPECT_EQ(found.names(), (std::vector<std::string>{"DUDA", "ANA"}));
+    EXPECT_EQ(items, (QStringList{QStringLiteral("ANA"), QStringLiteral("DUDA")})) << "sorted";
     EXPECT_TRUE(stillOpenAfterEmptyDoubleClick);
-    EXPECT_EQ(d->edUsuario->text(), QStringLiteral("CAIO"));
+    EXPECT_EQ(d->edUsuario->text(), QStringLiteral("DUDA"));
     EXPECT_EQ(d->focusWidget(), d->edSenha);
 
     // "Fechar" closes the popup.

@@ -1,9 +1,11 @@
 // Image list entries and the image button's action and index rules, its drawing choice and the
 // picture of a disabled button.
 #include "widgets/ImageButton.h"
+#include "widgets/StandardImages.h"
 
 #include <QImage>
 #include <QPainter>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +57,37 @@ TEST(ImageList, ActionsAreStoredUpperCaseAndItemsCopyWhole) {
     item.setImage(original);
     original.fill(Qt::black);
     EXPECT_EQ(item.Image().pixelColor(0, 0), QColor(Qt::green));
+}
+
+TEST(ImageList, TheSuitesStandardPictures) {
+    TQXImageList list;
+    list.Images.resize(3); // replaced, not added to
+    FillStandardImages(list);
+    ASSERT_EQ(list.Images.size(), 64u);
+    EXPECT_EQ(QSize(list.Width, list.Height), QSize(16, 16));
+    QSet<QString> actions;
+    int withoutAction = 0;
+    for (std::size_t i = 0; i < list.Images.size(); ++i) {
+        SCOPED_TRACE(i);
+        const TQXImageItem& item = list.Images[i];
+        EXPECT_EQ(item.Image().size(), QSize(16, 16));
+        for (std::size_t j = 0; j < i; ++j) EXPECT_NE(item.Image(), list.Images[j].Image()) << "same as " << j;
+        if (item.Action().isEmpty())
+            ++withoutAction;
+        else
+            EXPECT_FALSE(actions.contains(item.Action())) << item.Action().toStdString() << " twice";
+        actions.insert(item.Action());
+    }
+    EXPECT_EQ(withoutAction, 1);
+    for (const char* a : {"GRAVAR", "FECHAR", "OK", "CANCELAR", "PESQUISAR", "IMPRIMIR", "LOG"})
+        EXPECT_TRUE(actions.contains(QString::fromLatin1(a))) << a;
+
+    TQXButton button;
+    button.setImageList(&list);
+    button.setAction(QStringLiteral("gravar"));
+    EXPECT_EQ(button.Action(), QStringLiteral("GRAVAR"));
+    ASSERT_GE(button.ActionImageIndex(), 0);
+    EXPECT_EQ(button.currentPicture(), list.Images[static_cast<std::size_t>(button.ActionImageIndex())].Image());
 }
 
 TEST(ImageButton, ActionAndIndexRules) {
@@ -152,14 +185,51 @@ TEST(ImageButton, DrawingChoiceAndPictures) {
     byIndex.setImageIndex(2);
     byIndex.setEnabled(false);
     EXPECT_EQ(byIndex.currentPicture(), list.Images[2].Image());
+}
 
-    // Both kinds paint without failing, enabled and disabled.
-    for (TQXButton* b : {&plain, &withIcon, &fromList, &byIndex}) {
-        b->setText(QStringLiteral("Fechar"));
-        b->resize(80, 30);
-        QImage target(80, 30, QImage::Format_ARGB32);
-        b->render(&target);
-    }
+QImage rendered(QWidget& w) {
+    w.resize(80, 30);
+    QImage target(80, 30, QImage::Format_ARGB32);
+    target.fill(Qt::transparent);
+    w.render(&target);
+    return target;
+}
+
+int pixelsOf(const QImage& img, QColor c) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y) == c;
+    return n;
+}
+
+TEST(ImageButton, PaintsThePictureItChose) {
+    TQXImageList list;
+    TQXImageItem red;
+    red.setAction(QStringLiteral("GRAVAR"));
+    red.setImage(filled(Qt::red));
+    red.DisableContrast = 50;
+    list.Images.push_back(red);
+    const QColor grey127(127, 127, 127);
+
+    TQXButton button;
+    button.setImageList(&list);
+    button.setAction(QStringLiteral("Gravar"));
+    QImage shot = rendered(button);
+    EXPECT_EQ(pixelsOf(shot, Qt::red), 16 * 16) << "the whole picture, enabled";
+    EXPECT_EQ(pixelsOf(shot, grey127), 0);
+
+    // Disabled: red is grey 85 raised by half, every pixel of the picture.
+    button.setEnabled(false);
+    shot = rendered(button);
+    EXPECT_EQ(pixelsOf(shot, grey127), 16 * 16);
+    EXPECT_EQ(pixelsOf(shot, Qt::red), 0);
+
+    // Without list or icon the action names no picture: the platform's own push button.
+    TQXButton plain;
+    plain.setAction(QStringLiteral("GRAVAR"));
+    plain.setText(QStringLiteral("Fechar"));
+    QPushButton platform(QStringLiteral("Fechar"));
+    EXPECT_EQ(rendered(plain), rendered(platform));
 }
 
 TEST(ImageButton, DisabledPictureIsGreyRaisedAndClipped) {

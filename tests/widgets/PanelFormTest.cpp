@@ -2,6 +2,7 @@
 #include "widgets/PanelForm.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
@@ -162,7 +163,7 @@ TEST(PanelForm, KeyEventsLiveInThePopupAndKeyPreviewComesFirst) {
     std::vector<int> keys;
     form.setOnKeyDown([&](int& key, Qt::KeyboardModifiers) {
         keys.push_back(key);
-        if (key == Qt::Key_F9) key = 0; // consumed
+        if (key == Qt::Key_B) key = 0; // consumed
     });
     EXPECT_TRUE(form.PopupWindow()->OnKeyDown) << "stored in the window itself";
 
@@ -171,10 +172,11 @@ TEST(PanelForm, KeyEventsLiveInThePopupAndKeyPreviewComesFirst) {
         std::vector<int> expected;
         QString text;
     } rows[] = {
-        // Without preview the edit keeps its letters; keys it leaves alone (F9, F4) reach the window.
-        {false, {Qt::Key_F9, Qt::Key_F4}, QStringLiteral("a")},
-        // With preview the window sees every key first and the consumed one never reaches the edit.
-        {true, {Qt::Key_A, Qt::Key_F9, Qt::Key_F4}, QStringLiteral("a")},
+        // Without preview only the keys meant for the window: not the edit's, not even the F9 it
+        // leaves alone; F4 with the panel focused, F1 with no control focused.
+        {false, {Qt::Key_F4, Qt::Key_F1}, QStringLiteral("ab")},
+        // With preview every key first, each once; the consumed one never reaches the edit.
+        {true, {Qt::Key_A, Qt::Key_B, Qt::Key_F9, Qt::Key_F4, Qt::Key_F1}, QStringLiteral("a")},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.preview);
@@ -183,14 +185,110 @@ TEST(PanelForm, KeyEventsLiveInThePopupAndKeyPreviewComesFirst) {
         form.setKeyPreview(r.preview);
         EXPECT_EQ(form.KeyPreview(), r.preview);
         whileShown(form, [&] {
+            QApplication::setActiveWindow(form.PopupWindow());
             edit->setFocus();
             QTest::keyClick(edit, Qt::Key_A);
+            QTest::keyClick(edit, Qt::Key_B);
             QTest::keyClick(edit, Qt::Key_F9);
-            QTest::keyClick(edit, Qt::Key_F4);
+            panel->setFocus();
+            QTest::keyClick(panel, Qt::Key_F4);
+            panel->clearFocus();
+            QTest::keyClick(form.PopupWindow(), Qt::Key_F1);
         });
         EXPECT_EQ(keys, r.expected);
         EXPECT_EQ(edit->text(), r.text);
     }
+}
+
+TEST(PanelForm, EachPositionKeepsItsMeaning) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget mainWindow;
+    mainWindow.setGeometry(50, 60, 300, 200);
+    mainWindow.show();
+    QDialog owner;
+    owner.setGeometry(400, 300, 300, 200);
+    owner.show();
+    auto* form = new TQXPanelForm(&owner);
+    auto* panel = new TQXDesignPanel();
+    panel->resize(200, 100);
+    (new QWidget(panel))->setGeometry(10, 10, 100, 30);
+    form->setPanel(panel);
+    TQXPopupWindow* w = form->PopupWindow();
+    const auto shown = [&](TPosition position) {
+        form->FormConfig.Position = position;
+        QRect frame;
+        whileShown(*form, [&] { frame = w->frameGeometry(); });
+        return frame;
+    };
+    const auto near = [](QPoint a, QPoint b) { return (a - b).manhattanLength() <= 2; };
+
+    EXPECT_TRUE(near(shown(TPosition::poMainFormCenter).center(), mainWindow.frameGeometry().center()));
+    EXPECT_TRUE(near(shown(TPosition::poOwnerFormCenter).center(), owner.frameGeometry().center()));
+
+    w->move(37, 41);
+    QRect frame = shown(TPosition::poDesigned);
+    EXPECT_EQ(frame.topLeft(), QPoint(37, 41));
+    EXPECT_EQ(w->size(), QSize(200, 100));
+    // The size the content asks for (its control with the same room around it), where it was put.
+    frame = shown(TPosition::poDefaultSizeOnly);
+    EXPECT_EQ(frame.topLeft(), QPoint(37, 41));
+    EXPECT_EQ(w->size(), QSize(120, 50));
+    shown(TPosition::poDefault);
+    EXPECT_EQ(w->size(), QSize(120, 50));
+    shown(TPosition::poDefaultPosOnly);
+    EXPECT_EQ(w->size(), QSize(200, 100)) << "the designed size again";
+
+    // Over a window at the screen's edge the popup stays on the screen.
+    owner.move(screen.right() - 100, screen.bottom() - 50);
+    EXPECT_TRUE(screen.contains(shown(TPosition::poOwnerFormCenter)));
+
+    // Without a shown main window or an owner window: the screen's centre.
+    mainWindow.hide();
+    EXPECT_TRUE(near(shown(TPosition::poMainFormCenter).center(), screen.center()));
+    TQXPanelForm ownerless;
+    auto* other = new TQXDesignPanel();
+    other->resize(200, 100);
+    ownerless.setPanel(other);
+    ownerless.FormConfig.Position = TPosition::poOwnerFormCenter;
+    QPoint centre;
+    whileShown(ownerless, [&] { centre = ownerless.PopupWindow()->frameGeometry().center(); });
+    EXPECT_TRUE(near(centre, screen.center()));
+}
+
+TEST(PanelForm, TransparentColorSeesThroughOnlyItsPixels) {
+    const auto painted = [](QWidget* w, QColor c) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Window, c);
+        w->setPalette(p);
+        w->setAutoFillBackground(true);
+    };
+    TQXPanelForm form;
+    auto* panel = new TQXDesignPanel();
+    panel->resize(200, 100);
+    painted(panel, QColor(0, 255, 0));
+    auto* red = new QWidget(panel);
+    red->setGeometry(20, 20, 50, 30);
+    painted(red, Qt::red);
+    auto* almost = new QWidget(panel);
+    almost->setGeometry(100, 20, 50, 30);
+    painted(almost, QColor(0, 254, 0));
+    form.setPanel(panel);
+    const auto shape = [&](bool on, QColor colour) {
+        form.FormConfig.TransparentColor = on;
+        form.FormConfig.TransparentColorValue = colour;
+        QRegion mask;
+        whileShown(form, [&] { mask = form.PopupWindow()->mask(); });
+        return mask;
+    };
+
+    QRegion mask = shape(true, QColor(0, 255, 0));
+    EXPECT_FALSE(mask.contains(QPoint(5, 5))) << "the panel's green";
+    EXPECT_FALSE(mask.contains(QPoint(190, 90)));
+    EXPECT_TRUE(mask.contains(QPoint(30, 30))) << "red stays";
+    EXPECT_TRUE(mask.contains(QPoint(110, 30))) << "a green one step off stays";
+    EXPECT_FALSE(form.PopupWindow()->testAttribute(Qt::WA_TranslucentBackground));
+
+    EXPECT_TRUE(shape(false, QColor(0, 255, 0)).isEmpty()) << "off: no mask, all of the window shows";
 }
 
 TEST(PanelForm, GoesWithItsPanel) {
