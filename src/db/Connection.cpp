@@ -252,4 +252,16 @@ void createDatabase(const std::string& location, const std::string& user, const 
     att.forget();
 }
 
+ConflictRetry::ConflictRetry(const Connection& connection, int attempts)
+    : m_deadline(std::chrono::steady_clock::now() + std::chrono::seconds(connection.lockTimeout())),
+      m_bounded(connection.lockTimeout() > 0), m_left(attempts - 1) {}
+
+bool ConflictRetry::again(bool retryable) {
+    if (!retryable || m_left <= 0 || (m_bounded && std::chrono::steady_clock::now() >= m_deadline)) {
+        return false;
+    }
+    --m_left;
+    return true;
+}
+
 } // namespace vek::db

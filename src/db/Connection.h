@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -92,5 +93,21 @@ private:
 /// (for benchmarks and throw-away databases only).
 void createDatabase(const std::string& location, const std::string& user, const std::string& password,
                     int pageSize = 8192, bool forcedWrites = true);
+
+/// Whether a unit of work that met a conflict on a row may run again. A lock wait that ran out and a
+/// conflict with a holder that committed meanwhile report the same codes, so the tries together may
+/// not outlast the connection's lock timeout: a row held all along ends in the error once the
+/// timeout is spent, never after several timeouts. Create one before the first try.
+class ConflictRetry {
+public:
+    ConflictRetry(const Connection& connection, int attempts);
+    /// True when the try that just failed with `retryable` may run again.
+    bool again(bool retryable);
+
+private:
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_bounded;
+    int m_left;
+};
 
 } // namespace vek::db

@@ -11,11 +11,12 @@ bool WriteOffBox(StationContext& ctx, std::int32_t code) {
     q.param("ESTEIRA").setString(ctx.settings.CODESTEIRA);
     q.param("SETOR").setString(ctx.settings.SETOR);
     q.param("FUNCIONARIO").setString(ctx.settings.FUNCIONARIO);
-    for (int attempt = 1;; ++attempt) {
+    db::ConflictRetry retry(ctx.sqlCon, kLockAttempts);
+    for (;;) {
         try {
             return q.execSql() == 1;
         } catch (const db::DbError& e) {
-            if (ctx.sqlCon.inTransaction() || !e.isUpdateConflict() || attempt >= kLockAttempts) {
+            if (ctx.sqlCon.inTransaction() || !retry.again(e.isUpdateConflict())) {
                 throw;
             }
         }

@@ -12,8 +12,9 @@ inline constexpr int kLockAttempts = 5;
 
 /// Writes the box off with `sqlQuilbar`, unless it is written off already. False when another
 /// station wrote it off first: nothing was written, and the caller must neither count nor book it.
-/// Outside a unit of work an update conflict is tried again (it then finds the box written off);
-/// inside one it is passed on for the caller to run the unit again.
+/// Outside a unit of work an update conflict is tried again (it then finds the box written off), for
+/// no longer than the lock timeout in all; inside one it is passed on for the caller to run the unit
+/// again.
 bool WriteOffBox(StationContext& ctx, std::int32_t code);
 
 } // namespace vek

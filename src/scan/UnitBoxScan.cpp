@@ -204,7 +204,8 @@ bool UnitBoxScan::RecordInSector(std::int32_t code, const std::string& prog, con
     // write-off and the box's two sector rows are then one unit of work, never left half recorded.
     db::Connection& con = m_ctx.sqlCon;
     const bool own = !con.inTransaction();
-    for (int attempt = 1;; ++attempt) {
+    db::ConflictRetry retry(con, kLockAttempts);
+    for (;;) {
         if (own) con.startTransaction();
         try {
             sqlBloqCxUnit.param("COD").setInt(code);
@@ -237,7 +238,7 @@ bool UnitBoxScan::RecordInSector(std::int32_t code, const std::string& prog, con
             return true;
         } catch (const db::DbError& e) {
             if (own && con.inTransaction()) con.rollback();
-            if (own && e.isUpdateConflict() && attempt < kLockAttempts) {
+            if (own && retry.again(e.isUpdateConflict())) {
                 continue;
             }
             throw;

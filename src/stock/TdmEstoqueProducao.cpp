@@ -696,7 +696,8 @@ bool TdmEstoqueProducao::BloquearItensPedido(std::set<std::pair<std::string, std
     }
     Query& q = *comp().sqlBloqItemPed;
     for (const auto& [ped, item] : novos) {
-        for (int tentativa = 1;; ++tentativa) {
+        db::ConflictRetry retry(conexao(), kTentativasBloqueio);
+        for (;;) {
             try {
                 q.close();
                 q.param("PED").setString(ped);
@@ -706,7 +707,7 @@ bool TdmEstoqueProducao::BloquearItensPedido(std::set<std::pair<std::string, std
                 break;
             } catch (const db::DbError& e) {
                 q.close();
-                if (!e.isLockConflict() || e.hasCode(isc_lock_timeout) || tentativa >= kTentativasBloqueio) {
+                if (!retry.again(e.isLockConflict() && !e.hasCode(isc_lock_timeout))) {
                     throw;
                 }
             }
