@@ -1,17 +1,16 @@
 // Connections that lose their server, errors that must not cost the attachment, and lock waits.
-// These tests stop and start a database server of their own (port 3051), never the shared one.
+// These tests stop and start a database server of their own, never the shared one.
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
+#include "support/PrivateServer.h"
 #include "support/TestDb.h"
 
 #include <gtest/gtest.h>
 
-#include <ibase.h>
-
-#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,61 +21,15 @@ using vek::test::TestDb;
 
 namespace {
 
-const std::string kPort = "3051";
-const std::string kRoot = "/tmp/vek-fbserver-heal";
-
-// Runs the test server script for the private instance; false when it failed.
-bool privateServer(const std::string& action) {
-    const std::string cmd = "VEK_FB_PORT=" + kPort + " VEK_FB_ROOT=" + kRoot +
-                            " VEK_FB_PASSWORD=" + test::serverPassword() + " bash '" + test::sourceDir() +
-                            "/scripts/fb-test-server.sh' " + action + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
-DbError errorWith(std::vector<std::intptr_t> gdsCodes) {
-    std::vector<std::intptr_t> v;
-    for (std::intptr_t c : gdsCodes) {
-        v.push_back(isc_arg_gds);
-        v.push_back(c);
-    }
-    v.push_back(isc_arg_end);
-    return DbError("x", std::move(v));
-}
-
-TEST(DbErrorKinds, LostConnectionIsToldFromOtherFailures) {
-    struct Case {
-        const char* what;
-        std::vector<std::intptr_t> codes;
-        bool lost;
-    };
-    const Case cases[] = {
-        {"network error reading", {isc_network_error, isc_net_read_err}, true},
-        {"network error writing", {isc_network_error, isc_net_write_err}, true},
-        {"lost database connection", {isc_lost_db_connection}, true},
-        {"connection lost", {isc_conn_lost}, true},
-        {"database shut down", {isc_shutdown}, true},
-        {"attachment shut down", {isc_att_shutdown}, true},
-        {"server shut down", {isc_net_server_shutdown}, true},
-        {"after an unrelated first code", {isc_random, isc_lost_db_connection}, true},
-        {"unique key violation", {isc_unique_key_violation}, false},
-        {"syntax error", {isc_dsql_error, isc_sqlerr}, false},
-        {"lock timeout", {isc_lock_conflict, isc_lock_timeout}, false},
-        {"no codes at all", {}, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(errorWith(c.codes).isConnectionLost(), c.lost);
-    }
-    EXPECT_FALSE(DbError("Query has no connection").isConnectionLost());
-}
-
 class PrivateServer : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(privateServer("start")) << "see " << kRoot << "/server.log"; }
-    static void TearDownTestSuite() { privateServer("stop"); }
+    static void SetUpTestSuite() { s_server = std::make_unique<test::PrivateServer>(); }
+    static void TearDownTestSuite() { s_server.reset(); }
+    static test::PrivateServer& server() { return *s_server; }
 
     void SetUp() override {
-        ASSERT_TRUE(privateServer("start"));
+        ASSERT_TRUE(s_server) << "the server did not start";
+        server().start(); // when a failed test left it stopped
         auto c = connect();
         runScript(*c, "create table T (ID integer not null primary key, TXT varchar(20));\n"
                       "create generator G_T;\n");
@@ -84,7 +37,7 @@ protected:
 
     std::unique_ptr<Connection> connect() const {
         auto c = std::make_unique<Connection>();
-        c->setDatabase("127.0.0.1/" + kPort + ":" + m_db.path());
+        c->setDatabase(server().location(m_db));
         c->setPassword(test::serverPassword());
         return c;
     }
@@ -97,7 +50,10 @@ protected:
     }
 
     TestDb m_db{Schema::Empty};
+    static std::unique_ptr<test::PrivateServer> s_server;
 };
+
+std::unique_ptr<test::PrivateServer> PrivateServer::s_server;
 
 TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
     // Which call meets the dead connection first; `inTransaction` opens an explicit transaction
@@ -150,7 +106,7 @@ TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
             ins.execSql();
         }
 
-        ASSERT_TRUE(privateServer("stop"));
+        server().stop();
         try {
             k.fail(*c, sel, ins);
             ADD_FAILURE() << "a statement on a stopped server succeeded";
@@ -166,7 +122,7 @@ TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
         EXPECT_THROW(sel.open(), DbError);
         EXPECT_FALSE(c->isOpen());
 
-        ASSERT_TRUE(privateServer("start"));
+        server().start();
         ins.param("ID").setInt(++id);
         EXPECT_EQ(ins.execSql(), 1u);
         sel.open();
@@ -187,6 +143,26 @@ TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
     }
 }
 
+TEST_F(PrivateServer, AnAttachmentEndedByTheServerIsReplacedAtTheNextStatement) {
+    // The server ends the attachment while it keeps running (an administrator, a monitoring tool).
+    auto c = connect();
+    Query sel(*c);
+    sel.setSql("select count(*) as N from T");
+    sel.open();
+    const std::int64_t ended = attachmentId(*c);
+    connect()->executeImmediate("delete from MON$ATTACHMENTS where MON$ATTACHMENT_ID = " + std::to_string(ended));
+    try {
+        sel.open();
+        ADD_FAILURE() << "a statement on an ended attachment succeeded";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.isConnectionLost()) << e.what();
+    }
+    EXPECT_FALSE(c->isOpen());
+    sel.open();
+    EXPECT_EQ(sel.field("N").asInt(), 0);
+    EXPECT_NE(attachmentId(*c), ended);
+}
+
 TEST_F(PrivateServer, ClosingAConnectionThatIsGone) {
     // Closing (and destroying) a connection whose server went away, with and without a transaction
     // and an open query: nothing is raised from the destructor, and closing twice is harmless.
@@ -200,7 +176,7 @@ TEST_F(PrivateServer, ClosingAConnectionThatIsGone) {
             c->startTransaction();
             c->executeImmediate("insert into T (ID) values (70)");
         }
-        ASSERT_TRUE(privateServer("stop"));
+        server().stop();
         try {
             c->close();
         } catch (const DbError& e) {
@@ -210,17 +186,17 @@ TEST_F(PrivateServer, ClosingAConnectionThatIsGone) {
         EXPECT_FALSE(c->inTransaction());
         EXPECT_FALSE(q.isActive());
         EXPECT_NO_THROW(c->close());
-        ASSERT_TRUE(privateServer("start"));
+        server().start();
         q.open();
         EXPECT_TRUE(q.eof()) << "the transaction's row went with the server";
         if (inTransaction) {
             c->startTransaction();
         }
-        ASSERT_TRUE(privateServer("stop"));
+        server().stop();
         c.reset(); // the destructor meets the dead connection
         EXPECT_FALSE(q.isPrepared());
         EXPECT_THROW(q.open(), DbError) << "the query outlived its connection";
-        ASSERT_TRUE(privateServer("start"));
+        server().start();
     }
 }
 

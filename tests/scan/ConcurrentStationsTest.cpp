@@ -27,7 +27,10 @@ constexpr int kBoxes = 200;
 
 class Station : public vek::test::ScanStation {
 public:
-    Station(const std::string& db, const std::string& conveyor, const std::string& sector) : ScanStation(db) {
+    // In sector mode the box is written off in `lastSector` (this station's own sector when empty).
+    Station(const std::string& db, const std::string& conveyor, const std::string& sector,
+            const std::string& lastSector = {})
+        : ScanStation(db) {
         StationSettings settings;
         settings.BDADOS = db;
         settings.CODESTEIRA = conveyor;
@@ -36,7 +39,7 @@ public:
         if (!sector.empty()) {
             settings.ATU_PRODUCAO_SETOR_CXUNIT = std::string(1, 'S');
             settings.SETOR = sector;
-            settings.ULTIMO_SETOR_ATU_CXUNIT = sector;
+            settings.ULTIMO_SETOR_ATU_CXUNIT = lastSector.empty() ? sector : lastSector;
         }
         ctx.settings = settings;
     }
@@ -104,33 +107,42 @@ TEST(TwoStations, EveryBoxIsWrittenOffOnceAndOnlyItsStationSaysSo) {
 
 TEST(TwoStations, TwoSectorsOfOneGroupRecordEachBoxOnce) {
     setCurrentFormatSettings(brazilianFormatSettings());
-    TestDb db(Schema::Main);
-    addBoxes(db);
-    // Sewing (20) groups the lines 21 and 22: a box is sewn on one line only.
-    db.exec("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, SETOR_AGRUP_SE, TIPO_ATU_PRODUCAO_SETOR_SE, "
-            "SEQPROD_SE) values ('20', 'COSTURA', '', 1, '', 'N', 'S')");
-    db.exec("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, SETOR_AGRUP_SE, TIPO_ATU_PRODUCAO_SETOR_SE, "
-            "SEQPROD_SE) select '21', 'LINHA', '', 2, '20', 'N', 'S' from RDB$DATABASE union all "
-            "select '22', 'LINHA', '', 2, '20', 'N', 'S' from RDB$DATABASE");
-    db.exec("insert into PRODUTO_SETOR select 'P100', COD_SE from SETOR");
-    Station a(db.path(), "01", "21"), b(db.path(), "02", "22");
-    const auto [okA, okB] = race(a, b);
-    EXPECT_TRUE(a.errors.empty() && b.errors.empty()) << (a.errors.empty() ? b.errors : a.errors).front();
-    EXPECT_EQ(okA.size() + okB.size(), static_cast<std::size_t>(kBoxes));
+    // When both are the last sector, the write-off's own condition already keeps them apart; when
+    // neither is, only the box's lock and the validation run again under it do.
+    for (const std::string last : {"", "40"}) {
+        SCOPED_TRACE(last.empty() ? "both are the last sector" : "the box is written off later, in 40");
+        TestDb db(Schema::Main);
+        addBoxes(db);
+        // Sewing (20) groups the lines 21 and 22: a box is sewn on one line only.
+        db.exec("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, SETOR_AGRUP_SE, "
+                "TIPO_ATU_PRODUCAO_SETOR_SE, SEQPROD_SE) values ('20', 'COSTURA', '', 1, '', 'N', 'S')");
+        db.exec("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, SETOR_AGRUP_SE, "
+                "TIPO_ATU_PRODUCAO_SETOR_SE, SEQPROD_SE) select '21', 'LINHA', '', 2, '20', 'N', 'S' from "
+                "RDB$DATABASE union all select '22', 'LINHA', '', 2, '20', 'N', 'S' from RDB$DATABASE");
+        db.exec("insert into PRODUTO_SETOR select 'P100', COD_SE from SETOR");
+        Station a(db.path(), "01", "21", last), b(db.path(), "02", "22", last);
+        const auto [okA, okB] = race(a, b);
+        EXPECT_TRUE(a.errors.empty() && b.errors.empty()) << (a.errors.empty() ? b.errors : a.errors).front();
+        EXPECT_EQ(okA.size() + okB.size(), static_cast<std::size_t>(kBoxes));
 
-    auto c = db.connect();
-    db::Query q(*c);
-    q.setSql("select CODCXUNIT_PU, SETOR_PU, count(*) as N from PRODUCAO_SETOR_CXUNIT group by 1, 2");
-    q.open();
-    std::map<int, std::string> by;
-    for (; !q.eof(); q.next()) {
-        const int code = q.field("CODCXUNIT_PU").asInt();
-        EXPECT_EQ(q.field("N").asInt(), 1);
-        EXPECT_TRUE(by.emplace(code, q.field("SETOR_PU").asString()).second) << code << " recorded in two lines";
+        auto c = db.connect();
+        db::Query q(*c);
+        q.setSql("select CODCXUNIT_PU, SETOR_PU, count(*) as N from PRODUCAO_SETOR_CXUNIT group by 1, 2");
+        q.open();
+        std::map<int, std::string> by;
+        for (; !q.eof(); q.next()) {
+            const int code = q.field("CODCXUNIT_PU").asInt();
+            EXPECT_EQ(q.field("N").asInt(), 1);
+            EXPECT_TRUE(by.emplace(code, q.field("SETOR_PU").asString()).second) << code << " recorded in two lines";
+        }
+        EXPECT_EQ(by.size(), static_cast<std::size_t>(kBoxes));
+        for (int code : okA) EXPECT_EQ(by[code], "21") << code;
+        for (int code : okB) EXPECT_EQ(by[code], "22") << code;
+        db::Query off(*c);
+        off.setSql("select count(*) as N from CODCXUNIT where DTBAIXA_CX is not null");
+        off.open();
+        EXPECT_EQ(off.field("N").asInt(), last.empty() ? kBoxes : 0);
     }
-    EXPECT_EQ(by.size(), static_cast<std::size_t>(kBoxes));
-    for (int code : okA) EXPECT_EQ(by[code], "21") << code;
-    for (int code : okB) EXPECT_EQ(by[code], "22") << code;
 }
 
 } // namespace
