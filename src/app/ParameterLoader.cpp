@@ -1,7 +1,7 @@
 #include "app/ParameterLoader.h"
 
-#include "station/Platform.h"
 #include "db/Query.h"
+#include "station/Platform.h"
 
 #include <QString>
 

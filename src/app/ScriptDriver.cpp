@@ -198,8 +198,7 @@ QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
     QWidget* active = activeWindow();
     QList<QWidget*> windows;
     if (active) windows.append(active);
-    if (m_mainWindow && m_mainWindow.data() != active && m_mainWindow->isVisible())
-        windows.append(m_mainWindow.data());
+    if (m_mainWindow && m_mainWindow.data() != active && m_mainWindow->isVisible()) windows.append(m_mainWindow.data());
 
     QJsonObject texts;
     QJsonObject grids;
@@ -483,7 +482,8 @@ void ScriptDriver::doubleClick(const QString& nameAndText) {
                 // As the operator's double-click: the entry becomes the chosen one first.
                 view->setCurrentIndex(index);
                 if (view->selectionModel())
-                    view->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                    view->selectionModel()->select(index,
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 Q_EMIT view->doubleClicked(index);
                 return;
             }

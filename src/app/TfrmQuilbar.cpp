@@ -202,8 +202,7 @@ void TfrmQuilbar::buildUi() {
     // The repeating grid over the recent entries: a view painted per entry, not widgets per entry.
     auto* entries = new RecentEntriesView(pnlUltAtu);
     entries->setModel(new RecentEntriesModel(m_station.recentEntries().cdsUltEnt, &m_placeholderPicture, entries));
-    entries->setItemDelegate(
-        new RecentEntryDelegate([this] { return m_station.recentEntries().capacity(); }, entries));
+    entries->setItemDelegate(new RecentEntryDelegate([this] { return m_station.recentEntries().capacity(); }, entries));
     dbcgUltEnt = entries;
     side->addWidget(dbcgUltEnt, 1);
     top->addWidget(pnlUltAtu);

@@ -43,7 +43,8 @@ private:
     bool m_busy = false;
     bool m_stop = false;
     std::chrono::steady_clock::time_point m_abortAt = std::chrono::steady_clock::time_point::max();
-    std::atomic<std::chrono::steady_clock::rep> m_abortTicks{std::chrono::steady_clock::time_point::max().time_since_epoch().count()};
+    std::atomic<std::chrono::steady_clock::rep> m_abortTicks{
+        std::chrono::steady_clock::time_point::max().time_since_epoch().count()};
     std::thread m_thread;
 };
 

@@ -1,8 +1,8 @@
 #include "scan/UnitBoxScan.h"
 
+#include "db/DbError.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
-#include "db/DbError.h"
 #include "scan/BoxWriteOff.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
@@ -99,8 +99,7 @@ std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serve
 
 UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
     : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx), m_stock(ctx), m_dashboard(ctx),
-      m_subTicket(ctx, monitor, m_stock),
-      sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
+      m_subTicket(ctx, monitor, m_stock), sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
     sqlBloqCxUnit.setSql("select DTBAIXA_CX from CODCXUNIT\n"
                          "where CODIGO_CX = :COD\n"
                          "for update with lock");
@@ -254,8 +253,8 @@ bool UnitBoxScan::ValidateUnitBoxInSector(std::int32_t code, std::string& refusa
     const validation::TDadosValidacao dados(box.field("PROD_CX").asString(), m_ctx.settings.SETOR,
                                             box.field("PROG_CX").asString(), box.field("FICHA_CX").asString(), "0000",
                                             m_ctx.sqlDadosSetor.field("SETORANT_SE").asString(), "U", 0, m_ctx.sqlCon);
-    const validation::TRetorno r = validation::TdmProducaoValidacao(dados).ValidarCxUnit(
-        code, m_ctx.params.VALIDAR_SETOR_ANT_OBRIG);
+    const validation::TRetorno r =
+        validation::TdmProducaoValidacao(dados).ValidarCxUnit(code, m_ctx.params.VALIDAR_SETOR_ANT_OBRIG);
     if (!r.Valido) {
         refusal = cp1252("Erro Atu.Produção.CxUnit Setor: ") + r.Mensagem;
         return false;

@@ -72,7 +72,6 @@ private:
     std::unique_ptr<auditlog::TdmLog> m_dmLog;
 
 public:
-
     /// The audit-log module, created on first use (user "QUILBAR") and kept.
     auditlog::TdmLog& dmLog();
 

@@ -9,8 +9,8 @@
 #include "util/TextCodec.h"
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace vek;
@@ -56,7 +56,8 @@ TEST(StationCore, AStartUpThatStoppedHalfWayFinishesBeforeTheFirstScan) {
         EXPECT_TRUE(boxes.take().empty());
 
         // Back: the scan finishes the start-up (parameters, counters) and then runs as usual.
-        source.exec("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '01' where CODIGO_CX = 41");
+        source.exec(
+            "update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '01' where CODIGO_CX = 41");
         station.context().sqlCon.close();
         std::filesystem::copy_file(source.path(), late);
         station.ScanCode("42");

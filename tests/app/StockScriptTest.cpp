@@ -238,12 +238,12 @@ TEST_F(StockScript, SubTicketLabels) {
     }
     // Each movement is of a box its own scan wrote off: the first sub-ticket's box is one of the three
     // written off first (two later ones), the last sub-ticket's one of the two written off last.
-    EXPECT_GE(count("from CODCXUNIT A join CODCXUNIT B on B.DTBAIXA_CX > A.DTBAIXA_CX where A.ITEM_CX = '" + mv[0][3] +
-                    "'"),
-              2);
-    EXPECT_GE(count("from CODCXUNIT A join CODCXUNIT B on B.DTBAIXA_CX < A.DTBAIXA_CX where A.ITEM_CX = '" + mv[1][3] +
-                    "'"),
-              3);
+    EXPECT_GE(
+        count("from CODCXUNIT A join CODCXUNIT B on B.DTBAIXA_CX > A.DTBAIXA_CX where A.ITEM_CX = '" + mv[0][3] + "'"),
+        2);
+    EXPECT_GE(
+        count("from CODCXUNIT A join CODCXUNIT B on B.DTBAIXA_CX < A.DTBAIXA_CX where A.ITEM_CX = '" + mv[1][3] + "'"),
+        3);
 }
 
 } // namespace

@@ -483,8 +483,8 @@ TEST_F(ScriptDriverTest, SelectAndClickDriveTheActiveWindowOnly) {
     const QJsonObject opened = line(1);
     EXPECT_EQ(opened["window"], "frmEscolha");
     EXPECT_EQ(texts(opened)["cbEmpresa"], "Alfa");
-    EXPECT_EQ(opened["grids"].toObject()["cbEmpresa"], QJsonArray({QJsonArray{"Alfa"}, QJsonArray{"Beta"},
-                                                                    QJsonArray{"Gama"}}));
+    EXPECT_EQ(opened["grids"].toObject()["cbEmpresa"],
+              QJsonArray({QJsonArray{"Alfa"}, QJsonArray{"Beta"}, QJsonArray{"Gama"}}));
     EXPECT_EQ(opened["grids"].toObject()["lbBancos"], QJsonArray({QJsonArray{"Um"}, QJsonArray{"Dois"}}));
 
     EXPECT_EQ(texts(line(2))["cbEmpresa"], "Beta");

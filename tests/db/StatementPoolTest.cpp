@@ -1,8 +1,8 @@
 // Statements of queries that went away stay prepared for the next query of the same text.
+#include "db/StatementPool.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Query.h"
-#include "db/StatementPool.h"
 #include "support/TestDb.h"
 
 #include <gtest/gtest.h>

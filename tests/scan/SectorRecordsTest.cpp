@@ -307,7 +307,8 @@ public:
             m_cv.wait(lock, [this] { return m_released; });
             res.status = 200;
         });
-        m_port = port == 0 ? m_server.bind_to_any_port("127.0.0.1") : (m_server.bind_to_port("127.0.0.1", port) ? port : -1);
+        m_port =
+            port == 0 ? m_server.bind_to_any_port("127.0.0.1") : (m_server.bind_to_port("127.0.0.1", port) ? port : -1);
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
     }
     ~HangingReceiver() {
@@ -362,7 +363,8 @@ TEST(Dashboard, AtCloseWhatIsQueuedBehindAHangingReceiverIsDropped) {
     testing::internal::CaptureStderr();
     {
         HttpPostQueue queue;
-        for (int id = 1; id <= 3; ++id) queue.post(url, "application/json;charset=utf-8", DashboardNotifier::requestBody(id));
+        for (int id = 1; id <= 3; ++id)
+            queue.post(url, "application/json;charset=utf-8", DashboardNotifier::requestBody(id));
         ASSERT_TRUE(receiver.waitForRequests(1));
     } // closing gives the queue 2 s in all: each request would hang for 2 s, so not all three go
     const std::string said = testing::internal::GetCapturedStderr();
