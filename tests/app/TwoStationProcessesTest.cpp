@@ -161,7 +161,9 @@ protected:
                     ++successes[s];
                     const auto [first, last] = by.equal_range(code);
                     EXPECT_EQ(std::distance(first, last), 1) << code;
-                    if (first != last) EXPECT_EQ(first->second, owners[s]) << code;
+                    if (first != last) {
+                        EXPECT_EQ(first->second, owners[s]) << code;
+                    }
                 } else {
                     EXPECT_TRUE(message.contains(refusal)) << code << ": " << message.toStdString();
                 }
