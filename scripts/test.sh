@@ -11,7 +11,9 @@ if [ "${1:-}" = "--sanitize" ]; then
     >/dev/null
   cmake --build build-sanitize -j"$(nproc)"
   # The client library keeps a few allocations of its own for the whole process (see the file).
-  export ASAN_OPTIONS="detect_leaks=1"
+  # The leak checker's walk over the dynamic TLS of loaded plugins (the database engine's, curl's)
+  # crashes at exit on some of them; their TLS blocks are not tracked, which costs no reports here.
+  export ASAN_OPTIONS="detect_leaks=1:intercept_tls_get_addr=0"
   export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   cd build-sanitize
