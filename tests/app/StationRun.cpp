@@ -1,9 +1,11 @@
 #include "StationRun.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <filesystem>
 #include <fstream>
 
 namespace vek::test {
@@ -32,7 +34,9 @@ QJsonArray StationRun::grid(std::size_t line, const char* widget) const {
     return lines.at(line)["grids"].toObject()[QString::fromLatin1(widget)].toArray();
 }
 
-StationRun runStation(const std::string& dir, const std::string& ini, const QStringList& script) {
+StationProcess::StationProcess(const std::string& dir, const std::string& ini, const QStringList& script)
+    : m_dir(dir), m_process(std::make_unique<QProcess>()) {
+    std::filesystem::create_directories(dir);
     const std::string iniPath = dir + "/station.INI";
     const std::string scriptPath = dir + "/script.txt";
     {
@@ -40,32 +44,54 @@ StationRun runStation(const std::string& dir, const std::string& ini, const QStr
         std::ofstream s(scriptPath, std::ios::binary);
         for (const QString& l : script) s << l.toStdString() << "\n";
     }
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(VEK_STATION_EXE),
-            {QStringLiteral("--settings"), QString::fromStdString(iniPath), QStringLiteral("--script"),
-             QString::fromStdString(scriptPath), QStringLiteral("--locale"), QStringLiteral("pt_BR")});
+    m_process->setProcessEnvironment(env);
+    m_process->setStandardOutputFile(QString::fromStdString(dir + "/out.jsonl"));
+    m_process->setStandardErrorFile(QString::fromStdString(dir + "/err.txt"));
+    m_process->start(QStringLiteral(VEK_STATION_EXE),
+                     {QStringLiteral("--settings"), QString::fromStdString(iniPath), QStringLiteral("--script"),
+                      QString::fromStdString(scriptPath), QStringLiteral("--locale"), QStringLiteral("pt_BR")});
+}
+
+StationProcess::~StationProcess() {
+    if (running()) {
+        m_process->kill();
+        m_process->waitForFinished();
+    }
+}
+
+bool StationProcess::running() const {
+    return m_process->state() != QProcess::NotRunning;
+}
+
+StationRun StationProcess::finish() {
     StationRun run;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
+    if (!m_process->waitForFinished(120000)) {
+        m_process->kill();
+        m_process->waitForFinished();
         run.errors = QStringLiteral("station did not finish");
         return run;
     }
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.errors = QString::fromUtf8(p.readAllStandardError());
-    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+    run.exitCode = m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+    QFile err(QString::fromStdString(m_dir + "/err.txt"));
+    if (err.open(QIODevice::ReadOnly)) run.errors = QString::fromUtf8(err.readAll());
+    QFile out(QString::fromStdString(m_dir + "/out.jsonl"));
+    if (!out.open(QIODevice::ReadOnly)) return run;
+    for (const QByteArray& line : out.readAll().split('\n')) {
         if (line.trimmed().isEmpty()) continue;
-        QJsonParseError err;
-        const QJsonDocument doc = QJsonDocument::fromJson(line, &err);
+        QJsonParseError parseError;
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &parseError);
         if (doc.isObject())
             run.lines.push_back(doc.object());
         else
             run.errors += QStringLiteral("\nunparsable output: ") + QString::fromUtf8(line);
     }
     return run;
+}
+
+StationRun runStation(const std::string& dir, const std::string& ini, const QStringList& script) {
+    return StationProcess(dir, ini, script).finish();
 }
 
 std::string conveyorIni(const std::string& db, const std::string& extra) {

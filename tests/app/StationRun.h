@@ -5,8 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+class QProcess;
 
 namespace vek::test {
 
@@ -34,8 +37,26 @@ struct StationRun {
     QJsonArray grid(std::size_t line, const char* widget) const;
 };
 
-/// Writes `ini` as the settings file in `dir`, runs the station with the script lines (Brazilian
-/// formats, offscreen) and collects its output.
+/// The station executable started in script mode (Brazilian formats, offscreen) on `ini`, written as
+/// the settings file in `dir` with the script beside it. Its output goes to files there, so it never
+/// waits on a full pipe while the test waits on something else; killed if still running when it goes.
+class StationProcess {
+public:
+    StationProcess(const std::string& dir, const std::string& ini, const QStringList& script);
+    ~StationProcess();
+    StationProcess(const StationProcess&) = delete;
+    StationProcess& operator=(const StationProcess&) = delete;
+
+    bool running() const;
+    /// Waits for the end (at most 2 minutes) and collects the output.
+    StationRun finish();
+
+private:
+    std::string m_dir;
+    std::unique_ptr<QProcess> m_process;
+};
+
+/// A StationProcess run to its end.
 StationRun runStation(const std::string& dir, const std::string& ini, const QStringList& script);
 
 /// Settings text for a conveyor station on the database file `db`.

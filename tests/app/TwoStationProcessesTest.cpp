@@ -4,16 +4,10 @@
 #include "db/Query.h"
 #include "support/TestDb.h"
 
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
@@ -35,61 +29,25 @@ struct Shown {
     QString errors;
 };
 
-// One station process scanning boxes 1 to kBoxes. Its output goes to files, so it never waits on a
-// full pipe while the test waits on the other station; killed if still running when it goes.
-class StationProcess {
-public:
-    StationProcess(const std::string& dir, const std::string& ini) : m_dir(dir) {
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir + "/station.INI", std::ios::binary) << ini;
-        {
-            std::ofstream script(dir + "/script.txt");
-            for (int code = 1; code <= kBoxes; ++code) script << code << "\n";
-        }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_p.setProcessEnvironment(env);
-        m_p.setStandardOutputFile(QString::fromStdString(dir + "/out.jsonl"));
-        m_p.setStandardErrorFile(QString::fromStdString(dir + "/err.txt"));
-        m_p.start(QStringLiteral(VEK_STATION_EXE),
-                  {QStringLiteral("--settings"), QString::fromStdString(dir + "/station.INI"),
-                   QStringLiteral("--script"), QString::fromStdString(dir + "/script.txt"), QStringLiteral("--locale"),
-                   QStringLiteral("pt_BR")});
-    }
-    ~StationProcess() {
-        if (m_p.state() != QProcess::NotRunning) {
-            m_p.kill();
-            m_p.waitForFinished();
+QStringList allBoxes() {
+    QStringList script;
+    for (int code = 1; code <= kBoxes; ++code) script << QString::number(code);
+    return script;
+}
+
+Shown shownBy(vek::test::StationProcess& station) {
+    const vek::test::StationRun run = station.finish();
+    Shown shown;
+    shown.errors = run.errors;
+    if (run.exitCode != 0) shown.errors += QStringLiteral(" the station did not end cleanly.");
+    for (const QJsonObject& o : run.lines) {
+        shown.boxes += static_cast<int>(o["boxes"].toArray().size());
+        if (o["input"].isString()) {
+            shown.messages[o["input"].toString().toInt()] = o["texts"].toObject()["pnMens"].toString();
         }
     }
-    StationProcess(const StationProcess&) = delete;
-    StationProcess& operator=(const StationProcess&) = delete;
-
-    bool running() const { return m_p.state() != QProcess::NotRunning; }
-
-    Shown finish() {
-        Shown shown;
-        if (!m_p.waitForFinished(120000) || m_p.exitStatus() != QProcess::NormalExit || m_p.exitCode() != 0) {
-            shown.errors = QStringLiteral("the station did not end cleanly. ");
-        }
-        QFile err(QString::fromStdString(m_dir + "/err.txt"));
-        if (err.open(QIODevice::ReadOnly)) shown.errors += QString::fromUtf8(err.readAll());
-        QFile out(QString::fromStdString(m_dir + "/out.jsonl"));
-        if (!out.open(QIODevice::ReadOnly)) return shown;
-        for (const QByteArray& line : out.readAll().split('\n')) {
-            const QJsonObject o = QJsonDocument::fromJson(line).object();
-            shown.boxes += static_cast<int>(o["boxes"].toArray().size());
-            if (o["input"].isString()) {
-                shown.messages[o["input"].toString().toInt()] = o["texts"].toObject()["pnMens"].toString();
-            }
-        }
-        return shown;
-    }
-
-private:
-    std::string m_dir;
-    QProcess m_p;
-};
+    return shown;
+}
 
 class TwoStationProcesses : public ::testing::Test {
 protected:
@@ -115,7 +73,7 @@ protected:
         auto holder = m_db.connectRemote();
         holder->startTransaction();
         holder->executeImmediate("update CODCXUNIT set TAM_CX = TAM_CX where CODIGO_CX = 1");
-        StationProcess a(m_db.dir() + "/a", iniA), b(m_db.dir() + "/b", iniB);
+        vek::test::StationProcess a(m_db.dir() + "/a", iniA, allBoxes()), b(m_db.dir() + "/b", iniB, allBoxes());
         auto monitor = m_db.connectRemote();
         db::Query waiting(*monitor);
         waiting.setSql("select count(*) as N from MON$STATEMENTS where MON$STATE = 1 and MON$ATTACHMENT_ID <> "
@@ -131,7 +89,7 @@ protected:
         }
         holder->rollback();
         EXPECT_TRUE(together) << "both stations never waited for the first box";
-        return {a.finish(), b.finish()};
+        return {shownBy(a), shownBy(b)};
     }
 
     // The rows `sql` selects as box code (first column) and owner (second column).
