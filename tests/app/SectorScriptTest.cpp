@@ -2,15 +2,12 @@
 // station completing a ticket.
 #include "StationRun.h"
 #include "db/Query.h"
+#include "support/HttpReceiver.h"
 #include "support/TestDb.h"
-
-#include <httplib.h>
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace vek;
@@ -114,47 +111,15 @@ TEST_F(SectorStation, AConveyorStationRecordsTheCompletedTicketOnceWithItsAuditR
     EXPECT_EQ(count("PRODUCAO_SETOR"), 0);
 }
 
-// What the dashboard receives from a running station: method, path, content type and body.
-class DashboardReceiver {
-public:
-    DashboardReceiver() {
-        // Any path: a wrong one shows in what was received.
-        m_server.Post(".*", [this](const httplib::Request& req, httplib::Response& res) {
-            const std::lock_guard lock(m_mutex);
-            m_requests.push_back(req.method + " " + req.path + " " + req.get_header_value("Content-Type") + " " +
-                                 req.body);
-            res.status = 200;
-        });
-        m_bound = m_server.bind_to_port("127.0.0.1", 3000);
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~DashboardReceiver() {
-        m_server.stop();
-        m_thread.join();
-    }
-    bool bound() const { return m_bound; }
-    std::vector<std::string> requests() {
-        const std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-
-private:
-    httplib::Server m_server;
-    bool m_bound = false;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::vector<std::string> m_requests;
-};
-
 TEST_F(SectorStation, TheDashboardHearsOfEachRecordedBoxOnlyWithoutTheStrictRule) {
-    DashboardReceiver receiver;
-    ASSERT_TRUE(receiver.bound()) << "port 3000 taken";
+    vek::test::HttpReceiver receiver(3000);
+    ASSERT_EQ(receiver.port(), 3000) << "port 3000 taken";
     m_db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('DASHBOARD_PRODUCAO', 'SERVIDOR_NODE', "
               "'127.0.0.1')");
     // The strict previous-sector rule is on by default: nothing is sent.
     auto run = runStation(m_db.dir(), sectorIni("10"), {QStringLiteral("1001")});
     ASSERT_EQ(run.text(1, "pnMens"), u("Etiqueta Atualizada.")) << run.errors.toStdString();
-    EXPECT_TRUE(receiver.requests().empty());
+    EXPECT_TRUE(receiver.posts().empty());
 
     m_db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', "
               "'VALIDAR_SETOR_ANT_OBRIG', 'N')");
@@ -165,10 +130,11 @@ TEST_F(SectorStation, TheDashboardHearsOfEachRecordedBoxOnlyWithoutTheStrictRule
     db::Query q(*c);
     q.setSql("select ID_PU from PRODUCAO_SETOR_CXUNIT where CODCXUNIT_PU = 1002");
     q.open();
-    EXPECT_EQ(receiver.requests(),
-              std::vector<std::string>{"POST /api/etiqueta_unitaria/atualizar_etiqueta_pendente_setor_anterior "
-                                       "application/json;charset=utf-8 {\"id_producao_setor_caixa_unitaria\": " +
-                                       std::to_string(q.field("ID_PU").asInt()) + "}"});
+    EXPECT_EQ(
+        receiver.posts(),
+        (std::vector<vek::test::ReceivedPost>{
+            {"/api/etiqueta_unitaria/atualizar_etiqueta_pendente_setor_anterior", "application/json;charset=utf-8",
+             "{\"id_producao_setor_caixa_unitaria\": " + std::to_string(q.field("ID_PU").asInt()) + "}"}}));
 }
 
 } // namespace

@@ -7,21 +7,19 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
+#include "support/HttpReceiver.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
-#include <httplib.h>
-
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <regex>
-#include <thread>
 
 using namespace vek;
+using vek::test::HttpReceiver;
+using vek::test::ReceivedPost;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
 using vek::test::TestDb;
@@ -222,45 +220,12 @@ TEST(ConveyorMode, ARefusedTicketRowIsReportedAndTheWriteOffStays) {
     EXPECT_EQ(rig.count("PRODUCAO_SETOR"), 0);
 }
 
-// A receiver on the dashboard's port that keeps what it was sent.
-class DashboardReceiver {
-public:
-    DashboardReceiver() {
-        m_server.Post("/api/etiqueta_unitaria/atualizar_etiqueta_pendente_setor_anterior",
-                      [this](const httplib::Request& req, httplib::Response& res) {
-                          std::lock_guard lock(m_mutex);
-                          m_bodies.push_back(req.body);
-                          m_types.push_back(req.get_header_value("Content-Type"));
-                          res.status = 200;
-                      });
-        m_bound = m_server.bind_to_port("127.0.0.1", 3000);
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~DashboardReceiver() {
-        m_server.stop();
-        m_thread.join();
-    }
-    bool bound() const { return m_bound; }
-    std::vector<std::string> bodies() {
-        std::lock_guard lock(m_mutex);
-        return m_bodies;
-    }
-    std::vector<std::string> types() {
-        std::lock_guard lock(m_mutex);
-        return m_types;
-    }
-
-private:
-    httplib::Server m_server;
-    bool m_bound = false;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::vector<std::string> m_bodies, m_types;
-};
+const std::string kDashboardPath = "/api/etiqueta_unitaria/atualizar_etiqueta_pendente_setor_anterior";
+const std::string kJson = "application/json;charset=utf-8";
 
 TEST(Dashboard, EachRecordedBoxIsAnnouncedWithoutTheStrictRule) {
-    DashboardReceiver receiver;
-    ASSERT_TRUE(receiver.bound()) << "port 3000 taken";
+    HttpReceiver receiver(3000);
+    ASSERT_EQ(receiver.port(), 3000) << "port 3000 taken";
     SectorRig rig;
     rig.ctx.params.SERVIDOR_NODE = "127.0.0.1";
     rig.box(901);
@@ -278,11 +243,11 @@ TEST(Dashboard, EachRecordedBoxIsAnnouncedWithoutTheStrictRule) {
     db::Query q(*c);
     q.setSql("select ID_PU from PRODUCAO_SETOR_CXUNIT where SETOR_PU = '20'");
     q.open();
-    const std::vector<std::string> expected = {
-        "{\"id_producao_setor_caixa_unitaria\": " + std::to_string(q.field("ID_PU").asInt()) + "}",
-        "{\"id_producao_setor_caixa_unitaria\": 0}"};
-    EXPECT_EQ(receiver.bodies(), expected);
-    EXPECT_EQ(receiver.types(), std::vector<std::string>(2, "application/json;charset=utf-8"));
+    const std::vector<ReceivedPost> expected = {
+        {kDashboardPath, kJson,
+         "{\"id_producao_setor_caixa_unitaria\": " + std::to_string(q.field("ID_PU").asInt()) + "}"},
+        {kDashboardPath, kJson, "{\"id_producao_setor_caixa_unitaria\": 0}"}};
+    EXPECT_EQ(receiver.posts(), expected);
 }
 
 TEST(Dashboard, AnAbsentReceiverChangesNothingOfTheScan) {
@@ -296,53 +261,8 @@ TEST(Dashboard, AnAbsentReceiverChangesNothingOfTheScan) {
     EXPECT_EQ(rig.count("PRODUCAO_SETOR_CXUNIT"), 1);
 }
 
-// A receiver that takes requests and answers none until it is released: a dashboard that hangs.
-class HangingReceiver {
-public:
-    explicit HangingReceiver(int port) {
-        m_server.Post(".*", [this](const httplib::Request&, httplib::Response& res) {
-            std::unique_lock lock(m_mutex);
-            ++m_requests;
-            m_cv.notify_all();
-            m_cv.wait(lock, [this] { return m_released; });
-            res.status = 200;
-        });
-        m_port =
-            port == 0 ? m_server.bind_to_any_port("127.0.0.1") : (m_server.bind_to_port("127.0.0.1", port) ? port : -1);
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~HangingReceiver() {
-        release();
-        m_server.stop();
-        m_thread.join();
-    }
-    int port() const { return m_port; }
-    void release() {
-        std::lock_guard lock(m_mutex);
-        m_released = true;
-        m_cv.notify_all();
-    }
-    bool waitForRequests(int n) {
-        std::unique_lock lock(m_mutex);
-        return m_cv.wait_for(lock, std::chrono::seconds(10), [&] { return m_requests >= n; });
-    }
-    int requests() {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-
-private:
-    httplib::Server m_server;
-    int m_port = -1;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    int m_requests = 0;
-    bool m_released = false;
-};
-
 TEST(Dashboard, AHangingReceiverNeverHoldsAScan) {
-    HangingReceiver receiver(3000);
+    HttpReceiver receiver(3000, /*hold=*/true);
     ASSERT_EQ(receiver.port(), 3000) << "port 3000 taken";
     SectorRig rig;
     rig.ctx.params.SERVIDOR_NODE = "127.0.0.1";
@@ -351,13 +271,13 @@ TEST(Dashboard, AHangingReceiverNeverHoldsAScan) {
     EXPECT_EQ(rig.scanIn("10", 961), "Etiqueta Atualizada.");
     // The scan has ended while its notification still waits for an answer.
     EXPECT_FALSE(rig.scan.dashboard().queue().drain(std::chrono::milliseconds(0)));
-    ASSERT_TRUE(receiver.waitForRequests(1));
+    ASSERT_TRUE(receiver.waitForPosts(1));
     receiver.release();
     EXPECT_TRUE(rig.scan.dashboard().queue().drain(std::chrono::seconds(5)));
 }
 
 TEST(Dashboard, AtCloseWhatIsQueuedBehindAHangingReceiverIsDropped) {
-    HangingReceiver receiver(0);
+    HttpReceiver receiver(0, /*hold=*/true);
     ASSERT_GT(receiver.port(), 0);
     const std::string url = "http://127.0.0.1:" + std::to_string(receiver.port()) + "/api";
     testing::internal::CaptureStderr();
@@ -365,15 +285,16 @@ TEST(Dashboard, AtCloseWhatIsQueuedBehindAHangingReceiverIsDropped) {
         HttpPostQueue queue;
         for (int id = 1; id <= 3; ++id)
             queue.post(url, "application/json;charset=utf-8", DashboardNotifier::requestBody(id));
-        ASSERT_TRUE(receiver.waitForRequests(1));
+        ASSERT_TRUE(receiver.waitForPosts(1));
     } // closing gives the queue 2 s in all: each request would hang for 2 s, so not all three go
     const std::string said = testing::internal::GetCapturedStderr();
     std::smatch m;
     ASSERT_TRUE(std::regex_search(said, m, std::regex("dashboard: ([0-9]+) notification\\(s\\) not sent at close")))
         << said;
     const int dropped = std::stoi(m[1].str());
-    EXPECT_LT(receiver.requests(), 3);
-    EXPECT_EQ(receiver.requests() + dropped, 3) << said;
+    const int sent = static_cast<int>(receiver.posts().size());
+    EXPECT_LT(sent, 3);
+    EXPECT_EQ(sent + dropped, 3) << said;
 }
 
 } // namespace
