@@ -9,6 +9,9 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
+#include "scan/SectorRecords.h"
+#include "scan/UnitBoxScan.h"
+#include "station/StationContext.h"
 #include "util/Format.h"
 #include "validation/TdmProducaoValidacao.h"
 
@@ -27,7 +30,7 @@
 
 using namespace vek::bench;
 namespace fs = std::filesystem;
-namespace sql = vek::validation::sql;
+namespace vsql = vek::validation::sql;
 
 namespace {
 
@@ -74,23 +77,18 @@ class BareScanner {
 public:
     explicit BareScanner(const std::string& location) {
         open(c, location);
-        box.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
-                   "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = "
-                   "P.PROD_PP) AS DESC_PA,\n(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA "
-                   "= '70') AS COD_MARCA,\n(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) "
-                   "TIPO_PEDIDO\nFROM CODCXUNIT C\nLEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\nWHERE CODIGO_CX = :COD");
-        now.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
-        lock.setSql("select DTBAIXA_CX from CODCXUNIT\nwhere CODIGO_CX = :COD\nfor update with lock");
-        sector.setSql("select * from SETOR where COD_SE = :COD_SETOR");
-        routeOfProduct.setSql(sql::kSetoresProduto);
-        previousGroup.setSql(sql::kMembrosAgrupamento);
-        groupMembers.setSql(sql::kSetorAgrupamento);
-        done.setSql(sql::kCxUnitBaixadaNoSetor);
-        product.setSql(sql::kProdutoSetor);
-        sequence.setSql(sql::kSetor);
-        rows.setSql(sql::kProdSetorUnit);
-        off.setSql("update CODCXUNIT\nset DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = "
-                   ":SETOR, FUNCIONARIO_CX = :FUNCIONARIO\nwhere CODIGO_CX=:COD\nand DTBAIXA_CX is null");
+        box.setSql(vek::sql::kCodCxUn);
+        now.setSql(vek::sql::kDataServ);
+        lock.setSql(vek::sql::kBloqCxUnit);
+        sector.setSql(vek::sql::kDadosSetor);
+        routeOfProduct.setSql(vsql::kSetoresProduto);
+        previousGroup.setSql(vsql::kMembrosAgrupamento);
+        groupMembers.setSql(vsql::kSetorAgrupamento);
+        done.setSql(vsql::kCxUnitBaixadaNoSetor);
+        product.setSql(vsql::kProdutoSetor);
+        sequence.setSql(vsql::kSetor);
+        rows.setSql(vsql::kProdSetorUnit);
+        off.setSql(vek::sql::kQuilbar);
         unit.setSql("insert into PRODUCAO_SETOR_CXUNIT (ID_PU, PROG_PU, FICHA_PU, SUBFICHA_PU, SETOR_PU, FUNCIONAR_PU, "
                     "TIPO_OPERACAO_SETOR_PU, TIPO_ATUALIZACAO_PU, DTSAIDA_PU, HORASAIDA_PU, CODCXUNIT_PU, QTDE_PU) "
                     "values (:ID, :PROG, :FICHA, '0000', '40', '7', 'P', 'U', cast('now' as timestamp), '10:00:00', "
@@ -99,10 +97,7 @@ public:
                   "TIPO_OPERACAO_SETOR_PS, TIPO_ATUALIZACAO_PS, DTSAIDA_PS, HORASAIDA_PS, CODCXUNIT_PS, QTDE_PS) "
                   "values (0, :PROG, :FICHA, '0000', '40', '7', 'P', 'U', cast('now' as timestamp), '10:00:00', "
                   ":COD, 1)");
-        count.setSql("select STATUS, count(*) as QTDE\nfrom (select case when (DTSAIDA_PU is null) then 'P' else 'B' "
-                     "end as STATUS FROM CODCXUNIT CX LEFT JOIN PRODUCAO_SETOR_CXUNIT PS ON PS.CODCXUNIT_PU = "
-                     "CX.CODIGO_CX AND SETOR_PU = :SETOR WHERE CX.PROG_CX = :PROG AND CX.FICHA_CX = :FICHA AND "
-                     "CX.DATA_CANC_CX IS NULL)\ngroup by 1");
+        count.setSql(vek::sql::kPesqEtiqProgFichaSetor);
     }
     ~BareScanner() { c.close(); }
     BareScanner(const BareScanner&) = delete;

@@ -9,6 +9,8 @@
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
 #include "monitoring/ProductionCounters.h"
+#include "scan/SectorRecords.h"
+#include "station/StationContext.h"
 #include "util/Format.h"
 
 #include <QApplication>
@@ -69,17 +71,10 @@ std::vector<double> bareScans(const std::string& path, int firstCode, vek::Opera
     vek::db::Connection c;
     c.setDatabase(path);
     vek::db::Query box(c), now(c), off(c), count(c);
-    box.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
-               "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = P.PROD_PP) "
-               "AS DESC_PA,\n(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
-               "COD_MARCA,\n(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO\n"
-               "FROM CODCXUNIT C\nLEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\nWHERE CODIGO_CX = :COD");
-    now.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
-    off.setSql("update CODCXUNIT\nset DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
-               "FUNCIONARIO_CX = :FUNCIONARIO\nwhere CODIGO_CX=:COD");
-    count.setSql("select STATUS, count(*) as QTDE\nfrom (select case when (DTBAIXA_CX is null) then 'P' else 'B' end "
-                 "as STATUS from CODCXUNIT where PROG_CX = :PROG and FICHA_CX = :FICHA and DATA_CANC_CX is null)\n"
-                 "group by 1");
+    box.setSql(vek::sql::kCodCxUn);
+    now.setSql(vek::sql::kDataServ);
+    off.setSql(vek::sql::kQuilbar);
+    count.setSql(vek::sql::kPesqEtiqProgFicha);
     box.prepare();
     off.prepare();
     std::vector<double> times;
@@ -108,7 +103,7 @@ std::vector<double> bareCounterFetches(const std::string& path, int loads, int& 
     vek::db::Connection c;
     c.setDatabase(path);
     vek::db::Query now(c), rows(c);
-    now.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
+    now.setSql(vek::sql::kDataServ);
     rows.setSql("select ESTEIRA_CX, DTBAIXA_CX, DATA_CANC_CX\nfrom CODCXUNIT\nwhere DTBAIXA_CX>=:DATAI\n"
                 "and DTBAIXA_CX<=:DATAF");
     std::vector<double> times;

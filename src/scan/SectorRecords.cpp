@@ -8,23 +8,28 @@
 
 namespace vek {
 
+namespace sql {
+const char* const kPesqEtiqProgFicha =
+    "select STATUS, count(*) as QTDE\n"
+    "from (select case when (DTBAIXA_CX is null) then 'P' else 'B' end as STATUS from CODCXUNIT where PROG_CX = "
+    ":PROG and FICHA_CX = :FICHA and DATA_CANC_CX is null)\n"
+    "group by 1";
+const char* const kPesqEtiqProgFichaSetor =
+    "select STATUS, count(*) as QTDE\n"
+    "from (select case when (DTSAIDA_PU is null) then 'P' else 'B' end as STATUS FROM CODCXUNIT CX LEFT JOIN "
+    "PRODUCAO_SETOR_CXUNIT PS ON PS.CODCXUNIT_PU = CX.CODIGO_CX AND SETOR_PU = :SETOR WHERE CX.PROG_CX = :PROG "
+    "AND CX.FICHA_CX = :FICHA AND CX.DATA_CANC_CX IS NULL)\n"
+    "group by 1";
+} // namespace sql
+
 SectorRecords::SectorRecords(StationContext& ctx)
     : m_ctx(ctx), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
       sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"), sqlProdSetor(ctx.sqlCon, "sqlProdSetor"),
       sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"), sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"),
       dspProdSetor(sqlProdSetor, "dspProdSetor"), dspProdSetorUnit(sqlProdSetorUnit, "dspProdSetorUnit"),
       dspProdSetorU(sqlProdSetorU, "dspProdSetorU") {
-    sqlPesqEtiqProgFicha.setSql(
-        "select STATUS, count(*) as QTDE\n"
-        "from (select case when (DTBAIXA_CX is null) then 'P' else 'B' end as STATUS from CODCXUNIT where PROG_CX = "
-        ":PROG and FICHA_CX = :FICHA and DATA_CANC_CX is null)\n"
-        "group by 1");
-    sqlPesqEtiqProgFichaSetor.setSql(
-        "select STATUS, count(*) as QTDE\n"
-        "from (select case when (DTSAIDA_PU is null) then 'P' else 'B' end as STATUS FROM CODCXUNIT CX LEFT JOIN "
-        "PRODUCAO_SETOR_CXUNIT PS ON PS.CODCXUNIT_PU = CX.CODIGO_CX AND SETOR_PU = :SETOR WHERE CX.PROG_CX = :PROG "
-        "AND CX.FICHA_CX = :FICHA AND CX.DATA_CANC_CX IS NULL)\n"
-        "group by 1");
+    sqlPesqEtiqProgFicha.setSql(sql::kPesqEtiqProgFicha);
+    sqlPesqEtiqProgFichaSetor.setSql(sql::kPesqEtiqProgFichaSetor);
     sqlProdSetor.setSql("select * \n"
                         "from PRODUCAO_SETOR\n"
                         "WHERE\n"

@@ -11,6 +11,11 @@ namespace vek {
 
 class StationContext;
 
+namespace sql {
+extern const char* const kPesqEtiqProgFicha;      // a ticket's box counts by status, PROG and FICHA
+extern const char* const kPesqEtiqProgFichaSetor; // the same in one sector, SETOR, PROG and FICHA
+} // namespace sql
+
 /// The production records of a sector: counting a ticket's boxes, the ticket record of a conveyor
 /// station and the box records of a sector station.
 class SectorRecords {

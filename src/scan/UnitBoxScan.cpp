@@ -15,6 +15,12 @@
 
 namespace vek {
 
+namespace sql {
+const char* const kBloqCxUnit = "select DTBAIXA_CX from CODCXUNIT\n"
+                                "where CODIGO_CX = :COD\n"
+                                "for update with lock";
+} // namespace sql
+
 namespace {
 
 std::optional<DateTime> optionalTime(const db::Value& v) {
@@ -100,9 +106,7 @@ std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serve
 UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
     : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx), m_stock(ctx), m_dashboard(ctx),
       m_subTicket(ctx, monitor, m_stock), sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
-    sqlBloqCxUnit.setSql("select DTBAIXA_CX from CODCXUNIT\n"
-                         "where CODIGO_CX = :COD\n"
-                         "for update with lock");
+    sqlBloqCxUnit.setSql(sql::kBloqCxUnit);
 }
 
 void UnitBoxScan::ProcessScan(const std::string& text) {

@@ -42,6 +42,10 @@ std::string writtenOffMessage(double code, const DateTime& writtenOff);
 /// nothing when the box may be written off. 8-bit text.
 std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serverTime, int maxAgeDays, double code);
 
+namespace sql {
+extern const char* const kBloqCxUnit; // sqlBloqCxUnit: locks the box's row for its unit of work, COD
+} // namespace sql
+
 /// What one scanned label does: looked up, checked, written off, recorded, booked, counted, told.
 class UnitBoxScan {
 public:

@@ -4,26 +4,34 @@
 
 namespace vek {
 
+namespace sql {
+const char* const kCodCxUn =
+    "SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
+    "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = "
+    "P.PROD_PP) AS DESC_PA,\n"
+    "(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
+    "COD_MARCA,\n"
+    "(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO\n"
+    "FROM CODCXUNIT C\n"
+    "LEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\n"
+    "WHERE CODIGO_CX = :COD";
+const char* const kQuilbar = "update CODCXUNIT\n"
+                             "set DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
+                             "FUNCIONARIO_CX = :FUNCIONARIO\n"
+                             "where CODIGO_CX=:COD\n"
+                             // One box, one write-off: a box another station wrote off meanwhile is left alone.
+                             "and DTBAIXA_CX is null";
+const char* const kDataServ = "select cast('NOW' as timestamp) as DATA_SERV from CONFIG";
+const char* const kDadosSetor = "select * from SETOR where COD_SE = :COD_SETOR";
+} // namespace sql
+
 StationContext::StationContext(OperatorDisplay& d)
     : display(d), sqlCodCxUn(sqlCon, "sqlCodCxUn"), sqlQuilbar(sqlCon, "sqlQuilbar"),
       sqlDataServ(sqlCon, "sqlDataServ"), sqlDadosSetor(sqlCon, "sqlDadosSetor") {
-    sqlCodCxUn.setSql("SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
-                      "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = "
-                      "P.PROD_PP) AS DESC_PA,\n"
-                      "(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
-                      "COD_MARCA,\n"
-                      "(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO\n"
-                      "FROM CODCXUNIT C\n"
-                      "LEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\n"
-                      "WHERE CODIGO_CX = :COD");
-    sqlQuilbar.setSql("update CODCXUNIT\n"
-                      "set DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
-                      "FUNCIONARIO_CX = :FUNCIONARIO\n"
-                      "where CODIGO_CX=:COD\n"
-                      // One box, one write-off: a box another station wrote off meanwhile is left alone.
-                      "and DTBAIXA_CX is null");
-    sqlDataServ.setSql("select cast('NOW' as timestamp) as DATA_SERV from CONFIG");
-    sqlDadosSetor.setSql("select * from SETOR where COD_SE = :COD_SETOR");
+    sqlCodCxUn.setSql(sql::kCodCxUn);
+    sqlQuilbar.setSql(sql::kQuilbar);
+    sqlDataServ.setSql(sql::kDataServ);
+    sqlDadosSetor.setSql(sql::kDadosSetor);
     display.setOutputs(display.platform(), &params);
 }
 

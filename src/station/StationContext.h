@@ -19,6 +19,14 @@ namespace auditlog {
 class TdmLog;
 }
 
+/// The texts of the station's shared statements, as they are sent.
+namespace sql {
+extern const char* const kCodCxUn;    // sqlCodCxUn: the box row, parameter COD
+extern const char* const kQuilbar;    // sqlQuilbar: the write-off of a box not written off yet
+extern const char* const kDataServ;   // sqlDataServ: the server's clock
+extern const char* const kDadosSetor; // sqlDadosSetor: the sector's row, parameter COD_SETOR
+} // namespace sql
+
 /// What the station's logic works on: the settings, the runtime parameters, the connections, the
 /// window state shared by the subsystems, the statements they share, and the operator's display.
 /// Each subsystem keeps its own statements; those here are used by several of them.
