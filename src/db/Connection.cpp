@@ -8,6 +8,7 @@
 #include <ibase.h>
 
 #include <cctype>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -58,6 +59,7 @@ void Connection::open() {
 }
 
 void Connection::close() {
+    m_transactionLost = false;
     if (!m_h->att) {
         return;
     }
@@ -99,6 +101,9 @@ void Connection::dropLostAttachment() noexcept {
     }
     m_pool->clear();
     // The server has ended the transaction with the attachment; only the client's handles remain.
+    if (m_h->tra) {
+        m_transactionLost = true;
+    }
     m_h->tra.reset();
     try {
         fb::call([&](auto* st) { m_h->att->detach(st); });
@@ -122,6 +127,9 @@ ITransaction* Connection::currentTransaction() const {
 }
 
 ITransaction* Connection::newTransaction() {
+    if (m_transactionLost) {
+        throw DbError("The connection was lost and the open transaction with it");
+    }
     IAttachment* att = attachment();
     if (!m_h->tpbLockTimeout || *m_h->tpbLockTimeout != m_lockTimeout) {
         fb::Xpb tpb(IXpbBuilder::TPB);
@@ -143,7 +151,7 @@ ITransaction* Connection::newTransaction() {
 }
 
 void Connection::startTransaction() {
-    if (m_h->tra) {
+    if (m_h->tra || m_transactionLost) {
         throw DbError("A transaction is already active");
     }
     try {
@@ -155,6 +163,9 @@ void Connection::startTransaction() {
 }
 
 void Connection::commit() {
+    if (!m_h->tra && m_transactionLost) {
+        throw DbError("The connection was lost and the open transaction with it");
+    }
     if (!m_h->tra) {
         throw DbError("No transaction is active");
     }
@@ -168,6 +179,10 @@ void Connection::commit() {
 }
 
 void Connection::rollback() {
+    if (!m_h->tra && m_transactionLost) {
+        m_transactionLost = false; // the server rolled it back when the connection went
+        return;
+    }
     if (!m_h->tra) {
         throw DbError("No transaction is active");
     }
@@ -183,7 +198,7 @@ void Connection::rollback() {
 }
 
 bool Connection::inTransaction() const {
-    return static_cast<bool>(m_h->tra);
+    return m_h->tra || m_transactionLost;
 }
 
 void Connection::executeImmediate(const std::string& sql) {
@@ -223,6 +238,14 @@ std::int64_t Connection::nextGeneratorValue(const std::string& generator) {
     q.setSql("select gen_id(" + generator + ", 1) from rdb$database");
     q.open();
     return q.field("GEN_ID").asInt64();
+}
+
+std::int32_t Connection::nextId(const std::string& generator) {
+    const std::int64_t v = nextGeneratorValue(generator);
+    if (v < INT32_MIN || v > INT32_MAX) {
+        throw DbError("Generator " + generator + " gave " + std::to_string(v) + ", beyond a 32-bit id");
+    }
+    return static_cast<std::int32_t>(v);
 }
 
 void createDatabase(const std::string& location, const std::string& user, const std::string& password, int pageSize,

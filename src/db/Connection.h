@@ -50,7 +50,9 @@ public:
     void close();
     bool isOpen() const;
 
-    /// Explicit transaction: statements issued while it is open run inside it.
+    /// Explicit transaction: statements issued while it is open run inside it. A transaction lost
+    /// with the connection stays the current one until rolled back: until then every statement
+    /// raises instead of running in a transaction of its own, so no unit of work goes on half done.
     void startTransaction();
     void commit();
     void rollback();
@@ -62,6 +64,8 @@ public:
 
     /// "select gen_id(<name>, 1) from rdb$database".
     std::int64_t nextGeneratorValue(const std::string& generator);
+    /// The same as a 32-bit id; raises when the generator has gone beyond one.
+    std::int32_t nextId(const std::string& generator);
 
     // For Query.
     Firebird::IAttachment* attachment(); // opens when closed
@@ -85,6 +89,7 @@ private:
     std::string m_password;
     std::string m_user = "sysdba";
     int m_lockTimeout = kDefaultLockTimeoutSeconds;
+    bool m_transactionLost = false;
     std::set<Query*> m_queries;
 };
 

@@ -2,6 +2,8 @@
 
 #include <ibase.h>
 
+#include <string_view>
+
 namespace vek::db {
 
 bool DbError::hasCode(std::intptr_t code) const {
@@ -22,7 +24,14 @@ bool DbError::hasCode(std::intptr_t code) const {
 }
 
 bool DbError::isUpdateConflict() const {
-    return !hasCode(isc_lock_timeout) && (hasCode(isc_update_conflict) || hasCode(isc_deadlock));
+    if (hasCode(isc_lock_timeout)) {
+        return false;
+    }
+    // A row deleted by the transaction we waited for is reported with a generic code and this text
+    // only (the engine's own words, not translated).
+    const bool erasedMeanwhile =
+        hasCode(isc_random) && std::string_view(what()).find("cannot update erased record") != std::string_view::npos;
+    return hasCode(isc_update_conflict) || hasCode(isc_deadlock) || erasedMeanwhile;
 }
 
 bool DbError::isConnectionLost() const {
@@ -35,6 +44,10 @@ bool DbError::isConnectionLost() const {
         }
     }
     return false;
+}
+
+bool DbError::isUniqueViolation() const {
+    return hasCode(isc_unique_key_violation) || hasCode(isc_no_dup);
 }
 
 bool DbError::isLockConflict() const {

@@ -21,12 +21,14 @@ public:
     bool hasCode(std::intptr_t code) const;
     /// A row held by another transaction: a lock conflict, deadlock, update conflict or lock timeout.
     bool isLockConflict() const;
-    /// A row changed by a transaction that committed while this one waited for it (not a timeout): worth
-    /// running the unit of work again.
+    /// A row changed or deleted by a transaction that committed while this one waited for it (not a
+    /// timeout): worth running the unit of work again.
     bool isUpdateConflict() const;
     /// The attachment is gone (network failure, lost connection, server or database shut down): its
     /// handle is of no further use and the next statement has to attach again.
     bool isConnectionLost() const;
+    /// A row whose primary or unique key another transaction wrote (and committed) first.
+    bool isUniqueViolation() const;
 
 private:
     std::vector<std::intptr_t> m_codes;

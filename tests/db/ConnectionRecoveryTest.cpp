@@ -114,7 +114,7 @@ TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
             EXPECT_TRUE(e.isConnectionLost()) << e.what();
         }
         EXPECT_FALSE(c->isOpen()) << "the dead attachment is dropped";
-        EXPECT_FALSE(c->inTransaction());
+        EXPECT_EQ(c->inTransaction(), k.inTransaction) << "a lost transaction stays until rolled back";
         EXPECT_FALSE(sel.isPrepared());
         EXPECT_FALSE(ins.isPrepared());
         EXPECT_FALSE(sel.isActive());
@@ -123,6 +123,13 @@ TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
         EXPECT_FALSE(c->isOpen());
 
         server().start();
+        if (k.inTransaction) {
+            // The unit of work that lost its transaction must not go on in transactions of its own.
+            ins.param("ID").setInt(61);
+            EXPECT_THROW(ins.execSql(), DbError);
+            EXPECT_THROW(c->startTransaction(), DbError);
+            c->rollback();
+        }
         ins.param("ID").setInt(++id);
         EXPECT_EQ(ins.execSql(), 1u);
         sel.open();
