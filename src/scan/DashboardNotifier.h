@@ -53,7 +53,8 @@ class DashboardNotifier {
 public:
     explicit DashboardNotifier(StationContext& ctx) : m_ctx(ctx) {}
 
-    /// Only without the strict previous-sector rule and with a dashboard server; id 0 included.
+    /// Only without the strict previous-sector rule and with a dashboard server that is a host name
+    /// or address; id 0 included.
     void NotifyDashboard(int id);
 
     static std::string requestBody(int id);
@@ -63,6 +64,7 @@ public:
 private:
     StationContext& m_ctx;
     HttpPostQueue m_queue;
+    bool m_badServerTold = false;
 };
 
 } // namespace vek

@@ -2,6 +2,7 @@
 
 #include "auditlog/TdmLog.h"
 #include "db/DataSetHelpers.h"
+#include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "util/TextCodec.h"
 #include "validation/TdmProducaoValidacao.h"
@@ -24,12 +25,16 @@ const char* const kPesqEtiqProgFichaSetor =
 
 SectorRecords::SectorRecords(StationContext& ctx)
     : m_ctx(ctx), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
-      sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"), sqlProdSetor(ctx.sqlCon, "sqlProdSetor"),
-      sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"), sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"),
-      dspProdSetor(sqlProdSetor, "dspProdSetor"), dspProdSetorUnit(sqlProdSetorUnit, "dspProdSetorUnit"),
-      dspProdSetorU(sqlProdSetorU, "dspProdSetorU") {
+      sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"),
+      sqlPrimeiraCxFicha(ctx.sqlCon, "sqlPrimeiraCxFicha"), sqlBloqFicha(ctx.sqlCon, "sqlBloqFicha"),
+      sqlProdSetor(ctx.sqlCon, "sqlProdSetor"), sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"),
+      sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"), dspProdSetor(sqlProdSetor, "dspProdSetor"),
+      dspProdSetorUnit(sqlProdSetorUnit, "dspProdSetorUnit"), dspProdSetorU(sqlProdSetorU, "dspProdSetorU") {
     sqlPesqEtiqProgFicha.setSql(sql::kPesqEtiqProgFicha);
     sqlPesqEtiqProgFichaSetor.setSql(sql::kPesqEtiqProgFichaSetor);
+    sqlPrimeiraCxFicha.setSql("select min(CODIGO_CX) as CODIGO_CX from CODCXUNIT\n"
+                              "where PROG_CX = :PROG and FICHA_CX = :FICHA");
+    sqlBloqFicha.setSql(sql::kBloqCxUnit);
     sqlProdSetor.setSql("select * \n"
                         "from PRODUCAO_SETOR\n"
                         "WHERE\n"
@@ -85,17 +90,33 @@ void SectorRecords::CountTicketBoxesInSector(const std::string& prog, const std:
     readStatusCounts(q);
 }
 
-bool SectorRecords::ValidateTicketForSector(const std::string& product, const std::string& prog,
-                                            const std::string& ficha, const std::string& subTicket,
-                                            const std::string& kind) {
+std::optional<std::string> SectorRecords::ValidateTicketForSector(const std::string& product, const std::string& prog,
+                                                                  const std::string& ficha,
+                                                                  const std::string& subTicket,
+                                                                  const std::string& kind) {
     const validation::TDadosValidacao dados(product, m_ctx.settings.SETOR_ATU_PRODUCAO_SETOR, prog, ficha, subTicket,
                                             m_ctx.sqlDadosSetor.field("SETORANT_SE").asString(), kind, 0, m_ctx.sqlCon);
     const validation::TRetorno r = validation::TdmProducaoValidacao(dados).ValidarFicha();
     if (!r.Valido) {
-        m_ctx.display.ShowErrorMessage(cp1252("Erro Atu.Produção Setor: ") + r.Mensagem);
-        return false;
+        return cp1252("Erro Atu.Produção Setor: ") + r.Mensagem;
     }
-    return true;
+    return std::nullopt;
+}
+
+void SectorRecords::LockTicket(const std::string& prog, const std::string& ficha) {
+    sqlPrimeiraCxFicha.close();
+    sqlPrimeiraCxFicha.param("PROG").setString(prog);
+    sqlPrimeiraCxFicha.param("FICHA").setString(ficha);
+    sqlPrimeiraCxFicha.open();
+    const db::Value first = sqlPrimeiraCxFicha.field("CODIGO_CX");
+    sqlPrimeiraCxFicha.close();
+    if (first.isNull()) {
+        return;
+    }
+    sqlBloqFicha.close();
+    sqlBloqFicha.param("COD").setInt(first.asInt());
+    sqlBloqFicha.open();
+    sqlBloqFicha.close();
 }
 
 void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, const std::string& prog,
@@ -112,17 +133,25 @@ void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, co
     t.setValue("HORASAIDA_" + sfx, m_ctx.LastClockTimeText);
 }
 
-void SectorRecords::RecordTicketCompletion(const std::string& prog, const std::string& ficha,
-                                           const std::string& subTicket, const std::string& product) {
-    CountTicketBoxes(prog, ficha);
+std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::string& prog, const std::string& ficha,
+                                                                 const std::string& subTicket,
+                                                                 const std::string& product) {
     const std::string& sector = m_ctx.settings.SETOR_ATU_PRODUCAO_SETOR;
-    if (sector.empty() || prog.empty() || ficha.empty() || ficha == "0000" || m_ctx.CountPending != 0) {
-        return;
+    const bool recordable = !sector.empty() && !prog.empty() && !ficha.empty() && ficha != "0000";
+    // Locked before the count: two conveyors writing off a ticket's last two boxes would each count
+    // the other's box as pending (no completion at all), or both find no completion row yet (two).
+    // The one that waited runs its scan again and then sees what the first committed.
+    if (recordable) {
+        LockTicket(prog, ficha);
+    }
+    CountTicketBoxes(prog, ficha);
+    if (!recordable || m_ctx.CountPending != 0) {
+        return std::nullopt;
     }
     m_ctx.OpenSectorData(sector);
     const std::string kind = subTicket == "0000" ? "F" : "S";
-    if (!ValidateTicketForSector(product, prog, ficha, subTicket, kind)) {
-        return;
+    if (auto refusal = ValidateTicketForSector(product, prog, ficha, subTicket, kind)) {
+        return refusal;
     }
     cdsProdSetor.close();
     sqlProdSetor.param("PROG").setString(prog);
@@ -131,7 +160,7 @@ void SectorRecords::RecordTicketCompletion(const std::string& prog, const std::s
     sqlProdSetor.param("SETOR").setString(sector);
     cdsProdSetor.open();
     if (!cdsProdSetor.isEmpty()) {
-        return; // a ticket is recorded once per sector and sub-ticket
+        return std::nullopt; // a ticket is recorded once per sector and sub-ticket
     }
     cdsProdSetor.append();
     cdsProdSetor.setValue("ID_PS", std::int32_t{0});
@@ -141,6 +170,7 @@ void SectorRecords::RecordTicketCompletion(const std::string& prog, const std::s
     m_ctx.dmLog().LogChanges("PRODUCAO_SETOR", cdsProdSetor);
     // A refused row raises: the scan reports it as an update error.
     cdsProdSetor.applyChanges();
+    return std::nullopt;
 }
 
 int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std::string& ficha,
@@ -151,7 +181,7 @@ int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std:
     }
     const std::string& employee = m_ctx.settings.FUNCIONARIO;
     emptyForAppend(cdsProdSetorUnit);
-    const auto id = static_cast<std::int32_t>(NextGeneratorValue("ID_PRODUCAO_SETOR_CXUNIT"));
+    const std::int32_t id = NextGeneratorValue("ID_PRODUCAO_SETOR_CXUNIT");
     cdsProdSetorUnit.append();
     cdsProdSetorUnit.setValue("ID_PU", id);
     setCommonColumns(cdsProdSetorUnit, "PU", prog, ficha, subTicket, sector, "U");
@@ -187,8 +217,8 @@ void SectorRecords::emptyForAppend(db::MemTable& table) {
     table.setLogChanges(true);
 }
 
-std::int64_t SectorRecords::NextGeneratorValue(const std::string& generator) {
-    return m_ctx.sqlCon.nextGeneratorValue(generator);
+std::int32_t SectorRecords::NextGeneratorValue(const std::string& generator) {
+    return m_ctx.sqlCon.nextId(generator);
 }
 
 } // namespace vek

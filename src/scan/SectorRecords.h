@@ -5,6 +5,7 @@
 #include "db/Query.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vek {
@@ -29,22 +30,27 @@ public:
     /// The same for the boxes recorded in the sector; nothing counted for a missing value or ticket "0000".
     void CountTicketBoxesInSector(const std::string& prog, const std::string& ficha, const std::string& sector);
 
-    /// Conveyor mode: counts the ticket and, when it is complete and passes the sector's
-    /// validation, records it once in SETOR_ATU_PRODUCAO_SETOR with its audit rows.
-    void RecordTicketCompletion(const std::string& prog, const std::string& ficha, const std::string& subTicket,
-                                const std::string& product);
+    /// Conveyor mode, inside the scan's unit of work: counts the ticket and, when it is complete and
+    /// passes the sector's validation, records it once in SETOR_ATU_PRODUCAO_SETOR with its audit
+    /// rows. Returns the validation's refusal for the caller to show once the unit is over.
+    std::optional<std::string> RecordTicketCompletion(const std::string& prog, const std::string& ficha,
+                                                      const std::string& subTicket, const std::string& product);
     /// Sector mode: records the box in the station's sector (the sector row must be open); returns
     /// the PRODUCAO_SETOR_CXUNIT id, 0 when nothing was written. Joins the connection's transaction.
     int RecordUnitBoxSectorUpdate(const std::string& prog, const std::string& ficha, const std::string& subTicket,
                                   std::int32_t boxCode);
 
-    std::int64_t NextGeneratorValue(const std::string& generator);
+    std::int32_t NextGeneratorValue(const std::string& generator);
 
 private:
     void readStatusCounts(db::Query& query);
     static void emptyForAppend(db::MemTable& table);
-    bool ValidateTicketForSector(const std::string& product, const std::string& prog, const std::string& ficha,
-                                 const std::string& subTicket, const std::string& kind);
+    /// The refusal's message, or nothing when the ticket may be recorded.
+    std::optional<std::string> ValidateTicketForSector(const std::string& product, const std::string& prog,
+                                                       const std::string& ficha, const std::string& subTicket,
+                                                       const std::string& kind);
+    /// Locks the ticket's first box row: every station completing the ticket takes it first.
+    void LockTicket(const std::string& prog, const std::string& ficha);
     /// The columns every sector record shares; `suffix` is the table's ("PU", "PS").
     void setCommonColumns(db::MemTable& table, const std::string& suffix, const std::string& prog,
                           const std::string& ficha, const std::string& subTicket, const std::string& sector,
@@ -53,6 +59,8 @@ private:
     StationContext& m_ctx;
     db::Query sqlPesqEtiqProgFicha;
     db::Query sqlPesqEtiqProgFichaSetor;
+    db::Query sqlPrimeiraCxFicha;
+    db::Query sqlBloqFicha;
     db::Query sqlProdSetor;
     db::Query sqlProdSetorUnit;
     db::Query sqlProdSetorU;

@@ -1,6 +1,7 @@
 #include "scan/StockMovement.h"
 
 #include "db/DataSetHelpers.h"
+#include "db/UnitOfWork.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
 #include "util/Format.h"
@@ -25,14 +26,18 @@ std::string stockMovementObs(const StockMovementArgs& a) {
 }
 
 StockMovement::StockMovement(StationContext& ctx)
-    : m_ctx(ctx), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"), sqlAtuPend(ctx.sqlCon, "sqlAtuPend"),
-      sqlAtuPed(ctx.sqlCon, "sqlAtuPed"), stpGravaLog(ctx.sqlCon, "stpGravaLog") {
+    : m_ctx(ctx), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"), sqlBloqItemPed(ctx.sqlCon, "sqlBloqItemPed"),
+      sqlAtuPend(ctx.sqlCon, "sqlAtuPend"), sqlAtuPed(ctx.sqlCon, "sqlAtuPed"), stpGravaLog(ctx.sqlCon, "stpGravaLog") {
     sqlAtuEst.setSql(
         "insert into PROD_ESTOQUE_MOV (CODIGO_MV, DOCTO_MV, DATA_MV, ENTSAI_MV, PROD_MV, PADRON_MV, MARCA_MV, "
         "FILIAL_MV, NUMERACAO_MV, GRADE_MV, QTDE_MV, OBS_MV, USUARIO_MV, QTPEND_MV, PEDIDO_ENTRADA_MV, "
         "ITEMPED_ENTRADA_MV, TIPOMOV_MV, MULTIPLICADOR_MV, CODIGO_CXUNIT_MV, PROG_MV, FICHA_MV)\n"
         "                      values (0, :DOCTO, :DATA, 'E', :PROD, :PADRON, :MARCA, :FILIAL, :TAMANHO, '**', 1, "
         ":OBS, :USUARIO, 1, :PEDIDO, :ITEM_PEDIDO, :TIPOMOV, 1, :COD_CXUNIT, :PROG, :FICHA);");
+    sqlBloqItemPed.setSql("select PEDIDO_IT from ITENSPV\n"
+                          "where PEDIDO_IT = :PED\n"
+                          "and ITEM_IT = :ITEM\n"
+                          "for update with lock");
     sqlAtuPend.setSql("select count(*) as QTDE\n"
                       "from CODCXUNIT C\n"
                       "where C.PEDIDO_CX = :PED and\n"
@@ -51,33 +56,32 @@ bool StockMovement::OrderTypeSelected(const std::string& orderType) const {
     return listHolds(m_ctx.params.TIPO_PEDIDO_ATUALIZAR_ESTOQUE, orderType);
 }
 
-StockMovementArgs StockMovement::argsOfBoxRow(const db::Query& box, const DateTime& date) const {
+StockMovementArgs StockMovement::argsOfBoxRow(const BoxRow& box, const DateTime& date) const {
     StockMovementArgs a;
-    a.order = box.field("PEDIDO_CX").asString();
-    a.item = box.field("ITEM_CX").asString();
+    a.order = box.order;
+    a.item = box.orderItem;
     a.document = a.order;
-    a.product = box.field("PROD_CX").asString();
-    a.pattern = box.field("PADRON_CX").asString();
-    a.brand = box.field("COD_MARCA").asString();
-    a.size = box.field("TAM_CX").asString();
+    a.product = box.product;
+    a.pattern = box.pattern;
+    a.brand = box.brandCode;
+    a.size = box.size;
     a.user = "ESTEIRA " + m_ctx.settings.CODESTEIRA;
     a.movementType = m_ctx.params.TIPO_MOVTO_ESTOQUE;
     a.date = date;
     a.branch = m_ctx.params.FILIAL_ESTOQUE;
-    a.productGroup = box.field("GRUPO_PR").asString();
-    a.orderType = box.field("TIPO_PEDIDO").asString();
+    a.productGroup = box.productGroup;
+    a.orderType = box.orderType;
     return a;
 }
 
-void StockMovement::PostStockMovement(std::int32_t code, const DateTime& serverTime) {
-    const db::Query& box = m_ctx.sqlCodCxUn;
+void StockMovement::PostStockMovement(const BoxRow& box, const DateTime& serverTime) {
     StockMovementArgs a = argsOfBoxRow(box, serverTime);
     if (a.document.empty()) {
         a.document = "ETAVULSA";
     }
-    a.programme = box.field("PROG_CX").asString();
-    a.ticket = box.field("FICHA_CX").asString();
-    a.boxCode = code;
+    a.programme = box.programme;
+    a.ticket = box.ticket;
+    a.boxCode = box.code;
     PostStockMovement(a);
 }
 
@@ -90,9 +94,8 @@ void StockMovement::PostStockMovement(const StockMovementArgs& a) {
         return;
     }
 
-    db::Connection& con = m_ctx.sqlCon;
-    con.startTransaction();
-    try {
+    db::UnitOfWork work(m_ctx.sqlCon);
+    {
         sqlAtuEst.param("DOCTO").setString(a.document);
         sqlAtuEst.param("DATA").setDateTime(a.date);
         sqlAtuEst.param("PROD").setString(a.product);
@@ -109,25 +112,22 @@ void StockMovement::PostStockMovement(const StockMovementArgs& a) {
         sqlAtuEst.param("FICHA").setString(a.ticket);
         sqlAtuEst.param("OBS").setString(stockMovementObs(a));
         sqlAtuEst.execSql();
-        con.commit();
-    } catch (...) {
-        if (con.inTransaction()) {
-            try {
-                con.rollback();
-            } catch (...) {
-                // The insert's own error is the one worth reporting.
-            }
-        }
-        throw;
     }
-
     // A box without a sales order has no order item to complete.
     if (!a.order.empty()) {
         CompleteOrderItem(a);
     }
+    work.commit();
 }
 
 void StockMovement::CompleteOrderItem(const StockMovementArgs& a) {
+    // Locked before the count: two stations writing off the item's last boxes would each count the
+    // other's box as pending, and neither would complete the item.
+    sqlBloqItemPed.close();
+    sqlBloqItemPed.param("PED").setString(a.order);
+    sqlBloqItemPed.param("ITEM").setString(a.item);
+    sqlBloqItemPed.open();
+    sqlBloqItemPed.close();
     sqlAtuPend.close();
     sqlAtuPend.param("PED").setString(a.order);
     sqlAtuPend.param("ITEM").setString(a.item);

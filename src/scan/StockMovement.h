@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Query.h"
+#include "scan/BoxRow.h"
 #include "util/DateTime.h"
 
 #include <cstdint>
@@ -45,11 +46,13 @@ public:
     StockMovement(const StockMovement&) = delete;
     StockMovement& operator=(const StockMovement&) = delete;
 
-    /// The movement of the unit box whose row `sqlCodCxUn` holds open.
-    void PostStockMovement(std::int32_t code, const DateTime& serverTime);
-    /// The movement row, then the order item's completion. Errors are passed on.
+    /// The movement of a unit box the scan wrote off.
+    void PostStockMovement(const BoxRow& box, const DateTime& serverTime);
+    /// The movement row, then the order item's completion, in the caller's unit of work or one of
+    /// their own. Errors are passed on.
     void PostStockMovement(const StockMovementArgs& a);
-    /// A unit-box booking of the production stock module; nothing without a production-stock branch.
+    /// A unit-box booking of the production stock module, with the same transaction rule; nothing
+    /// without a production-stock branch.
     void PostProductionStockEntry(std::int32_t code);
 
     bool ProductGroupSelected(const std::string& group) const;
@@ -57,13 +60,14 @@ public:
 
     /// The movement values both scans take from a box row: order, item, product, pattern, brand,
     /// size, group, order type, and the station's user, movement type and branch.
-    StockMovementArgs argsOfBoxRow(const db::Query& box, const DateTime& date) const;
+    StockMovementArgs argsOfBoxRow(const BoxRow& box, const DateTime& date) const;
 
 private:
     void CompleteOrderItem(const StockMovementArgs& a);
 
     StationContext& m_ctx;
     db::Query sqlAtuEst;
+    db::Query sqlBloqItemPed;
     db::Query sqlAtuPend;
     db::Query sqlAtuPed;
     db::Query stpGravaLog;

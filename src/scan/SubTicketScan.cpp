@@ -1,6 +1,8 @@
 #include "scan/SubTicketScan.h"
 
+#include "db/UnitOfWork.h"
 #include "monitoring/ProductionMonitor.h"
+#include "scan/BoxRow.h"
 #include "scan/BoxWriteOff.h"
 #include "scan/StockMovement.h"
 #include "scan/UnitBoxScan.h"
@@ -9,6 +11,7 @@
 #include "util/TextCodec.h"
 
 #include <optional>
+#include <vector>
 
 namespace vek {
 
@@ -36,7 +39,9 @@ SubTicketScan::SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, St
                           "set DTBAIXA_PR = cast('now' as timestamp)\n"
                           "where PROG_PR=:PROG\n"
                           "and FICHA_PR=:FICHA\n"
-                          "and SUBFICHA_PR=:SUBFICHA");
+                          "and SUBFICHA_PR=:SUBFICHA\n"
+                          // The claim: a sub-ticket another station marked meanwhile is left alone.
+                          "and DTBAIXA_PR is null");
 }
 
 void SubTicketScan::ProcessSubTicket(const std::string& code) {
@@ -61,7 +66,6 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
         return;
     }
     const int quantity = sqlSubFicha.field("QTDE_PR").asInt();
-    int remaining = quantity;
 
     db::Query& boxes = sqlCodCxUnSubProd;
     boxes.close();
@@ -96,56 +100,82 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
         return;
     }
 
-    // The stock step books what the loop wrote off last, so the values are taken before moving on.
-    std::optional<StockMovementArgs> lastWrittenOff;
-    std::int32_t lastCode = 0;
-    int written = 0;
-    while (!boxes.eof() && remaining > 0) {
-        const std::int32_t boxCode = boxes.field("CODIGO_CX").asInt();
-        bool mine = false;
-        try {
-            mine = WriteOffBox(m_ctx, boxCode);
-        } catch (const std::exception& e) {
+    std::vector<BoxRow> rows;
+    for (; !boxes.eof(); boxes.next()) rows.push_back(BoxRow::of(boxes));
+    boxes.close();
+
+    // The sub-ticket is claimed and its boxes written off in one unit of work: wholly or not at all,
+    // and by one station only. A station that waited for another's claim runs again and finds it
+    // taken.
+    struct Outcome {
+        bool claimed = false;
+        std::vector<const BoxRow*> written;
+    };
+    bool inLoop = false;
+    Outcome out;
+    try {
+        out = db::runInTransaction(m_ctx.sqlCon, [&](db::Transaction& t) {
+            Outcome o;
+            inLoop = false;
+            sqlAtuSubFicha.param("PROG").setString(sub.prog);
+            sqlAtuSubFicha.param("FICHA").setString(sub.ficha);
+            sqlAtuSubFicha.param("SUBFICHA").setString(sub.subficha);
+            if (sqlAtuSubFicha.execSql() != 1) {
+                t.rollback();
+                return o;
+            }
+            o.claimed = true;
+            inLoop = true;
+            for (std::size_t i = 0; i < rows.size() && static_cast<int>(o.written.size()) < quantity; ++i) {
+                // A box another station wrote off after we listed it is theirs: take the next.
+                if (WriteOffBox(m_ctx, rows[i].code)) o.written.push_back(&rows[i]);
+            }
+            inLoop = false;
+            t.commit();
+            return o;
+        });
+    } catch (const std::exception& e) {
+        if (inLoop) {
             display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + code + "\".\r" + e.what());
-            throw;
         }
-        if (!mine) {
-            // Another station wrote this box off after we listed it: it is theirs, take the next.
-            boxes.next();
-            continue;
-        }
-        --remaining;
+        throw;
+    }
+    if (!out.claimed) {
+        display.ShowErrorMessage(cp1252("Subficha já baixada (") + pfs + ").");
+        return;
+    }
+
+    const int written = static_cast<int>(out.written.size());
+    for (int i = 0; i < written; ++i) {
         m_monitor.AddHourlyWriteOff(serverTime);
         ++m_ctx.DayCount;
         ++m_ctx.MonthCount;
+    }
+    if (written > 0) {
         m_monitor.ShowCounters();
-        ++written;
         display.ShowTicketCount(std::to_string(written) + "/" + std::to_string(quantity));
-        lastWrittenOff = m_stock.argsOfBoxRow(boxes, serverTime);
-        lastCode = boxCode;
-        boxes.next();
     }
 
-    sqlAtuSubFicha.param("PROG").setString(sub.prog);
-    sqlAtuSubFicha.param("FICHA").setString(sub.ficha);
-    sqlAtuSubFicha.param("SUBFICHA").setString(sub.subficha);
-    sqlAtuSubFicha.execSql();
-
-    // Without a box written off there is nothing produced to book.
-    if (lastWrittenOff) {
-        if (m_ctx.params.ATUALIZAR_ESTOQUE) {
-            StockMovementArgs& a = *lastWrittenOff;
-            a.programme = sub.prog;
-            a.ticket = sub.ficha;
-            a.subTicket = sub.subficha;
-            a.boxCode = 0;
-            m_stock.PostStockMovement(a);
-        } else {
-            m_stock.PostProductionStockEntry(lastCode);
-        }
+    // The stock step books what was written off last; without a box written off there is nothing
+    // produced to book.
+    if (written > 0) {
+        const BoxRow& last = *out.written.back();
+        db::runInTransaction(m_ctx.sqlCon, [&](db::Transaction& t) {
+            if (m_ctx.params.ATUALIZAR_ESTOQUE) {
+                StockMovementArgs a = m_stock.argsOfBoxRow(last, serverTime);
+                a.programme = sub.prog;
+                a.ticket = sub.ficha;
+                a.subTicket = sub.subficha;
+                a.boxCode = 0;
+                m_stock.PostStockMovement(a);
+            } else {
+                m_stock.PostProductionStockEntry(last.code);
+            }
+            t.commit();
+        });
     }
 
-    if (remaining == quantity) {
+    if (written == 0) {
         display.ShowErrorMessage(cp1252("Códigos da subficha já baixados. (") + pfs + ").");
     } else {
         display.ShowSuccessMessage("Etiqueta Atualizada.");

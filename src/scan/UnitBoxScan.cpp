@@ -1,6 +1,7 @@
 #include "scan/UnitBoxScan.h"
 
 #include "db/DbError.h"
+#include "db/UnitOfWork.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
 #include "scan/BoxWriteOff.h"
@@ -20,17 +21,6 @@ const char* const kBloqCxUnit = "select DTBAIXA_CX from CODCXUNIT\n"
                                 "where CODIGO_CX = :COD\n"
                                 "for update with lock";
 } // namespace sql
-
-namespace {
-
-std::optional<DateTime> optionalTime(const db::Value& v) {
-    if (v.isNull()) {
-        return std::nullopt;
-    }
-    return v.asDateTime();
-}
-
-} // namespace
 
 bool isSubTicketCode(const std::string& code) {
     return code.size() == 15 && code[0] == '2';
@@ -124,36 +114,27 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     display.ClearScanField();
 
     // A number that is no box code cannot match a box, whatever type the installation's column has.
-    db::Query& box = m_ctx.sqlCodCxUn;
-    box.close();
     const auto code = boxCodeOf(*number);
-    if (code) {
-        box.param("COD").setInt(*code);
-        box.open();
-    }
-    if (!code || box.eof()) {
+    const std::optional<BoxRow> found = code ? readBox(*code) : std::nullopt;
+    if (!found) {
         display.ClearBoxFields();
         display.ShowErrorMessage(cp1252("Código não localizado."));
         return;
     }
+    const BoxRow& box = *found;
     const DateTime serverTime = m_ctx.ReadServerTime();
-    const std::string prod = box.field("PROD_CX").asString();
-    const std::string padron = box.field("PADRON_CX").asString();
-    const std::string prog = box.field("PROG_CX").asString();
-    const std::string ficha = box.field("FICHA_CX").asString();
     display.ShowBoxFields(
-        {prod, padron + " " + box.field("DESC_PA").asString(), box.field("TAM_CX").asString(), prog, ficha});
+        {box.product, box.pattern + " " + box.patternDescription, box.size, box.programme, box.ticket});
     display.ShowTicketCount({});
 
-    const BoxDates dates{optionalTime(box.field("DTEMISSAO_CX")), optionalTime(box.field("DATA_CANC_CX")),
-                         optionalTime(box.field("DTBAIXA_CX"))};
-    if (auto refusal = boxRefusal(dates, serverTime, m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, *code)) {
+    if (auto refusal = boxRefusal({box.emission, box.cancelled, box.writtenOff}, serverTime,
+                                  m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, *code)) {
         display.ShowErrorMessage(*refusal);
         return;
     }
 
     if (m_ctx.settings.showPictures() && m_ctx.ImagesOn) {
-        const std::string picture = m_pictures.LookupThumbnail(prod, padron);
+        const std::string picture = m_pictures.LookupThumbnail(box.product, box.pattern);
         if (!picture.empty()) {
             m_ctx.cdsImgProd = picture;
             display.ShowProductPicture(m_ctx.cdsImgProd);
@@ -161,23 +142,14 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     }
 
     try {
-        if (m_ctx.settings.sectorMode()) {
-            int id = 0;
-            if (!RecordInSector(*code, prog, ficha, id)) {
-                return;
-            }
-            m_dashboard.NotifyDashboard(id);
-        } else {
-            if (!WriteOffBox(m_ctx, *code)) {
-                showWrittenOffMeanwhile(*code);
-                return;
-            }
-            m_sector.RecordTicketCompletion(prog, ficha, "0000", prod);
+        int id = 0;
+        const bool recorded =
+            m_ctx.settings.sectorMode() ? RecordInSector(box, serverTime, id) : WriteOffOnConveyor(box, serverTime);
+        if (!recorded) {
+            return;
         }
-        if (m_ctx.params.ATUALIZAR_ESTOQUE) {
-            m_stock.PostStockMovement(*code, serverTime);
-        } else {
-            m_stock.PostProductionStockEntry(*code);
+        if (m_ctx.settings.sectorMode()) {
+            m_dashboard.NotifyDashboard(id);
         }
     } catch (const std::exception& e) {
         display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + text + "\".\r" + e.what());
@@ -192,73 +164,120 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     display.ShowSuccessMessage("Etiqueta Atualizada.");
 }
 
+std::optional<BoxRow> UnitBoxScan::readBox(std::int32_t code) {
+    db::Query& q = m_ctx.sqlCodCxUn;
+    q.close();
+    q.param("COD").setInt(code);
+    q.open();
+    std::optional<BoxRow> row;
+    if (!q.eof()) {
+        row = BoxRow::of(q);
+    }
+    q.close();
+    return row;
+}
+
 void UnitBoxScan::showWrittenOffMeanwhile(std::int32_t code) {
     // Another station wrote the box off between our look-up and our write-off: tell it as if it had
     // been written off before the scan, with that station's time.
-    db::Query& box = m_ctx.sqlCodCxUn;
-    box.close();
-    box.param("COD").setInt(code);
-    box.open();
-    m_ctx.display.ShowErrorMessage(writtenOffMessage(code, box.field("DTBAIXA_CX").asDateTime()));
-}
-
-bool UnitBoxScan::RecordInSector(std::int32_t code, const std::string& prog, const std::string& ficha, int& id) {
-    // The box's row is locked first, so two stations recording the same box wait for each other; the
-    // write-off and the box's two sector rows are then one unit of work, never left half recorded.
-    db::Connection& con = m_ctx.sqlCon;
-    const bool own = !con.inTransaction();
-    db::ConflictRetry retry(con, kLockAttempts);
-    for (;;) {
-        if (own) con.startTransaction();
-        try {
-            sqlBloqCxUnit.param("COD").setInt(code);
-            sqlBloqCxUnit.open();
-            const bool writtenOff = !sqlBloqCxUnit.field("DTBAIXA_CX").isNull();
-            sqlBloqCxUnit.close();
-            if (writtenOff) {
-                if (own) con.rollback();
-                showWrittenOffMeanwhile(code);
-                return false;
-            }
-            // Validated inside the unit of work: a station that waited sees what the other recorded.
-            m_ctx.OpenSectorData(m_ctx.settings.SETOR);
-            std::string refusal;
-            if (!ValidateUnitBoxInSector(code, refusal)) {
-                m_sector.CountTicketBoxesInSector(prog, ficha, m_ctx.settings.SETOR);
-                // The box's lock goes before the alarm: another station must not wait for our tones.
-                if (own) con.rollback();
-                m_ctx.display.ShowErrorMessage(refusal);
-                m_ctx.display.ShowTicketCount(m_ctx.ticketCountText());
-                return false;
-            }
-            if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR && !WriteOffBox(m_ctx, code)) {
-                if (own) con.rollback();
-                showWrittenOffMeanwhile(code);
-                return false;
-            }
-            id = m_sector.RecordUnitBoxSectorUpdate(prog, ficha, "0000", code);
-            if (own) con.commit();
-            return true;
-        } catch (const db::DbError& e) {
-            if (own && con.inTransaction()) con.rollback();
-            if (own && retry.again(e.isUpdateConflict())) {
-                continue;
-            }
-            throw;
-        } catch (...) {
-            if (own && con.inTransaction()) con.rollback();
-            throw;
-        }
+    const std::optional<BoxRow> box = readBox(code);
+    if (box && box->writtenOff) {
+        m_ctx.display.ShowErrorMessage(writtenOffMessage(code, *box->writtenOff));
+    } else if (box && box->cancelled) {
+        m_ctx.display.ShowErrorMessage(cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *box->cancelled));
+    } else {
+        // Its write-off was taken back again meanwhile: there is no time to name, and this scan wrote nothing.
+        m_ctx.display.ShowErrorMessage(cp1252("Código \"") + formatFloat("###,###,##0", code) +
+                                       cp1252("\" já baixado"));
     }
 }
 
-bool UnitBoxScan::ValidateUnitBoxInSector(std::int32_t code, std::string& refusal) {
-    const db::Query& box = m_ctx.sqlCodCxUn;
-    const validation::TDadosValidacao dados(box.field("PROD_CX").asString(), m_ctx.settings.SETOR,
-                                            box.field("PROG_CX").asString(), box.field("FICHA_CX").asString(), "0000",
+void UnitBoxScan::postStock(const BoxRow& box, const DateTime& serverTime) {
+    if (m_ctx.params.ATUALIZAR_ESTOQUE) {
+        m_stock.PostStockMovement(box, serverTime);
+    } else {
+        m_stock.PostProductionStockEntry(box.code);
+    }
+}
+
+bool UnitBoxScan::WriteOffOnConveyor(const BoxRow& box, const DateTime& serverTime) {
+    // The write-off, the ticket's completion and the stock rows are one unit of work: a scan that
+    // fails leaves nothing of itself behind, and one that meets another station's commit runs again.
+    std::optional<std::string> ticketRefusal;
+    const bool done = db::runInTransaction(m_ctx.sqlCon, [&](db::Transaction& t) {
+        ticketRefusal.reset();
+        if (!WriteOffBox(m_ctx, box.code)) {
+            t.rollback();
+            return false;
+        }
+        ticketRefusal = m_sector.RecordTicketCompletion(box.programme, box.ticket, "0000", box.product);
+        postStock(box, serverTime);
+        t.commit();
+        return true;
+    });
+    if (!done) {
+        showWrittenOffMeanwhile(box.code);
+        return false;
+    }
+    if (ticketRefusal) {
+        // The box stays written off; the ticket's refusal is told, and the scan goes on as a success.
+        m_ctx.display.ShowErrorMessage(*ticketRefusal);
+    }
+    return true;
+}
+
+bool UnitBoxScan::RecordInSector(const BoxRow& box, const DateTime& serverTime, int& id) {
+    // The box's row is locked first, so two stations recording the same box wait for each other; the
+    // write-off, the box's two sector rows and its stock rows are then one unit of work, never left
+    // half recorded.
+    enum class Outcome { Recorded, WrittenOff, Refused };
+    std::string refusal;
+    const Outcome outcome = db::runInTransaction(m_ctx.sqlCon, [&](db::Transaction& t) {
+        sqlBloqCxUnit.close();
+        sqlBloqCxUnit.param("COD").setInt(box.code);
+        sqlBloqCxUnit.open();
+        const bool writtenOff = !sqlBloqCxUnit.eof() && !sqlBloqCxUnit.field("DTBAIXA_CX").isNull();
+        sqlBloqCxUnit.close();
+        if (writtenOff) {
+            t.rollback();
+            return Outcome::WrittenOff;
+        }
+        // Validated inside the unit of work: a station that waited sees what the other recorded.
+        m_ctx.OpenSectorData(m_ctx.settings.SETOR);
+        if (!ValidateUnitBoxInSector(box, refusal)) {
+            m_sector.CountTicketBoxesInSector(box.programme, box.ticket, m_ctx.settings.SETOR);
+            // The box's lock goes before the alarm: another station must not wait for our tones.
+            t.rollback();
+            return Outcome::Refused;
+        }
+        if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR && !WriteOffBox(m_ctx, box.code)) {
+            t.rollback();
+            return Outcome::WrittenOff;
+        }
+        id = m_sector.RecordUnitBoxSectorUpdate(box.programme, box.ticket, "0000", box.code);
+        postStock(box, serverTime);
+        t.commit();
+        return Outcome::Recorded;
+    });
+    switch (outcome) {
+    case Outcome::Recorded:
+        return true;
+    case Outcome::WrittenOff:
+        showWrittenOffMeanwhile(box.code);
+        return false;
+    case Outcome::Refused:
+        m_ctx.display.ShowErrorMessage(refusal);
+        m_ctx.display.ShowTicketCount(m_ctx.ticketCountText());
+        return false;
+    }
+    return false;
+}
+
+bool UnitBoxScan::ValidateUnitBoxInSector(const BoxRow& box, std::string& refusal) {
+    const validation::TDadosValidacao dados(box.product, m_ctx.settings.SETOR, box.programme, box.ticket, "0000",
                                             m_ctx.sqlDadosSetor.field("SETORANT_SE").asString(), "U", 0, m_ctx.sqlCon);
     const validation::TRetorno r =
-        validation::TdmProducaoValidacao(dados).ValidarCxUnit(code, m_ctx.params.VALIDAR_SETOR_ANT_OBRIG);
+        validation::TdmProducaoValidacao(dados).ValidarCxUnit(box.code, m_ctx.params.VALIDAR_SETOR_ANT_OBRIG);
     if (!r.Valido) {
         refusal = cp1252("Erro Atu.Produção.CxUnit Setor: ") + r.Mensagem;
         return false;

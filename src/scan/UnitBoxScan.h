@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Query.h"
+#include "scan/BoxRow.h"
 #include "scan/DashboardNotifier.h"
 #include "scan/SectorRecords.h"
 #include "scan/StockMovement.h"
@@ -62,11 +63,16 @@ public:
     DashboardNotifier& dashboard() { return m_dashboard; }
 
 private:
+    /// The box's row, read once for the whole scan; nothing when there is no such box.
+    std::optional<BoxRow> readBox(std::int32_t code);
     /// False with the message to show in `refusal` when the validation refuses the box.
-    bool ValidateUnitBoxInSector(std::int32_t code, std::string& refusal);
+    bool ValidateUnitBoxInSector(const BoxRow& box, std::string& refusal);
     void showWrittenOffMeanwhile(std::int32_t code);
+    void postStock(const BoxRow& box, const DateTime& serverTime);
+    /// Conveyor mode's unit of work; false when another station wrote the box off (that is shown).
+    bool WriteOffOnConveyor(const BoxRow& box, const DateTime& serverTime);
     /// Sector mode's unit of work; false when the box was refused (the refusal is shown).
-    bool RecordInSector(std::int32_t code, const std::string& prog, const std::string& ficha, int& id);
+    bool RecordInSector(const BoxRow& box, const DateTime& serverTime, int& id);
 
     StationContext& m_ctx;
     ProductionMonitor& m_monitor;

@@ -6,6 +6,7 @@
 #include "db/MemTable.h"
 #include "db/Provider.h"
 #include "db/Query.h"
+#include "db/UnitOfWork.h"
 #include "util/TextCodec.h"
 
 #include <ibase.h>
@@ -229,42 +230,6 @@ values (
 
 ))";
 
-// A conflict reported when the other holder of the lock commits is worth another try; a lock
-// that did not come free within the connection's timeout is not.
-constexpr int kTentativasBloqueio = 5;
-
-/// The booking's transaction: the connection's open one, or one of its own that is rolled back
-/// unless confirmed.
-class TransacaoLancamento {
-public:
-    explicit TransacaoLancamento(Connection& c) : m_c(c), m_propria(!c.inTransaction()) {
-        if (m_propria) {
-            m_c.startTransaction();
-        }
-    }
-    ~TransacaoLancamento() {
-        if (m_propria && m_c.inTransaction()) {
-            try {
-                m_c.rollback();
-            } catch (const db::DbError&) {
-                // The error that got us here is the one the caller needs to see.
-            }
-        }
-    }
-    TransacaoLancamento(const TransacaoLancamento&) = delete;
-    TransacaoLancamento& operator=(const TransacaoLancamento&) = delete;
-
-    void confirmar() {
-        if (m_propria) {
-            m_c.commit();
-        }
-    }
-
-private:
-    Connection& m_c;
-    bool m_propria;
-};
-
 } // namespace
 
 struct TdmEstoqueProducao::Componentes {
@@ -413,10 +378,7 @@ std::int32_t TdmEstoqueProducao::NovoId(const std::string& generator) {
                                                          "0123456789_$") != std::string::npos) {
         throw std::invalid_argument("NovoId: not a generator name: " + generator);
     }
-    Query q(conexao(), "NovoId");
-    q.setSql("select gen_id(" + generator + ", 1) from rdb$database");
-    q.open();
-    return q.field("GEN_ID").asInt();
+    return conexao().nextId(generator);
 }
 
 double TdmEstoqueProducao::Arredondar(double valor, int casas) {
@@ -696,7 +658,7 @@ bool TdmEstoqueProducao::BloquearItensPedido(std::set<std::pair<std::string, std
     }
     Query& q = *comp().sqlBloqItemPed;
     for (const auto& [ped, item] : novos) {
-        db::ConflictRetry retry(conexao(), kTentativasBloqueio);
+        db::ConflictRetry retry(conexao(), db::kConflictAttempts);
         for (;;) {
             try {
                 q.close();
@@ -729,7 +691,7 @@ void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
         return;
     }
 
-    TransacaoLancamento transacao(conexao());
+    db::UnitOfWork transacao(conexao());
     MemTable& t = comp().cdsProdEst;
     if (reg.TipoLancProducaoEstoque != T::tlAvulso && reg.TipoLancProducaoEstoque != T::tlMovInterno) {
         // What another station booked meanwhile is only seen once its lock is ours: the lines are
@@ -737,7 +699,7 @@ void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
         std::set<std::pair<std::string, std::string>> bloqueados;
         while (BloquearItensPedido(bloqueados)) {
             if (!MontarLinhas(reg)) {
-                transacao.confirmar();
+                transacao.commit();
                 return;
             }
         }
@@ -747,7 +709,7 @@ void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
             GravarLinhaEntrada(NovoId(kGeradorProdEst), reg);
         }
     }
-    transacao.confirmar();
+    transacao.commit();
 }
 
 void TdmEstoqueProducao::GravarLinhaEntrada(std::int32_t id, const TRegEntradaEstoqueProd& reg) {
@@ -871,7 +833,22 @@ std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produt
     add.param("I_TAMANHO").setString(tam.empty() ? std::string("*") : tam);
     add.param("V_CODIGO").setString(codigo);
     add.param("V_DESC_PROD_ITEM_EST").setString(descricao);
-    add.execSql();
+    try {
+        add.execSql();
+    } catch (const db::DbError& e) {
+        // Another station created the item while this one waited on its code: book against theirs.
+        if (!e.isUniqueViolation()) {
+            throw;
+        }
+        busca.close();
+        busca.open();
+        const std::int32_t deles = busca.eof() ? 0 : busca.field("ID_PI").asInt();
+        busca.close();
+        if (deles <= 0) {
+            throw;
+        }
+        return deles;
+    }
     return id;
 }
 
@@ -943,7 +920,7 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
     MemTable& links = c.cdsProdEstCanc;
     links.open();
 
-    TransacaoLancamento transacao(conexao());
+    db::UnitOfWork transacao(conexao());
     bool marcou = false;
     Query& chave = *c.sqlChaveLogEntradaMp;
     Query& del = *c.sqlEntMpDel;
@@ -981,7 +958,7 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
     if (marcou) {
         links.applyChanges();
     }
-    transacao.confirmar();
+    transacao.commit();
 }
 
 void TdmEstoqueProducao::GravarLog(const std::string& chave, const std::string& tabela, const std::string& campo,

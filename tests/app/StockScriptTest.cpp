@@ -125,7 +125,7 @@ TEST_F(StockScript, OwnMovementRowsTheirFiltersAndTheCompletedOrderItem) {
                      "ESTOQUE AUTOM\xc1TICO PELA ATUALIZA\xc7\xc3O CX UNIT\xc1RIA", "E"}}));
 }
 
-TEST_F(StockScript, ARefusedStockInsertShowsTheUpdateErrorAndKeepsTheWriteOff) {
+TEST_F(StockScript, ARefusedStockInsertShowsTheUpdateErrorAndUndoesTheScan) {
     param("ATUALIZAR_ESTOQUE", "S");
     box(42);
     m_db.exec("alter table PROD_ESTOQUE_MOV add constraint CK_NO_STOCK check (QTDE_MV > 1)");
@@ -140,7 +140,7 @@ TEST_F(StockScript, ARefusedStockInsertShowsTheUpdateErrorAndKeepsTheWriteOff) {
     EXPECT_NE(r.text(1, "pnMens"), QStringLiteral("Etiqueta Atualizada."));
     EXPECT_EQ(r.text(1, "pnQtParesDia"), QStringLiteral("0"));
     EXPECT_EQ(count("from PROD_ESTOQUE_MOV"), 0);
-    EXPECT_EQ(count("from CODCXUNIT where CODIGO_CX = 42 and DTBAIXA_CX is not null"), 1);
+    EXPECT_EQ(count("from CODCXUNIT where CODIGO_CX = 42 and DTBAIXA_CX is not null"), 0);
 }
 
 TEST_F(StockScript, ProductionStockBookingsWithTheSwitchOff) {

@@ -104,6 +104,24 @@ where PROG_PR=:PROG
 and FICHA_PR=:FICHA
 and SUBFICHA_PR=:SUBFICHA
 ;;
+-- main sqlAtuSubFicha.OneClaimPerSubTicket
+update SUBPROD
+set DTBAIXA_PR = cast('now' as timestamp)
+where PROG_PR=:PROG
+and FICHA_PR=:FICHA
+and SUBFICHA_PR=:SUBFICHA
+and DTBAIXA_PR is null
+;;
+-- main sqlPrimeiraCxFicha
+select min(CODIGO_CX) as CODIGO_CX from CODCXUNIT
+where PROG_CX = :PROG and FICHA_CX = :FICHA
+;;
+-- main sqlBloqItemPed.StockMovement
+select PEDIDO_IT from ITENSPV
+where PEDIDO_IT = :PED
+and ITEM_IT = :ITEM
+for update with lock
+;;
 -- main sqlAtuEst
 insert into PROD_ESTOQUE_MOV (CODIGO_MV, DOCTO_MV, DATA_MV, ENTSAI_MV, PROD_MV, PADRON_MV, MARCA_MV, FILIAL_MV, NUMERACAO_MV, GRADE_MV, QTDE_MV, OBS_MV, USUARIO_MV, QTPEND_MV, PEDIDO_ENTRADA_MV, ITEMPED_ENTRADA_MV, TIPOMOV_MV, MULTIPLICADOR_MV, CODIGO_CXUNIT_MV, PROG_MV, FICHA_MV)
                       values (0, :DOCTO, :DATA, 'E', :PROD, :PADRON, :MARCA, :FILIAL, :TAMANHO, '**', 1, :OBS, :USUARIO, 1, :PEDIDO, :ITEM_PEDIDO, :TIPOMOV, 1, :COD_CXUNIT, :PROG, :FICHA);

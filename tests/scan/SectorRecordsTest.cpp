@@ -200,7 +200,7 @@ TEST(ConveyorMode, ARefusedTicketStillEndsTheScanAsASuccess) {
     EXPECT_EQ(rig.count("CODCXUNIT where DTBAIXA_CX is not null"), 1);
 }
 
-TEST(ConveyorMode, ARefusedTicketRowIsReportedAndTheWriteOffStays) {
+TEST(ConveyorMode, ARefusedTicketRowIsReportedAndUndoesTheScan) {
     SectorRig rig;
     rig.ctx.settings.ATU_PRODUCAO_SETOR_CXUNIT = "N";
     rig.ctx.settings.SETOR_ATU_PRODUCAO_SETOR = "10";
@@ -214,9 +214,9 @@ TEST(ConveyorMode, ARefusedTicketRowIsReportedAndTheWriteOffStays) {
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NOT_HERE"))) << "with the server's own text";
     EXPECT_NE(rig.display.text("pnMens"), "Etiqueta Atualizada.");
     EXPECT_EQ(rig.ctx.DayCount, 0) << "no counters for a failed scan";
-    // What came before the refused row stays: the write-off and the audit row.
-    EXPECT_EQ(rig.count("CODCXUNIT where CODIGO_CX = 711 and DTBAIXA_CX is not null"), 1);
-    EXPECT_EQ(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CAMPO_LG = 'INSERIDO'"), 1);
+    // One unit of work: neither the write-off nor the audit row of a row never written stays.
+    EXPECT_EQ(rig.count("CODCXUNIT where CODIGO_CX = 711 and DTBAIXA_CX is not null"), 0);
+    EXPECT_EQ(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CAMPO_LG = 'INSERIDO'"), 0);
     EXPECT_EQ(rig.count("PRODUCAO_SETOR"), 0);
 }
 

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 using namespace vek;
-using vek::test::BoxRow;
 using vek::test::StockScanRig;
 
 namespace {
@@ -71,7 +70,7 @@ TEST_F(StockMovementScan, FiltersOnProductGroupAndOrderType) {
         SCOPED_TRACE(std::string(c.groups) + " | " + c.types + " | " + c.prod + " | " + c.pedido);
         rig.ctx.params.GRUPO_PROD_ATUALIZAR_ESTOQUE = c.groups;
         rig.ctx.params.TIPO_PEDIDO_ATUALIZAR_ESTOQUE = c.types;
-        BoxRow b;
+        test::TestBox b;
         b.code = ++code;
         b.prod = c.prod;
         b.pedido = c.pedido;
@@ -86,7 +85,7 @@ TEST_F(StockMovementScan, FiltersOnProductGroupAndOrderType) {
     }
 }
 
-TEST_F(StockMovementScan, ARefusedInsertRollsBackAndTheWriteOffStays) {
+TEST_F(StockMovementScan, ARefusedInsertRollsBackTheWholeScan) {
     rig.db.exec("alter table PROD_ESTOQUE_MOV add constraint CK_NO_P100 check (PROD_MV <> 'P100')");
     rig.box({.code = 51});
     rig.box({.code = 52, .prod = "P200"});
@@ -98,7 +97,7 @@ TEST_F(StockMovementScan, ARefusedInsertRollsBackAndTheWriteOffStays) {
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NO_P100")));
     EXPECT_FALSE(rig.ctx.sqlCon.inTransaction());
     EXPECT_EQ(movements(), 0);
-    EXPECT_TRUE(rig.isWrittenOff(51));
+    EXPECT_FALSE(rig.isWrittenOff(51)) << "the write-off is part of the scan's unit of work";
     EXPECT_EQ(rig.ctx.DayCount, 0);
 
     // The next box books normally: nothing of the failed insert was left open.
@@ -175,7 +174,7 @@ TEST(StockProductionEntry, ARefusalOfTheModuleIsAnUpdateError) {
     const auto boxes = rig.boxes.take();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.endsWith(QString::fromUtf8("O parametro DataLanc não foi informado corretamente.")));
-    EXPECT_TRUE(rig.isWrittenOff(81));
+    EXPECT_FALSE(rig.isWrittenOff(81)) << "a box that cannot be booked is not written off either";
 }
 
 } // namespace

@@ -15,7 +15,7 @@
 
 namespace vek::test {
 
-struct BoxRow {
+struct TestBox {
     int code = 0;
     std::string pedido{}; // empty: no sales order
     std::string item{};
@@ -35,7 +35,7 @@ public:
                 "insert into TABELA (NUM_TA, COD_TA, DESC_TA) values ('70', 'M7', 'MARCA SETE')");
     }
 
-    void box(const BoxRow& b) const {
+    void box(const TestBox& b) const {
         db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, MARCA_CX, PROG_CX, FICHA_CX, "
                 "PEDIDO_CX, ITEM_CX, DTEMISSAO_CX, DATA_CANC_CX) values (" +
                 std::to_string(b.code) + ", '" + b.prod + "', '00001', '" + b.tam + "', 'MARCA SETE', '000123', '" +
