@@ -72,7 +72,9 @@ std::string EnquirySectorsSql(const std::string& product, const std::string& fil
 }
 
 LabelEnquiry::LabelEnquiry(StationContext& ctx, ProductPictures& pictures)
-    : sqlSetoresConsulta(ctx.sqlCon, "sqlSetoresConsulta"), m_ctx(ctx), m_pictures(pictures), m_records(ctx) {
+    : sqlSetoresConsulta(ctx.sqlCon, "sqlSetoresConsulta"), sqlCodCxUnConsulta(ctx.sqlCon, "sqlCodCxUnConsulta"),
+      m_ctx(ctx), m_pictures(pictures), m_records(ctx) {
+    sqlCodCxUnConsulta.setSql(sql::kCodCxUn);
     cdsSetoresConsulta.setFieldDefs({db::FieldDef::text("SETOR", 3).withLabel("Setores"),
                                      db::FieldDef::text("DESC_SETOR", 50).withLabel(" "),
                                      db::FieldDef::integer("QTDE_ATUALIZADA").withLabel("Atualizado"),
@@ -107,7 +109,7 @@ void LabelEnquiry::EnquireLabel(const std::string& text) {
         m_ctx.display.ShowEnquiryError(cp1252("Código Inválido."));
         return;
     }
-    db::Query& box = m_ctx.sqlCodCxUn;
+    db::Query& box = sqlCodCxUnConsulta;
     box.close();
     box.param("COD").setInt(EnquiredCode);
     box.open();

@@ -61,6 +61,8 @@ public:
     /// SETOR, DESC_SETOR, QTDE_ATUALIZADA, QTDE_PENDENTE.
     db::MemTable cdsSetoresConsulta{"cdsSetoresConsulta"};
     db::Query sqlSetoresConsulta;
+    /// The enquired box, with the scan's box statement; a query of the enquiry's own.
+    db::Query sqlCodCxUnConsulta;
     /// Where the trace folder "SQL" goes; beside the executable when empty.
     std::filesystem::path traceBaseDir;
 

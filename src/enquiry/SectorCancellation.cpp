@@ -1,6 +1,7 @@
 #include "enquiry/SectorCancellation.h"
 
 #include "auditlog/TdmLog.h"
+#include "db/UnitOfWork.h"
 #include "enquiry/LabelEnquiry.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
@@ -38,29 +39,34 @@ bool SectorCancellation::CancelSectorUpdate(const std::optional<std::string>& se
     sqlPesqProdSetorCxUnit.open();
     const int found = sqlPesqProdSetorCxUnit.field("QTDE_REG").asInt();
     sqlPesqProdSetorCxUnit.close();
-    if (found <= 0) {
+    if (found <= 0 || !run(*sector)) {
         m_ctx.display.ShowWarningBox(cp1252("Não existe atualização para essa Etiqueta nesse Setor."));
         return false;
     }
-    run(*sector);
+    // The listed counts follow the database only once the cancellation is committed.
+    db::MemTable& sectors = m_enquiry.cdsSetoresConsulta;
+    if (sectors.isActive() && sectors.locate("SETOR", {db::Value(*sector)})) {
+        sectors.edit();
+        sectors.setValue("QTDE_ATUALIZADA", db::Value(sectors.value("QTDE_ATUALIZADA").asInt() - 1));
+        sectors.setValue("QTDE_PENDENTE", db::Value(sectors.value("QTDE_PENDENTE").asInt() + 1));
+        sectors.post();
+    }
     m_ctx.display.SuccessBeep();
     return true;
 }
 
-void SectorCancellation::run(const std::string& sector) {
+bool SectorCancellation::run(const std::string& sector) {
     db::Connection& con = m_ctx.sqlCon;
-    db::MemTable& sectors = m_enquiry.cdsSetoresConsulta;
     const std::int32_t code = m_enquiry.EnquiredCode;
-    // The counts as they were, to put back when the cancellation does not reach the database.
-    struct Counts {
-        int row = -1;
-        db::Value updated, pending;
-    } before;
-    con.startTransaction();
-    try {
+    // The delete is the claim: a station that waited for another's cancellation of the same box and
+    // sector runs again and finds nothing left to delete.
+    return db::runInTransaction(con, [&](db::Transaction& t) {
         sqlExcluirProducaoSetorCxUnit.param("COD_CXUNIT").setInt(code);
         sqlExcluirProducaoSetorCxUnit.param("SETOR").setString(sector);
-        sqlExcluirProducaoSetorCxUnit.execSql();
+        if (sqlExcluirProducaoSetorCxUnit.execSql() == 0) {
+            t.rollback();
+            return false;
+        }
         sqlExcluirProducaoSetor.param("COD_CXUNIT").setInt(code);
         sqlExcluirProducaoSetor.param("SETOR").setString(sector);
         sqlExcluirProducaoSetor.execSql();
@@ -84,36 +90,9 @@ void SectorCancellation::run(const std::string& sector) {
         key.append("|").append(sector);
         log.WriteLogRow(key, "PRODUCAO_SETOR_CXUNIT", "EXCLUIDO", cp1252("Cancelamento da Atualização da Etiqueta"),
                         "");
-
-        // The chosen sector's row is the current one; found again by its code in case the list moved.
-        if (sectors.isActive() && sectors.locate("SETOR", {db::Value(sector)})) {
-            before.row = sectors.currentRow();
-            before.updated = sectors.value("QTDE_ATUALIZADA");
-            before.pending = sectors.value("QTDE_PENDENTE");
-            sectors.edit();
-            sectors.setValue("QTDE_ATUALIZADA", db::Value(before.updated.asInt() - 1));
-            sectors.setValue("QTDE_PENDENTE", db::Value(before.pending.asInt() + 1));
-            sectors.post();
-        }
-        con.commit();
-    } catch (...) {
-        try {
-            if (con.inTransaction()) con.rollback();
-        } catch (...) {
-            // The first error is the one the operator must see.
-        }
-        if (before.row >= 0) {
-            try {
-                if (sectors.state() != db::MemTable::State::Browse) sectors.cancel();
-                sectors.moveToRow(before.row);
-                sectors.edit();
-                sectors.setValue("QTDE_ATUALIZADA", before.updated);
-                sectors.setValue("QTDE_PENDENTE", before.pending);
-                sectors.post();
-            } catch (...) {}
-        }
-        throw;
-    }
+        t.commit();
+        return true;
+    });
 }
 
 } // namespace vek::enquiry

@@ -21,7 +21,8 @@ public:
     SectorCancellation& operator=(const SectorCancellation&) = delete;
 
     /// The chosen sector, or nothing when none is chosen. True when the cancellation was committed
-    /// (the panel then closes); false after a warning. Errors are rolled back and passed on.
+    /// (the panel then closes); false after a warning, also when another station cancelled the same
+    /// record first. Errors are rolled back and passed on.
     bool CancelSectorUpdate(const std::optional<std::string>& sector);
 
     db::Query sqlPesqProdSetorCxUnit;
@@ -30,7 +31,8 @@ public:
     db::Query sqlCancelaCodCxUnit;
 
 private:
-    void run(const std::string& sector);
+    /// The cancellation's unit of work; false when no sector record was left to delete.
+    bool run(const std::string& sector);
     LabelEnquiry& m_enquiry;
     StationContext& m_ctx;
 };
