@@ -3,6 +3,8 @@
 #include "access/HttpClient.h"
 #include "access/ResponseCodec.h"
 #include "access/TfrmSelecionarBanco.h"
+#include "util/HostName.h"
+#include "util/TextCodec.h"
 #include "json/TJSONObject.h"
 
 #include <charconv>
@@ -64,11 +66,17 @@ bool TVEKConnection::Offline() const {
 }
 
 void TVEKConnection::setHost(std::string_view address) {
-    const std::size_t colon = address.find(':');
+    std::string_view host, portText;
+    splitHostAndPort(address, host, portText);
+    // The host goes into every request's address: anything but a host would change what is asked.
+    if (!address.empty() && !isHostName(host)) {
+        throw std::invalid_argument(cp1252("Endereço do servidor de acesso inválido: \"") + std::string(address) +
+                                    "\"");
+    }
     std::int32_t port = kDefaultPort;
-    if (colon != std::string_view::npos) parsePort(address.substr(colon + 1), port); // else 8080 stays
+    if (address.size() > host.size()) parsePort(portText, port); // else 8080 stays
     const std::lock_guard lock(m_stateMutex);
-    m_host = std::string(address.substr(0, colon));
+    m_host = std::string(host);
     m_port = port;
 }
 

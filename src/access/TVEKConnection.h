@@ -53,7 +53,8 @@ public:
 
     /// "host" or "host:port": the text before the first ':' is the host, the text after it the port
     /// when it is a whole number (32 bits, whatever its value), else 8080. No scheme is expected: in
-    /// "http://srv:9090" the host is "http" and the port 8080.
+    /// "http://srv:9090" the host is "http" and the port 8080. "[v6 address]:port" keeps the brackets.
+    /// A host that is not a host name, an IPv4 or a bracketed IPv6 address raises invalid_argument.
     void setHost(std::string_view address);
     std::string Host() const;
     std::int32_t Port() const;
