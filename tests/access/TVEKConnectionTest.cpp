@@ -119,6 +119,7 @@ TEST(TVEKConnectionHost, AddressGivesHostPortAndBaseUrl) {
         {"acesso:2147483648", "acesso", 8080},
         {"acesso:99999999999", "acesso", 8080},
         {"10.0.0.5:8081", "10.0.0.5", 8081},
+        {"[::1]:8081", "[::1]", 8081},
         // No scheme is expected: one is split at its own colon.
         {"http://acesso:9090", "http", 8080},
         {"https://acesso", "https", 8080},
@@ -131,6 +132,12 @@ TEST(TVEKConnectionHost, AddressGivesHostPortAndBaseUrl) {
         EXPECT_EQ(client.Host(), c.host);
         EXPECT_EQ(client.Port(), c.port);
         EXPECT_EQ(client.BaseUrl(), "http://" + std::string(c.host) + ":" + std::to_string(c.port));
+    }
+    // Anything else would change what is asked of whom; the last good host stays.
+    for (const char* bad : {"vek@evil.example:80", "acesso/x:9090", "ac esso"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW(client.setHost(bad), std::invalid_argument);
+        EXPECT_EQ(client.Host(), "");
     }
 }
 

@@ -248,6 +248,12 @@ TEST(Dashboard, EachRecordedBoxIsAnnouncedWithoutTheStrictRule) {
          "{\"id_producao_setor_caixa_unitaria\": " + std::to_string(q.field("ID_PU").asInt()) + "}"},
         {kDashboardPath, kJson, "{\"id_producao_setor_caixa_unitaria\": 0}"}};
     EXPECT_EQ(receiver.posts(), expected);
+
+    // A server that is no host is not posted to ("x@127.0.0.1" would reach this receiver).
+    rig.ctx.params.SERVIDOR_NODE = "x@127.0.0.1";
+    EXPECT_EQ(rig.scanIn("10", 903), "Etiqueta Atualizada.");
+    ASSERT_TRUE(rig.scan.dashboard().queue().drain(std::chrono::seconds(5)));
+    EXPECT_EQ(receiver.posts(), expected);
 }
 
 TEST(Dashboard, AnAbsentReceiverChangesNothingOfTheScan) {

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
+#include <thread>
+
 using namespace vek;
 using vek::test::StockScanRig;
 
@@ -178,3 +182,54 @@ TEST(StockProductionEntry, ARefusalOfTheModuleIsAnUpdateError) {
 }
 
 } // namespace
+
+TEST(StockMovementTwoStations, TheLastTwoBoxesOfAnOrderItemCompleteItOnce) {
+    // Each station would count the other's uncommitted box as pending, and neither would complete
+    // the item: the item's lock, taken before the count, makes the second wait and count again.
+    setCurrentFormatSettings(brazilianFormatSettings());
+    StockScanRig rig;
+    rig.ctx.params.ATUALIZAR_ESTOQUE = true;
+    rig.db.exec("insert into ITENSPV (PEDIDO_IT, ITEM_IT, SIT_IT) values ('00001000', '009', 'P')");
+    rig.box({.code = 61, .pedido = "00001000", .item = "009"});
+    rig.box({.code = 62, .pedido = "00001000", .item = "009"});
+    test::ScanStation other(rig.db.path());
+    other.ctx.settings.CODESTEIRA = "02";
+    other.ctx.params.ATUALIZAR_ESTOQUE = true;
+
+    auto holder = rig.db.connect();
+    holder->startTransaction();
+    holder->executeImmediate("update ITENSPV set SIT_IT = SIT_IT where PEDIDO_IT = '00001000'");
+    std::string errors;
+    std::mutex errorsMutex;
+    auto scan = [&](UnitBoxScan& station, const char* code) {
+        try {
+            station.ProcessScan(code);
+        } catch (const std::exception& e) {
+            const std::lock_guard lock(errorsMutex);
+            errors += e.what();
+        }
+    };
+    std::thread a([&] { scan(rig.scan, "61"); });
+    std::thread b([&] { scan(other.scan, "62"); });
+    auto monitor = rig.db.connect();
+    db::Query waiting(*monitor);
+    waiting.setSql("select count(*) as N from MON$STATEMENTS where MON$STATE = 1 and MON$ATTACHMENT_ID <> "
+                   "current_connection and MON$SQL_TEXT starting with 'select PEDIDO_IT from ITENSPV'");
+    bool together = false;
+    for (int i = 0; i < 250 && !together; ++i) {
+        waiting.open();
+        together = waiting.field("N").asInt() == 2;
+        waiting.close();
+        if (!together) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    holder->rollback();
+    a.join();
+    b.join();
+    EXPECT_TRUE(together) << "both stations wait for the order item before counting";
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(rig.display.text("pnMens"), "Etiqueta Atualizada.");
+    EXPECT_EQ(other.display.text("pnMens"), "Etiqueta Atualizada.");
+    EXPECT_EQ(rig.count("from ITENSPV where SIT_IT = 'E'"), 1);
+    EXPECT_EQ(rig.count("from LOG where ARQ_LG = 'ITENSPV'"), 1);
+    EXPECT_EQ(rig.count("from PROD_ESTOQUE_MOV"), 2);
+}
