@@ -67,7 +67,7 @@ public:
     /// The picture of the last looked-up product.
     std::string cdsImgProd;
 
-    /// The box row of the current scan: it stays open for the later steps of the scan.
+    /// The scan's box statement: a scan reads its row once into a value and closes it.
     db::Query sqlCodCxUn;
     db::Query sqlQuilbar;
     db::Query sqlDataServ;
