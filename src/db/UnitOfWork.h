@@ -4,7 +4,6 @@
 #include "db/DbError.h"
 
 #include <optional>
-#include <utility>
 
 namespace vek::db {
 
@@ -24,8 +23,6 @@ public:
     void commit();
     /// Rolls back if still open. Never raises: the error that led here is the one worth reporting.
     void rollback() noexcept;
-    bool active() const { return m_active; }
-    Connection& connection() const { return m_connection; }
 
 private:
     Connection& m_connection;

@@ -4,6 +4,12 @@
 
 namespace vek {
 
+namespace sql {
+const char* const kBloqCxUnit = "select DTBAIXA_CX from CODCXUNIT\n"
+                                "where CODIGO_CX = :COD\n"
+                                "for update with lock";
+} // namespace sql
+
 bool WriteOffBox(StationContext& ctx, std::int32_t code) {
     db::Query& q = ctx.sqlQuilbar;
     q.param("COD").setInt(code);

@@ -6,6 +6,10 @@ namespace vek {
 
 class StationContext;
 
+namespace sql {
+extern const char* const kBloqCxUnit; // sqlBloqCxUnit: locks the box's row for its unit of work, COD
+} // namespace sql
+
 /// Writes the box off with `sqlQuilbar`, unless it is written off already. False when another
 /// station wrote it off first: nothing was written, and the caller must neither count nor book it.
 /// Runs in the caller's unit of work; an update conflict is passed on for the unit to run again.

@@ -2,7 +2,7 @@
 
 #include "auditlog/TdmLog.h"
 #include "db/DataSetHelpers.h"
-#include "scan/UnitBoxScan.h"
+#include "scan/BoxWriteOff.h"
 #include "station/StationContext.h"
 #include "util/TextCodec.h"
 #include "validation/TdmProducaoValidacao.h"

@@ -78,38 +78,33 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
         display.ShowErrorMessage(cp1252("Cód. cx unit não encontrados. (") + pfs + ").");
         return;
     }
-    display.ShowBoxFields({boxes.field("PROD_CX").asString(),
-                           boxes.field("PADRON_CX").asString() + " " + boxes.field("DESC_PA").asString(),
-                           boxes.field("TAM_CX").asString(), sub.prog, sub.ficha + "/" + sub.subficha});
+    std::vector<BoxRow> rows;
+    for (; !boxes.eof(); boxes.next()) rows.push_back(BoxRow::of(boxes));
+    boxes.close();
+    const BoxRow& first = rows.front();
+    display.ShowBoxFields({first.product, first.pattern + " " + first.patternDescription, first.size, sub.prog,
+                           sub.ficha + "/" + sub.subficha});
     display.ShowTicketCount({});
 
     const DateTime serverTime = m_ctx.ReadServerTime();
 
     // Only the first box is checked, cancellation before age.
-    if (const db::Value& cancelled = boxes.field("DATA_CANC_CX"); !cancelled.isNull()) {
-        display.ShowErrorMessage(cp1252("Código CANCELADO em ") +
-                                 formatDateTime("dd/MM HH:mm", cancelled.asDateTime()));
+    if (first.cancelled) {
+        display.ShowErrorMessage(cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *first.cancelled));
         return;
     }
-    BoxDates firstBox;
-    if (const db::Value& emission = boxes.field("DTEMISSAO_CX"); !emission.isNull()) {
-        firstBox.emission = emission.asDateTime();
-    }
-    if (auto refusal = boxRefusal(firstBox, serverTime, m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 0)) {
+    if (auto refusal = boxRefusal({first.emission, {}, {}}, serverTime, m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 0)) {
         display.ShowErrorMessage(*refusal);
         return;
     }
-
-    std::vector<BoxRow> rows;
-    for (; !boxes.eof(); boxes.next()) rows.push_back(BoxRow::of(boxes));
-    boxes.close();
 
     // The sub-ticket is claimed and its boxes written off in one unit of work: wholly or not at all,
     // and by one station only. A station that waited for another's claim runs again and finds it
     // taken.
     struct Outcome {
         bool claimed = false;
-        std::vector<const BoxRow*> written;
+        int written = 0;
+        const BoxRow* last = nullptr; // the box written off last
     };
     bool inLoop = false;
     Outcome out;
@@ -126,9 +121,12 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
             }
             o.claimed = true;
             inLoop = true;
-            for (std::size_t i = 0; i < rows.size() && static_cast<int>(o.written.size()) < quantity; ++i) {
+            for (std::size_t i = 0; i < rows.size() && o.written < quantity; ++i) {
                 // A box another station wrote off after we listed it is theirs: take the next.
-                if (WriteOffBox(m_ctx, rows[i].code)) o.written.push_back(&rows[i]);
+                if (WriteOffBox(m_ctx, rows[i].code)) {
+                    ++o.written;
+                    o.last = &rows[i];
+                }
             }
             inLoop = false;
             t.commit();
@@ -145,7 +143,7 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
         return;
     }
 
-    const int written = static_cast<int>(out.written.size());
+    const int written = out.written;
     for (int i = 0; i < written; ++i) {
         m_monitor.AddHourlyWriteOff(serverTime);
         ++m_ctx.DayCount;
@@ -157,9 +155,9 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
     }
 
     // The stock step books what was written off last; without a box written off there is nothing
-    // produced to book.
-    if (written > 0) {
-        const BoxRow& last = *out.written.back();
+    // produced to book. A unit of its own, run again when it meets another station's order-item lock.
+    if (out.last) {
+        const BoxRow& last = *out.last;
         db::runInTransaction(m_ctx.sqlCon, [&](db::Transaction& t) {
             if (m_ctx.params.ATUALIZAR_ESTOQUE) {
                 StockMovementArgs a = m_stock.argsOfBoxRow(last, serverTime);

@@ -16,12 +16,6 @@
 
 namespace vek {
 
-namespace sql {
-const char* const kBloqCxUnit = "select DTBAIXA_CX from CODCXUNIT\n"
-                                "where CODIGO_CX = :COD\n"
-                                "for update with lock";
-} // namespace sql
-
 bool isSubTicketCode(const std::string& code) {
     return code.size() == 15 && code[0] == '2';
 }
@@ -142,14 +136,14 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     }
 
     try {
-        int id = 0;
-        const bool recorded =
-            m_ctx.settings.sectorMode() ? RecordInSector(box, serverTime, id) : WriteOffOnConveyor(box, serverTime);
-        if (!recorded) {
-            return;
-        }
         if (m_ctx.settings.sectorMode()) {
+            int id = 0;
+            if (!RecordInSector(box, serverTime, id)) {
+                return;
+            }
             m_dashboard.NotifyDashboard(id);
+        } else if (!WriteOffOnConveyor(box, serverTime)) {
+            return;
         }
     } catch (const std::exception& e) {
         display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + text + "\".\r" + e.what());

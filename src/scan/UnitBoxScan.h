@@ -2,6 +2,7 @@
 
 #include "db/Query.h"
 #include "scan/BoxRow.h"
+#include "scan/BoxWriteOff.h"
 #include "scan/DashboardNotifier.h"
 #include "scan/SectorRecords.h"
 #include "scan/StockMovement.h"
@@ -42,10 +43,6 @@ std::string writtenOffMessage(double code, const DateTime& writtenOff);
 /// The first refusal of a looked-up box, in the station's order (age, cancellation, write-off), or
 /// nothing when the box may be written off. 8-bit text.
 std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serverTime, int maxAgeDays, double code);
-
-namespace sql {
-extern const char* const kBloqCxUnit; // sqlBloqCxUnit: locks the box's row for its unit of work, COD
-} // namespace sql
 
 /// What one scanned label does: looked up, checked, written off, recorded, booked, counted, told.
 class UnitBoxScan {

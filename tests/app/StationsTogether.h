@@ -21,17 +21,7 @@ using Rows = std::vector<std::vector<std::string>>;
 
 /// Through the server: the stations hold the file open while the tests look.
 inline Rows serverRows(const TestDb& db, const std::string& sql) {
-    auto c = db.connectRemote();
-    vek::db::Query q(*c);
-    q.setSql(sql);
-    q.open();
-    Rows out;
-    for (; !q.eof(); q.next()) {
-        std::vector<std::string> r;
-        for (std::size_t i = 0; i < q.columns().size(); ++i) r.push_back(q.fieldAt(i).asString());
-        out.push_back(std::move(r));
-    }
-    return out;
+    return db.rows(sql, /*throughServer=*/true);
 }
 
 inline int serverCount(const TestDb& db, const std::string& fromWhere) {

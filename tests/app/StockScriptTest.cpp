@@ -54,19 +54,7 @@ public:
                   "insert into ITENSPVGRADE (PEDIDO_IT, ITEM_IT, TAM_IT, QTPED_IT) values ('" +
                   ped + "', '" + item + "', '38', " + std::to_string(qtped) + ")");
     }
-    Rows rows(const std::string& sql) const {
-        auto c = m_db.connect();
-        db::Query q(*c);
-        q.setSql(sql);
-        q.open();
-        Rows out;
-        for (; !q.eof(); q.next()) {
-            std::vector<std::string> r;
-            for (std::size_t i = 0; i < q.columns().size(); ++i) r.push_back(q.fieldAt(i).asString());
-            out.push_back(std::move(r));
-        }
-        return out;
-    }
+    Rows rows(const std::string& sql) const { return m_db.rows(sql); }
     int count(const std::string& fromWhere) const { return std::stoi(rows("select count(*) " + fromWhere)[0][0]); }
     StationRun run(const QStringList& script) const {
         auto r = runStation(m_db.dir(), conveyorIni(m_db.path()), script);

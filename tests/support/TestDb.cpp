@@ -122,6 +122,20 @@ void TestDb::exec(const std::string& sql) const {
     db::runScript(*c, sql);
 }
 
+std::vector<std::vector<std::string>> TestDb::rows(const std::string& sql, bool throughServer) const {
+    auto c = throughServer ? connectRemote() : connect();
+    db::Query q(*c);
+    q.setSql(sql);
+    q.open();
+    std::vector<std::vector<std::string>> out;
+    for (; !q.eof(); q.next()) {
+        std::vector<std::string> r;
+        for (std::size_t i = 0; i < q.columns().size(); ++i) r.push_back(q.fieldAt(i).asString());
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
 int TestDb::count(const std::string& fromWhere) const {
     auto c = connect();
     db::Query q(*c);

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vek::test {
 
@@ -38,6 +39,8 @@ public:
     void exec(const std::string& sql) const;
     /// "select count(*) from " + `fromWhere` (a table and its condition), on a connection of its own.
     int count(const std::string& fromWhere) const;
+    /// Every row of a select, each column as text; through the server while stations hold the file.
+    std::vector<std::vector<std::string>> rows(const std::string& sql, bool throughServer = false) const;
 
 private:
     std::string m_dir;
