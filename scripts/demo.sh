@@ -8,12 +8,25 @@
 # With --access the database comes from the reference access server (two demo companies): the
 # station first shows its company choice; offscreen the demo script picks the second company.
 # The recent-entries feed listens on UDP port 47011 (VEK_DEMO_FEED_PORT changes it).
+# With --screen WxH the offscreen run's screen has that size (default 1920x1080) and the picture is
+# .demo/screen-WxH.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ACCESS=0
 SECTOR=0
-[ "${1:-}" = "--access" ] && ACCESS=1
-[ "${1:-}" = "--sector" ] && SECTOR=1
+SCREEN=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --access) ACCESS=1 ;;
+    --sector) SECTOR=1 ;;
+    --screen) SCREEN="${2:-}"; shift ;;
+    *) echo "usage: bash scripts/demo.sh [--sector|--access] [--screen WxH]" >&2; exit 2 ;;
+  esac
+  shift
+done
+if [ -n "$SCREEN" ] && ! [[ "$SCREEN" =~ ^[0-9]+x[0-9]+$ ]]; then
+  echo "--screen takes WIDTHxHEIGHT, e.g. 1366x768" >&2; exit 2
+fi
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target vek-station vek-mkdb vek-access-server >/dev/null
@@ -71,13 +84,16 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "off
   exit $?
 fi
 echo "No display: running the demo scans offscreen ($SCRIPT)." >&2
-# After the last scan: a picture of the window, on an offscreen full-HD screen (wide enough for the
-# design widths of the left area, the hourly grid and the widened recent-entries panel).
-{ cat "$SCRIPT"; echo "<screenshot>$DEMO/screen.png"; } > "$DEMO/offscreen_scan.txt"
-echo '{"screens": [{"name": "demo", "x": 0, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96, "dpr": 1}]}' \
+# After the last scan: a picture of the window as an operator sees it on a screen of that size.
+SHOT="$DEMO/screen.png"
+[ -n "$SCREEN" ] && SHOT="$DEMO/screen-$SCREEN.png"
+{ cat "$SCRIPT"; echo "<screenshot>$SHOT"; } > "$DEMO/offscreen_scan.txt"
+W="${SCREEN%x*}"; H="${SCREEN#*x}"
+[ -n "$SCREEN" ] || { W=1920; H=1080; }
+echo "{\"screens\": [{\"name\": \"demo\", \"x\": 0, \"y\": 0, \"width\": $W, \"height\": $H, \"logicalDpi\": 96, \"dpr\": 1}]}" \
   > "$DEMO/screens.json"
 # Not exec: the trap stops the access server when the station ends. The JSON lines become readable
 # ones (the screenshot line is not a scan and is left out).
 QT_QPA_PLATFORM="offscreen:configfile=$DEMO/screens.json" build/src/app/vek-station --settings "$DEMO/vek-station.INI" \
   --script "$DEMO/offscreen_scan.txt" --locale pt_BR | python3 scripts/demo-lines.py
-if [ -s "$DEMO/screen.png" ]; then echo "The window after the last scan: $DEMO/screen.png" >&2; fi
+if [ -s "$SHOT" ]; then echo "The window after the last scan: $SHOT" >&2; fi

@@ -3,9 +3,11 @@
 #include "app/WidgetKit.h"
 #include "monitoring/ProductPictures.h"
 #include "util/TextCodec.h"
+#include "widgets/DesignScale.h"
 
 #include <QPainter>
 
+#include <cmath>
 #include <exception>
 
 namespace vek {
@@ -108,27 +110,82 @@ void RecentEntriesModel::tableDestroyed() {
 
 // ---------------------------------------------------------------------------------------------
 
-RecentEntryDelegate::RecentEntryDelegate(std::function<int()> capacity, QObject* parent)
-    : QStyledItemDelegate(parent), m_capacity(std::move(capacity)) {}
+RecentEntryDelegate::RecentEntryDelegate(std::function<int()> capacity, std::function<double()> scale, QObject* parent)
+    : QStyledItemDelegate(parent), m_capacity(std::move(capacity)), m_scale(std::move(scale)) {}
 
 QSize RecentEntryDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
     const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
     const int capacity = m_capacity ? m_capacity() : 0;
+    const double scale = m_scale ? m_scale() : 1.0;
     const int height = view ? view->viewport()->height() : 500;
     const int width = view ? view->viewport()->width() : 500;
-    return {width, std::max(60, capacity > 0 ? height / capacity : 100)};
+    const int least = int(std::lround(60 * scale));
+    return {width, std::max(least, capacity > 0 ? height / capacity : int(std::lround(100 * scale)))};
+}
+
+QRect RecentEntryDelegate::PictureFrame(const QRect& panel, double scale) {
+    const QRect r = panel.adjusted(2, 2, -2, -2);
+    return {r.left() + 4, r.top() + 4, std::min(int(std::lround(120 * scale)), r.width() / 4), r.height() - 8};
+}
+
+std::vector<RecentEntryDelegate::Text> RecentEntryDelegate::LayoutEntry(const QRect& panel, const QStringList& values,
+                                                                        double scale) {
+    using M = RecentEntriesModel;
+    const auto value = [&](int column) { return column < values.size() ? values[column] : QString(); };
+    const int px = std::max(1, int(std::lround(13 * scale)));
+    const QFont captionFont = ui::makeFont(ui::kSans, px);
+    const QFont valueFont = ui::makeFont(ui::kSans, px, false);
+    const QRect r = panel.adjusted(2, 2, -2, -2);
+    const int left = PictureFrame(panel, scale).right() + 8;
+    const int lineHeight = std::max(1, (r.height() - 4) / 4);
+    const int gap = std::max(4, int(std::lround(12 * scale)));
+    const std::vector<std::vector<std::pair<QString, QString>>> lines = {
+        {{QStringLiteral("Prog:"), value(M::Prog)},
+         {QStringLiteral("Ficha:"), value(M::Ficha)},
+         {QStringLiteral("Pares:"), value(M::Pares)}},
+        {{QStringLiteral("Produto:"), value(M::Produto)}, {QStringLiteral("Marca:"), value(M::Marca)}},
+        {{QStringLiteral("Padroniz:"), value(M::Padroniz)}},
+        {{QString::fromUtf8("Obs Produção:"), value(M::Obs)}},
+    };
+    std::vector<Text> out;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const int y = r.top() + 2 + int(n) * lineHeight;
+        int x = left;
+        const auto& pairs = lines[n];
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            const auto& [caption, text] = pairs[i];
+            const int cw = QFontMetrics(captionFont).horizontalAdvance(caption);
+            // Two pixels past the advance: a glyph's ink may overhang it.
+            out.push_back({QRect(x, y, cw + 2, lineHeight), captionFont, caption, true});
+            x += cw + 4;
+            // The value keeps its font while it fits its share of what the line has left.
+            const int rest = std::max(0, r.right() - x);
+            int wanted = QFontMetrics(valueFont).horizontalAdvance(text);
+            int others = 0;
+            for (std::size_t k = i + 1; k < pairs.size(); ++k) {
+                others += QFontMetrics(captionFont).horizontalAdvance(pairs[k].first) + 4 + gap +
+                          QFontMetrics(valueFont).horizontalAdvance(pairs[k].second);
+            }
+            const int room = std::max(0, std::min(wanted + 2, rest - others));
+            const QRect vr(x, y, room, lineHeight);
+            const QFont vf = widgets::FittingFont(valueFont, text, vr, Qt::AlignLeft | Qt::AlignVCenter, false, 0.6);
+            wanted = QFontMetrics(vf).horizontalAdvance(text);
+            out.push_back({QRect(x, y, std::min(wanted + 2, std::max(0, r.right() - x)), lineHeight), vf, text, false});
+            x += wanted + gap;
+        }
+    }
+    return out;
 }
 
 void RecentEntryDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    using ui::kBlue;
-    const auto cell = [&](int column) { return index.siblingAtColumn(column).data().toString(); };
+    const double scale = m_scale ? m_scale() : 1.0;
     painter->save();
     const QRect r = option.rect.adjusted(2, 2, -2, -2);
     painter->setPen(QColor(160, 160, 160));
     painter->drawRect(r);
 
     // imgProduto: proportional, centred in its frame.
-    const QRect frame(r.left() + 4, r.top() + 4, std::min(120, r.width() / 4), r.height() - 8);
+    const QRect frame = PictureFrame(option.rect, scale);
     const QImage picture = index.siblingAtColumn(0).data(Qt::DecorationRole).value<QImage>();
     if (!picture.isNull() && frame.width() > 0 && frame.height() > 0) {
         const QImage scaled = picture.scaled(frame.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -136,34 +193,15 @@ void RecentEntryDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
                            frame.top() + (frame.height() - scaled.height()) / 2, scaled);
     }
 
-    const QFont captionFont = ui::makeFont(ui::kSans, 13);
-    const QFont valueFont = ui::makeFont(ui::kSans, 13, false);
-    const int left = frame.right() + 8;
-    const int lineHeight = std::max(1, (r.height() - 4) / 4);
-    const auto line = [&](int n, std::initializer_list<std::pair<QString, QString>> pairs) {
-        int x = left;
-        const int y = r.top() + 2 + n * lineHeight;
-        for (const auto& [caption, value] : pairs) {
-            painter->setFont(captionFont);
-            painter->setPen(Qt::black);
-            const QRect cr(x, y, r.right() - x, lineHeight);
-            QRect used;
-            painter->drawText(cr, Qt::AlignLeft | Qt::AlignVCenter, caption, &used);
-            x = used.right() + 4;
-            painter->setFont(valueFont);
-            painter->setPen(kBlue);
-            painter->drawText(QRect(x, y, std::max(0, r.right() - x), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                              value, &used);
-            x = used.right() + 12;
-        }
-    };
-    using M = RecentEntriesModel;
-    line(0, {{QStringLiteral("Prog:"), cell(M::Prog)},
-             {QStringLiteral("Ficha:"), cell(M::Ficha)},
-             {QStringLiteral("Pares:"), cell(M::Pares)}});
-    line(1, {{QStringLiteral("Produto:"), cell(M::Produto)}, {QStringLiteral("Marca:"), cell(M::Marca)}});
-    line(2, {{QStringLiteral("Padroniz:"), cell(M::Padroniz)}});
-    line(3, {{QString::fromUtf8("Obs Produção:"), cell(M::Obs)}});
+    QStringList values;
+    for (int c = 0; c < RecentEntriesModel::ColumnCount; ++c) {
+        values << index.siblingAtColumn(c).data().toString();
+    }
+    for (const Text& t : LayoutEntry(option.rect, values, scale)) {
+        painter->setFont(t.font);
+        painter->setPen(t.caption ? QColor(Qt::black) : ui::kBlue);
+        painter->drawText(t.rect, Qt::AlignLeft | Qt::AlignVCenter, t.text);
+    }
     painter->restore();
 }
 

@@ -52,12 +52,26 @@ private:
 /// and fields on four lines beside it. Each panel takes the view's height divided by the capacity.
 class RecentEntryDelegate : public QStyledItemDelegate {
 public:
-    RecentEntryDelegate(std::function<int()> capacity, QObject* parent = nullptr);
+    /// `scale`: the window's design factor, for the fonts and the picture's frame.
+    RecentEntryDelegate(std::function<int()> capacity, std::function<double()> scale, QObject* parent = nullptr);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+    /// One caption or value of an entry, where it is drawn.
+    struct Text {
+        QRect rect;
+        QFont font;
+        QString text;
+        bool caption = false;
+    };
+    /// The picture's frame and the texts of an entry drawn in `panel`, from the model's columns. A
+    /// value shrinks its font when the rest of its line is too short for it.
+    static QRect PictureFrame(const QRect& panel, double scale);
+    static std::vector<Text> LayoutEntry(const QRect& panel, const QStringList& values, double scale);
+
 private:
     std::function<int()> m_capacity;
+    std::function<double()> m_scale;
 };
 
 /// The repeating grid `dbcgUltEnt`: a view over the entries, painted by the delegate.

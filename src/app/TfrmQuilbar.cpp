@@ -21,12 +21,19 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace vek {
 
 using namespace ui;
+using widgets::DesignScale;
+using widgets::FitLabel;
+using widgets::FitLineEdit;
+using widgets::PictureLabel;
 
 namespace {
 
@@ -73,14 +80,31 @@ TfrmQuilbar::TfrmQuilbar(Platform platform, std::string settingsPath, std::strin
 
 TfrmQuilbar::~TfrmQuilbar() = default;
 
+namespace {
+
+// The design: the left area, the hourly grid and the side panel across, 694 rows down.
+constexpr int kLeftWidth = 959;
+constexpr int kGridWidth = 297;
+constexpr int kDesignHeight = 694;
+constexpr int kStatusHeight = 19;
+// The picture sits right of the label data, past the rightmost field.
+constexpr int kPictureLeft = 689;
+constexpr int kScanModeFieldsRight = 911;
+constexpr int kGap = 6;
+
+} // namespace
+
 void TfrmQuilbar::buildUi() {
-    resize(1356, 694);
+    resize(1356, kDesignHeight);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     auto* top = new QHBoxLayout();
     top->setSpacing(0);
     outer->addLayout(top, 1);
+    DesignScale& d = m_scale;
+    // A panel's text never sets the window's width: long texts shrink their font instead.
+    const auto laidOut = [](QWidget* w) { w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed); };
 
     // Left area: scan field, label data, production.
     pnLeft = frame(this, "pnLeft");
@@ -90,49 +114,49 @@ void TfrmQuilbar::buildUi() {
     top->addWidget(pnLeft, 1);
 
     Panel1 = frame(pnLeft, "Panel1");
-    Panel1->setFixedHeight(104);
+    d.SetFixedHeight(Panel1, 104);
     left->addWidget(Panel1);
     pnEsteira = panel(Panel1, "pnEsteira", QStringLiteral("Esteira 01"), makeFont(kSerif, 35), kNavy);
-    pnEsteira->setGeometry(0, 0, 959, 41); // spans the strip: see eventFilter
+    d.SetFont(pnEsteira, pnEsteira->baseFont());
+    d.SetGeometry(pnEsteira, {0, 0, kLeftWidth, 41}); // spans the strip: see eventFilter
     Panel1->installEventFilter(this);
     Label1 = panel(Panel1, "Label1", QString::fromUtf8("Código Barras"), makeFont(kSans, 24), Qt::black,
-                   Qt::AlignLeft | Qt::AlignVCenter);
-    Label1->move(11, 57);
-    Label1->adjustSize();
+                   Qt::AlignRight | Qt::AlignVCenter);
+    d.SetFont(Label1, Label1->baseFont());
+    d.SetGeometry(Label1, {4, 56, 183 - kGap - 4, 37});
     edCodBar = new QLineEdit(Panel1);
     edCodBar->setObjectName(QStringLiteral("edCodBar"));
-    edCodBar->setFont(makeFont(kSans, 24));
-    edCodBar->setGeometry(183, 56, 497, 37);
+    d.SetFont(edCodBar, makeFont(kSans, 24));
+    d.SetGeometry(edCodBar, {183, 56, 497, 37});
     edCodBar->installEventFilter(this);
 
     pnDadosEtiq = frame(pnLeft, "pnDadosEtiq");
-    pnDadosEtiq->setFixedHeight(202);
+    d.SetFixedHeight(pnDadosEtiq, 202);
     left->addWidget(pnDadosEtiq);
-    auto field = [&](QLabel*& label, QLineEdit*& edit, const char* lname, const char* ename, const QString& caption,
-                     QPoint at, QRect geom) {
+    // A caption is right-aligned to its field, in the room left of it.
+    auto field = [&](FitLabel*& label, FitLineEdit*& edit, const char* lname, const char* ename, const QString& caption,
+                     int captionLeft, QRect geom) {
         label = panel(pnDadosEtiq, lname, caption, makeFont(kSans, 24), Qt::black, Qt::AlignRight | Qt::AlignVCenter);
-        label->move(at);
-        label->adjustSize();
-        edit = new QLineEdit(pnDadosEtiq);
+        d.SetFont(label, label->baseFont());
+        d.SetGeometry(label, {captionLeft, geom.y(), geom.x() - kGap - captionLeft, geom.height()});
+        edit = new FitLineEdit(pnDadosEtiq);
         edit->setObjectName(QString::fromLatin1(ename));
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::NoFocus);
-        edit->setFont(makeFont(kSerif, 24));
+        d.SetFont(edit, makeFont(kSerif, 24));
         setColors(edit, kBlue, kLightYellow);
-        edit->setGeometry(geom);
+        d.SetGeometry(edit, geom);
     };
-    field(lbProd, edProd, "lbProd", "edProd", QStringLiteral("Produto"), {87, 16}, {183, 13, 153, 34});
-    field(lbPad, edPad, "lbPad", "edPad", QString::fromUtf8("Padronização"), {20, 61}, {183, 59, 497, 34});
-    field(lbTam, edTam, "lbTam", "edTam", QStringLiteral("Tamanho"), {70, 107}, {183, 105, 82, 34});
-    field(lbTotEtiq, edTotEtiq, "lbTotEtiq", "edTotEtiq", QStringLiteral("Total Prog/Ficha"), {300, 107},
+    field(lbProd, edProd, "lbProd", "edProd", QStringLiteral("Produto"), 4, {183, 13, 153, 34});
+    field(lbPad, edPad, "lbPad", "edPad", QString::fromUtf8("Padronização"), 4, {183, 59, 497, 34});
+    field(lbTam, edTam, "lbTam", "edTam", QStringLiteral("Tamanho"), 4, {183, 105, 82, 34});
+    field(lbTotEtiq, edTotEtiq, "lbTotEtiq", "edTotEtiq", QStringLiteral("Total Prog/Ficha"), 265 + kGap,
           {503, 105, 177, 34});
-    field(lbProg, edProg, "lbProg", "edProg", QString::fromUtf8("Programação"), {23, 153}, {183, 151, 153, 34});
-    field(lbFicha, edFicha, "lbFicha", "edFicha", QStringLiteral("Ficha"), {432, 153}, {504, 151, 176, 34});
-    imgProdAtu = new QLabel(pnDadosEtiq);
+    field(lbProg, edProg, "lbProg", "edProg", QString::fromUtf8("Programação"), 4, {183, 151, 153, 34});
+    field(lbFicha, edFicha, "lbFicha", "edFicha", QStringLiteral("Ficha"), 336 + kGap, {504, 151, 176, 34});
+    imgProdAtu = new PictureLabel(pnDadosEtiq);
     imgProdAtu->setObjectName(QStringLiteral("imgProdAtu"));
-    imgProdAtu->setGeometry(689, 6, 453, 187);
-    imgProdAtu->setAlignment(Qt::AlignCenter);
-    imgProdAtu->setPixmap(QPixmap::fromImage(designPicture()));
+    imgProdAtu->setImage(designPicture(), false);
     imgProdAtu->hide();
     pnDadosEtiq->installEventFilter(this);
     // The feed's picture control carries the same design picture.
@@ -147,21 +171,30 @@ void TfrmQuilbar::buildUi() {
     prod->setContentsMargins(0, 0, 0, 0);
     prod->setSpacing(0);
     pnFuncSetor = panel(Panel3, "pnFuncSetor", QString(), makeFont(kSans, 24), kBlue);
-    pnFuncSetor->setFixedHeight(50);
+    d.SetFont(pnFuncSetor, pnFuncSetor->baseFont());
+    d.SetFixedHeight(pnFuncSetor, 50);
+    laidOut(pnFuncSetor);
     pnFuncSetor->hide();
     pnProducaoDia = panel(Panel3, "pnProducaoDia", QString::fromUtf8("Produção Dia"), makeFont(kSerif, 80), kNavy);
-    pnProducaoDia->setFixedHeight(88);
+    d.SetFont(pnProducaoDia, pnProducaoDia->baseFont());
+    d.SetFixedHeight(pnProducaoDia, 88);
+    laidOut(pnProducaoDia);
     pnQtParesDia = panel(Panel3, "pnQtParesDia", QStringLiteral("0"), makeFont(kSerif, 107), kRed);
-    pnQtParesDia->setFixedHeight(90);
+    d.SetFont(pnQtParesDia, pnQtParesDia->baseFont());
+    d.SetFixedHeight(pnQtParesDia, 90);
+    laidOut(pnQtParesDia);
     prod->addWidget(pnProducaoDia);
     prod->addWidget(pnQtParesDia);
     prod->addStretch(1);
-    auto row = [&](QFrame*& r, QLabel*& l, QLabel*& rt, const char* name, const char* lname, const char* rname, int h,
-                   int px, const QColor& c) {
+    auto row = [&](QFrame*& r, FitLabel*& l, FitLabel*& rt, const char* name, const char* lname, const char* rname,
+                   int h, int px, const QColor& c) {
         auto* s = new SplitRow(Panel3, name);
-        s->setFixedHeight(h);
+        d.SetFixedHeight(s, h);
+        laidOut(s);
         l = panel(s, lname, QString(), makeFont(kSerif, px), c, Qt::AlignCenter, true);
         rt = panel(s, rname, QString(), makeFont(kSerif, px), c, Qt::AlignCenter, true);
+        d.SetFont(l, l->baseFont());
+        d.SetFont(rt, rt->baseFont());
         s->left = l;
         s->right = rt;
         r = s;
@@ -174,7 +207,9 @@ void TfrmQuilbar::buildUi() {
     prod->addWidget(pnFuncSetor);
     pnConsultaEtiq = panel(Panel3, "pnConsultaEtiq", QStringLiteral("Pressione F1 para Consultar os dados da Etiqueta"),
                            makeFont(kSerif, 19), kBlue, Qt::AlignRight | Qt::AlignVCenter, true);
-    pnConsultaEtiq->setFixedHeight(24);
+    d.SetFont(pnConsultaEtiq, pnConsultaEtiq->baseFont());
+    d.SetFixedHeight(pnConsultaEtiq, 24);
+    laidOut(pnConsultaEtiq);
     pnConsultaEtiq->hide();
     prod->addWidget(pnConsultaEtiq);
 
@@ -183,54 +218,108 @@ void TfrmQuilbar::buildUi() {
     dbgProducaoHora = new QTableView(this);
     dbgProducaoHora->setObjectName(QStringLiteral("dbgProducaoHora"));
     dbgProducaoHora->setModel(m_hourlyGrid);
-    dbgProducaoHora->setFont(makeFont(kSans, 19));
+    d.SetFont(dbgProducaoHora, makeFont(kSans, 19));
     dbgProducaoHora->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dbgProducaoHora->setFocusPolicy(Qt::NoFocus);
     dbgProducaoHora->verticalHeader()->hide();
-    dbgProducaoHora->setColumnWidth(0, 144);
     dbgProducaoHora->horizontalHeader()->setStretchLastSection(true);
-    dbgProducaoHora->setFixedWidth(297);
+    d.SetFixedWidth(dbgProducaoHora, kGridWidth);
     top->addWidget(dbgProducaoHora);
 
     // Recent entries side panel.
     pnlUltAtu = frame(this, "pnlUltAtu");
-    pnlUltAtu->setFixedWidth(100);
+    d.SetFixedWidth(pnlUltAtu, m_sideDesignWidth);
     auto* side = new QVBoxLayout(pnlUltAtu);
     side->setContentsMargins(0, 0, 0, 0);
-    auto* header = panel(pnlUltAtu, "lbUltAtu", QString::fromUtf8("Últimas Entradas"), makeFont(kSerif, 35), kNavy);
+    FitLabel* header = panel(pnlUltAtu, "lbUltAtu", QString::fromUtf8("Últimas Entradas"), makeFont(kSerif, 35), kNavy);
+    d.SetFont(header, header->baseFont());
+    laidOut(header);
     side->addWidget(header);
     // The repeating grid over the recent entries: a view painted per entry, not widgets per entry.
     auto* entries = new RecentEntriesView(pnlUltAtu);
     entries->setModel(new RecentEntriesModel(m_station.recentEntries().cdsUltEnt, &m_placeholderPicture, entries));
-    entries->setItemDelegate(new RecentEntryDelegate([this] { return m_station.recentEntries().capacity(); }, entries));
+    entries->setItemDelegate(new RecentEntryDelegate([this] { return m_station.recentEntries().capacity(); },
+                                                     [this] { return m_scale.factor(); }, entries));
     dbcgUltEnt = entries;
     side->addWidget(dbcgUltEnt, 1);
     top->addWidget(pnlUltAtu);
 
-    // Message panel with the status bar along its bottom.
+    // Message panel with the status bar along its bottom; long messages wrap, then shrink.
     pnMens = panel(this, "pnMens", QString(), makeFont(kSerif, 48), Qt::white);
-    pnMens->setFixedHeight(115);
+    pnMens->setWordWrap(true);
+    d.SetFont(pnMens, pnMens->baseFont());
+    d.SetFixedHeight(pnMens, 115);
+    laidOut(pnMens);
     pnMens->setAutoFillBackground(true);
-    auto* mens = new QVBoxLayout(pnMens);
-    mens->setContentsMargins(0, 0, 0, 0);
-    mens->addStretch(1);
+    pnMens->installEventFilter(this); // the status bar keeps to its bottom edge
     sbQuilbar = new QStatusBar(pnMens);
     sbQuilbar->setObjectName(QStringLiteral("sbQuilbar"));
-    sbQuilbar->setFixedHeight(19);
+    d.SetFixedHeight(sbQuilbar, kStatusHeight);
     sbQuilbar->setSizeGripEnabled(false);
-    sbQuilbar->setFont(makeFont(kSans, 12, false)); // not the message panel's large font
+    d.SetFont(sbQuilbar, makeFont(kSans, 12, false)); // not the message panel's large font
     sbPanel0 = new QLabel(sbQuilbar);
-    sbPanel0->setFixedWidth(180);
+    d.SetFixedWidth(sbPanel0, 180);
     sbPanel1 = new QLabel(sbQuilbar);
-    sbPanel1->setMinimumWidth(50);
+    d.SetMinimumWidth(sbPanel1, 50);
+    sbPanel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // a long database path stays in its part
     sbQuilbar->addWidget(sbPanel0);
     sbQuilbar->addWidget(sbPanel1, 1);
     setColors(sbQuilbar, Qt::black, palette().color(QPalette::Window));
-    mens->addWidget(sbQuilbar);
     outer->addWidget(pnMens);
     setColors(pnMens, Qt::white, pnQtParesDia->palette().color(QPalette::Window));
 
+    fitToScreen();
     edCodBar->setFocus();
+}
+
+QSize TfrmQuilbar::designSize() const {
+    // Rows down the left area as shown now; the design's own height when they take less.
+    int rows = 104 + (m_scanModeLayout ? 400 : 202) + 115;
+    for (auto [w, h] : {std::pair<QWidget*, int>{pnProducaoDia, 88},
+                        {pnQtParesDia, 90},
+                        {pnTotal, 24},
+                        {pnTotCancelado, 20},
+                        {pnTotGeral, 45},
+                        {pnFuncSetor, 50},
+                        {pnConsultaEtiq, 24}}) {
+        if (!w->isHidden()) rows += h;
+    }
+    return {kLeftWidth + kGridWidth + m_sideDesignWidth, std::max(kDesignHeight, rows)};
+}
+
+void TfrmQuilbar::fitToScreen() {
+    const QScreen* s = screen();
+    if (!s) {
+        return;
+    }
+    QSize room = s->availableGeometry().size();
+    if (const QWindow* handle = windowHandle()) {
+        const QMargins frame = handle->frameMargins();
+        room -= QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    }
+    const QSize design = designSize();
+    const double factor = widgets::FitFactor(design, room);
+    m_scale.Apply(factor);
+    dbgProducaoHora->setColumnWidth(0, m_scale.Scaled(144));
+    // The message's text stays above the status bar.
+    pnMens->setContentsMargins(0, 0, 0, m_scale.Scaled(kStatusHeight));
+    pnEsteira->setGeometry(0, 0, Panel1->width(), pnEsteira->height());
+    placePicture();
+    FormResize();
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        // The design's size at this factor, never past the screen.
+        resize(std::min(m_scale.Scaled(design.width()), room.width()),
+               std::min(m_scale.Scaled(design.height()), room.height()));
+    }
+}
+
+void TfrmQuilbar::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_followsScreen && windowHandle()) {
+        m_followsScreen = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { guarded([this] { fitToScreen(); }); });
+    }
+    fitToScreen(); // the frame's margins are known now
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -274,8 +363,10 @@ bool TfrmQuilbar::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::Resize) {
         if (watched == Panel1) {
             pnEsteira->setGeometry(0, 0, Panel1->width(), pnEsteira->height());
-        } else if (watched == pnDadosEtiq && m_scanModeLayout) {
-            placeScanModePicture();
+        } else if (watched == pnDadosEtiq) {
+            placePicture();
+        } else if (watched == pnMens) {
+            sbQuilbar->setGeometry(0, pnMens->height() - sbQuilbar->height(), pnMens->width(), sbQuilbar->height());
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -344,10 +435,10 @@ void TfrmQuilbar::FormResize() {
         SplitTotalsRow(row, l, r);
     }
     const int points = width() > 1000 ? 30 : 20;
-    for (QLabel* l : {pnTotQtParDiaAnt, pnTotQtParMes}) {
-        QFont f = l->font();
+    for (FitLabel* l : {pnTotQtParDiaAnt, pnTotQtParMes}) {
+        QFont f = l->baseFont();
         f.setPointSize(points);
-        l->setFont(f);
+        m_scale.SetFont(l, f);
     }
 }
 
@@ -433,14 +524,14 @@ void TfrmQuilbar::ShowProductPicture(const std::string& data) {
     if (img.isNull()) {
         return; // neither JPEG nor PNG: the control keeps its picture
     }
-    imgProdAtu->setPixmap(
-        QPixmap::fromImage(img).scaled(imgProdAtu->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    imgProdAtu->setImage(img, true);
 }
 
 void TfrmQuilbar::ShowOperatorAndSector(const std::string& text) {
     pnFuncSetor->setText(q(text));
     if (!text.empty()) {
         pnFuncSetor->show();
+        fitToScreen();
     }
 }
 
@@ -453,6 +544,7 @@ void TfrmQuilbar::HideTotals() {
     pnTotGeral->hide();
     pnTotCancelado->hide();
     pnTotal->hide();
+    fitToScreen();
 }
 
 void TfrmQuilbar::ShowPictureArea(bool on) {
@@ -463,8 +555,10 @@ void TfrmQuilbar::ShowPictureArea(bool on) {
 }
 
 void TfrmQuilbar::SetSidePanelWidth(int width) {
-    pnlUltAtu->setFixedWidth(width);
+    m_sideDesignWidth = width;
+    m_scale.SetFixedWidth(pnlUltAtu, width);
     pnlUltAtu->setVisible(width > 0);
+    fitToScreen();
 }
 
 int TfrmQuilbar::SidePanelHeight() const {
@@ -472,7 +566,8 @@ int TfrmQuilbar::SidePanelHeight() const {
     if (QLayout* l = layout()) {
         l->activate();
     }
-    return pnlUltAtu->height();
+    // In design pixels: the feed holds as many entries on a small screen as on a large one.
+    return int(std::lround(pnlUltAtu->height() / m_scale.factor()));
 }
 
 void TfrmQuilbar::closeEvent(QCloseEvent* event) {
@@ -489,39 +584,47 @@ void TfrmQuilbar::ApplyScanModeLayout(bool scan, bool sectorMode, bool hideTotal
         w->setVisible(!scan && !hideTotals);
     }
     pnConsultaEtiq->setVisible(sectorMode && !scan);
-    if (!scan) {
-        return;
+    if (scan) {
+        auto* prod = static_cast<QVBoxLayout*>(Panel3->layout());
+        prod->removeWidget(pnFuncSetor);
+        prod->insertWidget(0, pnFuncSetor);
+        QFont f = pnFuncSetor->baseFont();
+        f.setPointSize(32);
+        m_scale.SetFont(pnFuncSetor, f);
+        m_scale.SetFixedHeight(pnDadosEtiq, 400);
+        m_scanModeLayout = true;
+        struct Bounds {
+            QWidget* w;
+            int l, t, wd, h;
+        };
+        const Bounds table[] = {
+            {lbProd, 118, 17, 149, 46},     {edProd, 278, 13, 216, 53},     {lbPad, 9, 89, 259, 46},
+            {edPad, 278, 86, 633, 53},      {lbTam, 91, 162, 176, 46},      {edTam, 278, 159, 128, 53},
+            {lbTotEtiq, 410, 162, 311, 46}, {edTotEtiq, 733, 159, 176, 53}, {lbProg, 14, 235, 253, 46},
+            {edProg, 277, 232, 216, 53},    {lbFicha, 617, 235, 104, 46},   {edFicha, 733, 232, 176, 53},
+        };
+        for (const Bounds& b : table) {
+            QFont bf = b.w->font();
+            bf.setPointSize(32);
+            m_scale.SetFont(b.w, bf);
+            m_scale.SetGeometry(b.w, {b.l, b.t, b.wd, b.h});
+        }
     }
-    auto* prod = static_cast<QVBoxLayout*>(Panel3->layout());
-    prod->removeWidget(pnFuncSetor);
-    prod->insertWidget(0, pnFuncSetor);
-    QFont f = pnFuncSetor->font();
-    f.setPointSize(32);
-    pnFuncSetor->setFont(f);
-    pnDadosEtiq->setFixedHeight(400);
-    m_scanModeLayout = true;
-    placeScanModePicture();
-    struct Bounds {
-        QWidget* w;
-        int l, t, wd, h;
-    };
-    const Bounds table[] = {
-        {lbProd, 118, 17, 149, 46},     {edProd, 278, 13, 216, 53},     {lbPad, 9, 89, 259, 46},
-        {edPad, 278, 86, 633, 53},      {lbTam, 91, 162, 176, 46},      {edTam, 278, 159, 128, 53},
-        {lbTotEtiq, 410, 162, 311, 46}, {edTotEtiq, 733, 159, 176, 53}, {lbProg, 14, 235, 253, 46},
-        {edProg, 277, 232, 216, 53},    {lbFicha, 617, 235, 104, 46},   {edFicha, 733, 232, 176, 53},
-    };
-    for (const Bounds& b : table) {
-        QFont bf = b.w->font();
-        bf.setPointSize(32);
-        b.w->setFont(bf);
-        b.w->setGeometry(b.l, b.t, b.wd, b.h);
-    }
+    fitToScreen();
 }
 
-void TfrmQuilbar::placeScanModePicture() {
+void TfrmQuilbar::placePicture() {
     // The panel gets its width from the layout later: follow every change of its size.
-    imgProdAtu->setGeometry(pnDadosEtiq->width() - imgProdAtu->width(), 0, imgProdAtu->width(), pnDadosEtiq->height());
+    const int w = pnDadosEtiq->width();
+    const int most = m_scale.Scaled(453);
+    if (m_scanModeLayout) {
+        const int width = std::clamp(w - m_scale.Scaled(kScanModeFieldsRight + kGap), 0, most);
+        imgProdAtu->setGeometry(w - width, 0, width, pnDadosEtiq->height());
+    } else {
+        const int x = m_scale.Scaled(kPictureLeft);
+        const int width = std::clamp(w - x - m_scale.Scaled(kGap), 0, most);
+        imgProdAtu->setGeometry(x, m_scale.Scaled(6), width, m_scale.Scaled(187));
+    }
 }
 
 void TfrmQuilbar::Repaint() {

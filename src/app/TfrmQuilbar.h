@@ -3,6 +3,7 @@
 #include "app/Station.h"
 #include "station/OperatorDisplay.h"
 #include "station/Platform.h"
+#include "widgets/DesignScale.h"
 #include "widgets/ImageButton.h"
 
 #include <QImage>
@@ -93,6 +94,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     /// The feed's listener stops with the window.
     void closeEvent(QCloseEvent* event) override;
 
@@ -102,7 +104,12 @@ private:
     template <class F>
     void guarded(F&& step);
     void FormResize();
-    void placeScanModePicture();
+    /// The picture beside the label data, never over a field.
+    void placePicture();
+    /// The design size of what the window shows now: the side panel's width and the visible rows count.
+    QSize designSize() const;
+    /// Scales the window's design to its screen (never above the design) and keeps it within the screen.
+    void fitToScreen();
     void edCodBarEnter();
     /// F1 in the scan field (sector mode): the label enquiry panel, modal.
     void openEnquiry();
@@ -114,6 +121,9 @@ private:
     bool m_scanning = false;
     bool m_startingUp = false;
     bool m_scanModeLayout = false;
+    widgets::DesignScale m_scale; // the design's sizes and fonts, shown at the factor that fits the screen
+    int m_sideDesignWidth = 100;
+    bool m_followsScreen = false;
     std::deque<QString> m_pendingCodes; // codes that arrived while a scan or start-up ran
     QImage m_placeholderPicture;
     enquiry::TEnquiryPanel* m_enquiryPanel = nullptr; // while the enquiry panel is open
@@ -121,41 +131,41 @@ private:
     // Widgets (owned by the window through Qt parents).
     QFrame* pnLeft = nullptr;
     QFrame* Panel1 = nullptr;
-    QLabel* pnEsteira = nullptr;
-    QLabel* Label1 = nullptr;
+    widgets::FitLabel* pnEsteira = nullptr;
+    widgets::FitLabel* Label1 = nullptr;
     QLineEdit* edCodBar = nullptr;
     QFrame* pnDadosEtiq = nullptr;
-    QLabel* lbProd = nullptr;
-    QLineEdit* edProd = nullptr;
-    QLabel* lbPad = nullptr;
-    QLineEdit* edPad = nullptr;
-    QLabel* lbTam = nullptr;
-    QLineEdit* edTam = nullptr;
-    QLabel* lbTotEtiq = nullptr;
-    QLineEdit* edTotEtiq = nullptr;
-    QLabel* lbProg = nullptr;
-    QLineEdit* edProg = nullptr;
-    QLabel* lbFicha = nullptr;
-    QLineEdit* edFicha = nullptr;
-    QLabel* imgProdAtu = nullptr;
+    widgets::FitLabel* lbProd = nullptr;
+    widgets::FitLineEdit* edProd = nullptr;
+    widgets::FitLabel* lbPad = nullptr;
+    widgets::FitLineEdit* edPad = nullptr;
+    widgets::FitLabel* lbTam = nullptr;
+    widgets::FitLineEdit* edTam = nullptr;
+    widgets::FitLabel* lbTotEtiq = nullptr;
+    widgets::FitLineEdit* edTotEtiq = nullptr;
+    widgets::FitLabel* lbProg = nullptr;
+    widgets::FitLineEdit* edProg = nullptr;
+    widgets::FitLabel* lbFicha = nullptr;
+    widgets::FitLineEdit* edFicha = nullptr;
+    widgets::PictureLabel* imgProdAtu = nullptr;
     QLabel* imgProduto = nullptr;
     QFrame* Panel3 = nullptr;
-    QLabel* pnProducaoDia = nullptr;
-    QLabel* pnQtParesDia = nullptr;
+    widgets::FitLabel* pnProducaoDia = nullptr;
+    widgets::FitLabel* pnQtParesDia = nullptr;
     QFrame* pnTotal = nullptr;
-    QLabel* pnQtParesDiaAnt = nullptr;
-    QLabel* pnQtParesMes = nullptr;
+    widgets::FitLabel* pnQtParesDiaAnt = nullptr;
+    widgets::FitLabel* pnQtParesMes = nullptr;
     QFrame* pnTotCancelado = nullptr;
-    QLabel* pnQtParCancDiaAnt = nullptr;
-    QLabel* pnQtParCancMes = nullptr;
+    widgets::FitLabel* pnQtParCancDiaAnt = nullptr;
+    widgets::FitLabel* pnQtParCancMes = nullptr;
     QFrame* pnTotGeral = nullptr;
-    QLabel* pnTotQtParDiaAnt = nullptr;
-    QLabel* pnTotQtParMes = nullptr;
-    QLabel* pnFuncSetor = nullptr;
-    QLabel* pnConsultaEtiq = nullptr;
+    widgets::FitLabel* pnTotQtParDiaAnt = nullptr;
+    widgets::FitLabel* pnTotQtParMes = nullptr;
+    widgets::FitLabel* pnFuncSetor = nullptr;
+    widgets::FitLabel* pnConsultaEtiq = nullptr;
     QTableView* dbgProducaoHora = nullptr;
     QFrame* pnlUltAtu = nullptr;
-    QLabel* pnMens = nullptr;
+    widgets::FitLabel* pnMens = nullptr;
     QStatusBar* sbQuilbar = nullptr;
     QLabel* sbPanel0 = nullptr;
     QLabel* sbPanel1 = nullptr;

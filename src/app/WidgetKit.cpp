@@ -1,5 +1,7 @@
 #include "app/WidgetKit.h"
 
+#include "widgets/DesignScale.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -35,12 +37,13 @@ void setColors(QWidget* w, const QColor& text, const QColor& background) {
     w->setAutoFillBackground(background.isValid());
 }
 
-QLabel* panel(QWidget* parent, const char* name, const QString& text, const QFont& f, const QColor& color,
-              Qt::Alignment align, bool sunken) {
-    auto* l = new QLabel(text, parent);
+widgets::FitLabel* panel(QWidget* parent, const char* name, const QString& text, const QFont& f, const QColor& color,
+                         Qt::Alignment align, bool sunken) {
+    auto* l = new widgets::FitLabel(parent);
     l->setObjectName(QString::fromLatin1(name));
-    l->setFont(f);
     l->setAlignment(align);
+    l->setBaseFont(f);
+    l->setText(text);
     setColors(l, color);
     if (sunken) {
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -6,8 +6,11 @@
 #include <QString>
 
 class QFrame;
-class QLabel;
 class QWidget;
+
+namespace vek::widgets {
+class FitLabel;
+}
 
 namespace vek::ui {
 
@@ -23,7 +26,8 @@ extern const QColor kLightYellow;
 QFont makeFont(const QString& family, int pixels, bool bold = true);
 /// Text colour, and the background when valid (then filled).
 void setColors(QWidget* w, const QColor& text, const QColor& background = QColor());
-QLabel* panel(QWidget* parent, const char* name, const QString& text, const QFont& f, const QColor& color,
+/// A label whose font shrinks only when its text would not fit it otherwise.
+widgets::FitLabel* panel(QWidget* parent, const char* name, const QString& text, const QFont& f, const QColor& color,
               Qt::Alignment align = Qt::AlignCenter, bool sunken = false);
 QFrame* frame(QWidget* parent, const char* name);
 /// The placeholder the picture controls carry from the design: a plain frame with a caption.

@@ -36,7 +36,7 @@ constexpr const char* kUsage =
     "usage: vek-station [--settings FILE] [--script FILE|-] [--locale pt_BR] [--fullscreen] [--version] [--help]\n"
     "  --settings FILE   the settings file (default: beside the executable, else %s)\n"
     "  --script FILE|-   drive the station from script lines (- for standard input), one JSON state per line\n"
-    "  --locale pt_BR    Brazilian number and date formats\n"
+    "  --locale pt_BR    Brazilian number and date formats (the only locale there is)\n"
     "  --fullscreen      show the window full screen\n"
     "  --version         print the name and version and exit\n"
     "  --help            print this text and exit\n";
@@ -57,23 +57,61 @@ int answerInfoOption(int argc, char** argv) {
     return -1;
 }
 
-Options parseOptions(const QStringList& args) {
+// Qt's own options, which QApplication takes off the command line; the ones followed by a value.
+bool isQtOption(std::string_view a, bool& takesValue) {
+    static constexpr std::string_view withValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
+                                                     "-display", "-geometry", "-qwindowgeometry", "-qwindowicon",
+                                                     "-qwindowtitle", "-style", "-stylesheet", "-session"};
+    static constexpr std::string_view alone[] = {"-reverse", "-nograb", "-dograb", "-sync", "-widgetcount"};
+    for (std::string_view o : withValue) {
+        if (a == o) {
+            takesValue = true;
+            return true;
+        }
+    }
+    for (std::string_view o : alone) {
+        if (a == o) {
+            takesValue = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Read before the application object exists: a wrong command line is answered without a display.
+Options parseOptions(int argc, char** argv) {
     Options o;
-    for (int i = 1; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--settings") && i + 1 < args.size()) {
-            o.settings = args[++i];
-        } else if (a == QLatin1String("--script") && i + 1 < args.size()) {
-            o.script = args[++i];
-        } else if (a == QLatin1String("--locale") && i + 1 < args.size()) {
-            o.brazilian = args[++i] == QLatin1String("pt_BR");
-        } else if (a == QLatin1String("--fullscreen")) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        bool qtValue = false;
+        if (a == "--settings" && hasValue) {
+            o.settings = QString::fromLocal8Bit(argv[++i]);
+        } else if (a == "--script" && hasValue) {
+            o.script = QString::fromLocal8Bit(argv[++i]);
+        } else if (a == "--locale" && hasValue) {
+            // The one locale the station knows; another is a wrong command line, not a silent default.
+            o.brazilian = std::string_view(argv[++i]) == "pt_BR";
+            o.ok = o.ok && o.brazilian;
+        } else if (a == "--fullscreen") {
             o.fullScreen = true;
+        } else if (isQtOption(a, qtValue)) {
+            if (qtValue) {
+                if (!hasValue) o.ok = false;
+                ++i;
+            }
         } else {
             o.ok = false;
         }
     }
     return o;
+}
+
+// Whether a window can be shown: a platform chosen by hand, or an X or Wayland display to reach.
+bool haveDisplay() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool desktop = platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland");
+    return !desktop || !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 QStringList readScript(const QString& path) {
@@ -107,14 +145,26 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (const int code = answerInfoOption(argc, argv); code >= 0) return code;
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromLatin1(vek::TfrmQuilbar::kApplicationTitle));
-    vek::closeOnStopSignals();
-    const Options opt = parseOptions(QApplication::arguments());
+    const Options opt = parseOptions(argc, argv);
     if (!opt.ok) {
         std::fprintf(stderr, kUsage, vek::kSystemSettingsPath);
         return 2;
     }
+    if (!opt.script.isEmpty() && opt.script != QLatin1String("-") && !QFile::exists(opt.script)) {
+        std::fprintf(stderr, "vek-station: script %s not found\n", qPrintable(opt.script));
+        return 2;
+    }
+    if (!haveDisplay()) {
+        if (opt.script.isEmpty()) {
+            std::fprintf(stderr, "vek-station: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
+                                 "to run without one: QT_QPA_PLATFORM=offscreen vek-station --script FILE\n");
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // a script needs no screen
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QString::fromLatin1(vek::TfrmQuilbar::kApplicationTitle));
+    vek::closeOnStopSignals();
     if (opt.brazilian) {
         vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     }
@@ -138,11 +188,6 @@ int main(int argc, char** argv) {
         return app.exec();
     }
 
-    QFile scriptFile(opt.script);
-    if (opt.script != QLatin1String("-") && !scriptFile.exists()) {
-        std::fprintf(stderr, "vek-station: script %s not found\n", qPrintable(opt.script));
-        return 2;
-    }
     vek::RecordingToneOutput tones;
     vek::RecordingMessageBoxes boxes;
     std::unique_ptr<vek::ScriptDriver> driver;

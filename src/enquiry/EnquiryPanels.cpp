@@ -10,11 +10,13 @@
 #include "widgets/PanelForm.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QScreen>
 #include <QTableView>
 
 namespace vek::enquiry {
@@ -33,6 +35,9 @@ void setBackground(QWidget* w, const QColor& c) {
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }
+
+// A title bar and borders: what a window manager adds around the panel.
+const QSize kFrameRoom(8, 40);
 
 QLabel* caption(QWidget* parent, const QString& text, int x, int y) {
     auto* l = new QLabel(text, parent);
@@ -148,16 +153,21 @@ TEnquiryPanel::TEnquiryPanel(LabelEnquiry& enquiry, SectorCancellation& cancella
     pnCancQuilbar->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     pnCancQuilbar->setFont(big);
     pnCancQuilbar->hide();
-    pnMsgConsulta = new QLabel(panel);
+    pnMsgConsulta = new widgets::FitLabel(panel);
+    pnMsgConsulta->setWordWrap(true);
     pnMsgConsulta->setObjectName(QStringLiteral("pnMsgConsulta"));
     pnMsgConsulta->setGeometry(0, 612, 1378, 50);
     pnMsgConsulta->setAlignment(Qt::AlignCenter);
     QFont msg = big;
     msg.setPixelSize(30);
     msg.setBold(true);
-    pnMsgConsulta->setFont(msg);
+    pnMsgConsulta->setBaseFont(msg);
     pnMsgConsulta->setAutoFillBackground(true);
 
+    // A screen smaller than the panel's design gets the whole panel, scaled down.
+    if (const QScreen* screen = host ? host->screen() : QGuiApplication::primaryScreen()) {
+        widgets::ScaleTree(panel, widgets::FitFactor(panel->size(), screen->availableGeometry().size() - kFrameRoom));
+    }
     pfConsultaEtiq->setPanel(panel);
     applyDialogLook(pfConsultaEtiq, QString::fromUtf8("Conulta Etiqueta Unitária"));
     pfConsultaEtiq->OnShow = [this] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "station/OperatorDisplay.h"
+#include "widgets/DesignScale.h"
 
 #include <QObject>
 #include <QPointer>
@@ -50,7 +51,7 @@ public:
     QLabel* imgProdConsulta = nullptr;
     QTableView* dbgSetoresConsulta = nullptr;
     QLabel* pnCancQuilbar = nullptr;
-    QLabel* pnMsgConsulta = nullptr;
+    widgets::FitLabel* pnMsgConsulta = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

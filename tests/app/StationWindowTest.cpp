@@ -5,6 +5,7 @@
 #include "app/TfrmQuilbar.h"
 #include "db/Query.h"
 #include "station/StationSettings.h"
+#include "support/OffscreenScreens.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 
@@ -248,10 +249,9 @@ TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Also when the build lists the tests, where no display exists.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // Also when the build lists the tests, where no display exists. A full-HD primary screen (the
+    // design's sizes) and the smaller ones the window must fit beside it.
+    const vek::test::OffscreenScreens screens{{1920, 1080}, {1280, 1024}, {1366, 768}, {1600, 900}};
     QApplication app(argc, argv);
     setCurrentFormatSettings(brazilianFormatSettings());
     ::testing::InitGoogleTest(&argc, argv);

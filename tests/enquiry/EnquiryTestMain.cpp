@@ -1,12 +1,14 @@
 #include <QApplication>
 
+#include "support/OffscreenScreens.h"
 #include "util/Format.h"
 
 #include <gtest/gtest.h>
 
 // One QApplication for the whole run; Qt cannot create it twice.
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A screen that holds the panels' design sizes.
+    const vek::test::OffscreenScreens screens{{1920, 1080}};
     QApplication app(argc, argv);
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     ::testing::InitGoogleTest(&argc, argv);

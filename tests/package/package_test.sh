@@ -49,12 +49,25 @@ help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$STATION" --help)
 for opt in "--settings FILE" "--script FILE|-" "--locale pt_BR" "--version" "--help"; do
   check "--help names $opt" grep -qF -- "$opt" <<<"$help"
 done
+# Answered before any window, so also without a display.
+nodisplay() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$STATION" "$@" >/dev/null 2>"$WORK/usage.err"; }
 set +e
-env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$STATION" --bogus >/dev/null 2>"$WORK/usage.err"
+nodisplay --bogus
 rc=$?
 set -e
 check "an unknown option fails with exit code 2" test "$rc" = 2
 check "an unknown option prints the usage" grep -q '^usage: vek-station' "$WORK/usage.err"
+set +e
+nodisplay --locale en_US
+rc=$?
+set -e
+check "a locale other than pt_BR fails with exit code 2" test "$rc" = 2
+set +e
+nodisplay
+rc=$?
+set -e
+check "no display and no script fails with exit code 1" test "$rc" = 1
+check "no display says how to run offscreen" grep -q 'QT_QPA_PLATFORM=offscreen' "$WORK/usage.err"
 
 SCHEMA="$ROOT/usr/share/vek-station/schema"
 MKDB="$ROOT/usr/bin/vek-mkdb"
