@@ -69,6 +69,9 @@ TfrmQuilbar::TfrmQuilbar(Platform platform, std::string settingsPath, std::strin
     Timer1->setInterval(60000);
     connect(Timer1, &QTimer::timeout, this, [this] { ClockTick(); });
     Timer1->start();
+    m_probe = new QTimer(this);
+    m_probe->setInterval(5000);
+    connect(m_probe, &QTimer::timeout, this, [this] { SettleKeptScans(); });
 }
 
 TfrmQuilbar::~TfrmQuilbar() = default;
@@ -228,6 +231,7 @@ void TfrmQuilbar::buildUi() {
     setColors(sbQuilbar, Qt::black, palette().color(QPalette::Window));
     mens->addWidget(sbQuilbar);
     outer->addWidget(pnMens);
+    m_journalPanels = std::make_unique<JournalPanels>(this, outer);
     setColors(pnMens, Qt::white, pnQtParesDia->palette().color(QPalette::Window));
 
     edCodBar->setFocus();
@@ -265,6 +269,10 @@ bool TfrmQuilbar::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             guarded([this] { edCodBarEnter(); });
+            return true;
+        }
+        if (key->key() == Qt::Key_F8) {
+            guarded([this] { m_station.AcknowledgeLateRefusals(); });
             return true;
         }
         if (key->key() == Qt::Key_F1 && m_station.context().settings.sectorMode()) {
@@ -308,12 +316,24 @@ void TfrmQuilbar::runPendingCodes() {
 }
 
 void TfrmQuilbar::scanCode() {
+    asScan([this] { m_station.ScanCode(fromQString(edCodBar->text())); });
+}
+
+template <class F>
+void TfrmQuilbar::asScan(F&& work) {
     m_scanning = true;
-    guarded([this] { m_station.ScanCode(fromQString(edCodBar->text())); });
+    guarded(work);
     m_scanning = false;
     if (!m_pendingCodes.empty()) {
         QTimer::singleShot(0, this, [this] { guarded([this] { runPendingCodes(); }); });
     }
+}
+
+void TfrmQuilbar::SettleKeptScans() {
+    if (m_scanning || m_startingUp) {
+        return; // the scan under way settles them first
+    }
+    asScan([this] { m_station.Settle(); });
 }
 
 void TfrmQuilbar::resizeEvent(QResizeEvent* event) {
@@ -365,6 +385,9 @@ void TfrmQuilbar::paintMessage(const std::string& text, MessageColour colour, bo
         break;
     case MessageColour::Success:
         setColors(pnMens, Qt::white, kGreen);
+        break;
+    case MessageColour::Held:
+        setColors(pnMens, Qt::white, JournalPanels::amber());
         break;
     }
     if (hint) {
@@ -517,6 +540,20 @@ void TfrmQuilbar::ApplyScanModeLayout(bool scan, bool sectorMode, bool hideTotal
         b.w->setFont(bf);
         b.w->setGeometry(b.l, b.t, b.wd, b.h);
     }
+}
+
+void TfrmQuilbar::ShowConnectionPanel(const std::string& text) {
+    m_journalPanels->ShowConnection(text);
+    // While scans are kept the database is tried every few seconds.
+    if (text.empty()) {
+        m_probe->stop();
+    } else if (!m_probe->isActive()) {
+        m_probe->start();
+    }
+}
+
+void TfrmQuilbar::ShowLateRefusals(const std::vector<LateRefusal>& lines) {
+    m_journalPanels->ShowLateRefusals(lines);
 }
 
 void TfrmQuilbar::placeScanModePicture() {
