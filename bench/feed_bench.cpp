@@ -56,6 +56,8 @@ public:
     void ShowPictureArea(bool) override {}
     void SetSidePanelWidth(int) override {}
     void ApplyScanModeLayout(bool, bool, bool) override {}
+    void ShowConnectionPanel(const std::string&) override {}
+    void ShowLateRefusals(const std::vector<vek::LateRefusal>&) override {}
     void Repaint() override {}
 };
 

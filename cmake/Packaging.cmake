@@ -8,6 +8,11 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/schema/ DESTINATION ${CMAKE_INSTALL_DATA
         FILES_MATCHING PATTERN "*.sql" PATTERN "*.txt")
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vek-station.INI.example DESTINATION ${CMAKE_INSTALL_DATADIR}/vek-station)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vek-station.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The station comes back by itself: a systemd user unit that restarts it when it fails, started by
+# the desktop session's autostart entry.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vek-station.service DESTINATION lib/systemd/user)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/vek-station-autostart.desktop DESTINATION /etc/xdg/autostart
+        RENAME vek-station.desktop)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vek-station.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 

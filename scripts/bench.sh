@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 BUILD="$PWD/build-bench"
-BENCHES=(station_bench sector_bench stock_bench db_bench json_bench feed_bench)
+BENCHES=(station_bench sector_bench stock_bench journal_bench db_bench json_bench feed_bench)
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVEK_BUILD_TESTS=OFF -DVEK_BUILD_BENCH=ON >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target "${BENCHES[@]}" >/dev/null
 RESULTS="$BUILD/results"
@@ -39,13 +39,15 @@ ROWS = [
     ("stock", "conveyor scan + stock booking (stock_bench)"),
     ("sub_ticket", "sub-ticket of {boxes} boxes (stock_bench)"),
     ("counter_load", "counter load, {rows} rows (station_bench)"),
+    ("journal", "conveyor scan, journal on vs off (journal_bench)"),
+    ("settle", "settling {scans} kept scans, in all (journal_bench)"),
 ]
 HEAD = ("kind", "station median", "station p99", "bare median", "bare p99", "ratio")
 table = []
 for kind, label in ROWS:
     r = results.get(kind)
     if r is None:
-        table.append((label.format(boxes="?", rows="?"), "missing", "", "", "", ""))
+        table.append((label.format(boxes="?", rows="?", scans="?"), "missing", "", "", "", ""))
         continue
     ms = lambda key: f"{float(r[key]):.3f} ms" if key in r else "-"
     table.append((label.format(**r), ms("station_median_ms"), ms("station_p99_ms"), ms("bare_median_ms"),

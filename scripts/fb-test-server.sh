@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts or stops a private database server on 127.0.0.1 for the tests, with its own
 # configuration and security database (SYSDBA's password is the station's default key "2").
-#   fb-test-server.sh start|stop|status
+#   fb-test-server.sh start|stop|kill|status   (kill: at once, as a crash or a power cut would)
 set -euo pipefail
 
 FB_HOME=/usr/lib/x86_64-linux-gnu/firebird/3.0
@@ -63,11 +63,18 @@ stop)
   fi
   rm -f "$ROOT/server.pid"
   ;;
+kill)
+  if running; then
+    kill -9 "$(cat "$ROOT/server.pid")" 2>/dev/null || true
+    for _ in $(seq 1 50); do running || break; sleep 0.1; done
+  fi
+  rm -f "$ROOT/server.pid"
+  ;;
 status)
   running && port_open
   ;;
 *)
-  echo "usage: $0 start|stop|status" >&2
+  echo "usage: $0 start|stop|kill|status" >&2
   exit 2
   ;;
 esac

@@ -56,6 +56,7 @@ const QString kDblClickPrefix = QStringLiteral("<dblclick>");
 const QString kClose = QStringLiteral("<close>");
 const QString kDatagramPrefix = QStringLiteral("<datagram>");
 const QString kScreenshotPrefix = QStringLiteral("<screenshot>");
+const QString kSettle = QStringLiteral("<settle>");
 
 // A picture of the window as it is drawn now (offscreen too); a note on standard error if unsaved.
 void saveScreenshot(QWidget* window, const QString& path) {
@@ -187,6 +188,11 @@ void ScriptDriver::setDatagramSender(std::function<void(const QString& text)> se
     m_sendDatagram = std::move(send);
 }
 
+void ScriptDriver::setJournal(std::function<QJsonValue()> state, std::function<void()> settle) {
+    m_journalState = std::move(state);
+    m_settle = std::move(settle);
+}
+
 QWidget* ScriptDriver::activeWindow() const {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
     if (QWidget* active = QApplication::activeWindow()) return active;
@@ -250,6 +256,7 @@ QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
     line += ",\"boxes\":" + compact(boxes);
     line += ",\"tones\":" + compact(tones);
     line += ",\"grids\":" + compact(grids);
+    if (m_journalState) line += ",\"journal\":" + compact(m_journalState());
     line += '}';
     return line;
 }
@@ -341,6 +348,10 @@ void ScriptDriver::step() {
 void ScriptDriver::execute(const QString& line) {
     if (line == kTick) {
         if (m_tick) m_tick();
+        return;
+    }
+    if (line == kSettle) {
+        if (m_settle) m_settle();
         return;
     }
     if (line.startsWith(kSelectPrefix)) {

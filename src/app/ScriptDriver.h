@@ -47,6 +47,10 @@ public:
     /// once it has been handled (or given up on). Without a sender the line does nothing.
     void setDatagramSender(std::function<void(const QString& text)> send);
 
+    /// The scan journal in script mode: `state` gives the state line's "journal" value, `settle`
+    /// runs the line "<settle>". Without them neither appears.
+    void setJournal(std::function<QJsonValue()> state, std::function<void()> settle);
+
     /// Writes one state line for the given input (a string, or null for the start-up line).
     void writeState(const QJsonValue& input);
 
@@ -96,6 +100,8 @@ private:
     QStringList m_colorWidgets;
     std::function<void(int)> m_exitProcess;
     std::function<void(const QString&)> m_sendDatagram;
+    std::function<QJsonValue()> m_journalState;
+    std::function<void()> m_settle;
 
     QObject m_context; // receiver of the queued steps; dropping it drops them
     qsizetype m_next = 0;

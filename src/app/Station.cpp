@@ -3,6 +3,7 @@
 #include "access/AccessClient.h"
 #include "app/ParameterLoader.h"
 #include "db/DataSetHelpers.h"
+#include "db/DbError.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
@@ -17,7 +18,7 @@ Station::Station(OperatorDisplay& display, Platform platform, std::string settin
                  AccessClient* access)
     : m_platform(std::move(platform)), m_settingsPath(std::move(settingsPath)),
       m_executablePath(std::move(executablePath)), m_access(access), m_ctx(display), m_monitor(m_ctx),
-      m_pictures(m_ctx), m_scan(m_ctx, m_monitor, m_pictures), m_enquiry(m_ctx, m_pictures), m_cancellation(m_enquiry),
+      m_pictures(m_ctx), m_scan(m_ctx, m_monitor, m_pictures), m_forward(m_ctx, m_scan, m_monitor), m_enquiry(m_ctx, m_pictures), m_cancellation(m_enquiry),
       m_recentEntries(m_ctx, m_pictures) {
     display.setOutputs(m_platform, &m_ctx.params);
     if (!m_access) {
@@ -57,6 +58,10 @@ struct EventScope {
 void Station::FormCreate() {
     const EventScope scope(m_eventDepth);
     guarded([this] { startUp(); });
+    // A station that died with scans kept settles them before its first scan.
+    if (m_ctx.ready) {
+        settleKept();
+    }
 }
 
 bool Station::finishStartUp() {
@@ -65,6 +70,40 @@ bool Station::finishStartUp() {
     }
     connectAndLoad();
     return m_ctx.ready;
+}
+
+bool Station::settleKept() {
+    bool back = false;
+    guarded([&] { back = m_forward.SettleWaiting(); });
+    return back;
+}
+
+namespace {
+
+bool connectionLost(const std::exception& e) {
+    const auto* db = dynamic_cast<const db::DbError*>(&e);
+    return db && db->isConnectionLost();
+}
+
+} // namespace
+
+void Station::Settle() {
+    const EventScope scope(m_eventDepth);
+    if (!m_ctx.configured) {
+        return;
+    }
+    try {
+        if (!finishStartUp()) {
+            return;
+        }
+    } catch (const std::exception&) {
+        return; // still away: the next probe tries again
+    }
+    settleKept();
+}
+
+void Station::AcknowledgeLateRefusals() {
+    guarded([this] { m_forward.AcknowledgeLateRefusals(); });
 }
 
 void Station::ScanCode(const std::string& text) {
@@ -84,12 +123,21 @@ void Station::ScanCode(const std::string& text) {
             return;
         }
     } catch (const std::exception& e) {
+        // No database since start-up: a code is kept all the same.
+        if (connectionLost(e) && m_forward.Hold(text)) {
+            return;
+        }
         m_ctx.display.ClearScanField();
         m_ctx.display.ShowStartUpError(e.what());
         return;
     }
+    // Kept scans go first; while the database is still away the live one is kept behind them, so
+    // nothing is reordered.
+    if (!settleKept() && m_forward.Hold(text)) {
+        return;
+    }
     // A scan that raised ends there: no counter refresh for it.
-    if (guarded([&] { m_scan.ProcessScan(text); })) {
+    if (guarded([&] { m_forward.Scan(text); })) {
         guarded([this] { m_monitor.RefreshCountersIfDue(); });
     }
 }
@@ -106,11 +154,17 @@ void Station::ClockTick() {
             finishStartUp(); // the clock and counters are part of it
         } catch (const std::exception&) {
             // Told at the next scan; a minute's tick stays quiet.
+            return;
+        }
+        if (m_ctx.ready) {
+            settleKept();
         }
         return;
     }
     const EventScope scope(m_eventDepth);
-    guarded([this] { m_monitor.ClockTick(); });
+    if (guarded([this] { m_monitor.ClockTick(); }) && m_ctx.ready && m_eventDepth == 1) {
+        settleKept();
+    }
 }
 
 bool Station::chooseDatabase(std::string& password) {
@@ -184,6 +238,8 @@ void Station::startUp() {
         return;
     }
     c.configured = true;
+    // Before the database: scans are kept from the first one on, also when it is away at start.
+    m_forward.OpenJournal(m_settingsPath);
     connectAndLoad();
 }
 

@@ -6,6 +6,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "monitoring/RecentEntries.h"
 #include "monitoring/RecentEntriesFeed.h"
+#include "scan/StoreAndForward.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 
@@ -34,6 +35,12 @@ public:
     void ScanCode(const std::string& text);
     /// The one-minute clock.
     void ClockTick();
+    /// Settles the kept scans now (the probe while entries wait, the script's <settle>).
+    void Settle();
+    /// F8: the late refusals were read.
+    void AcknowledgeLateRefusals();
+    /// The scan journal and the scans it keeps.
+    StoreAndForward& forward() { return m_forward; }
     /// Loads the counters and the hourly grid (the loader of the station's mode). Raises.
     void reloadCounters() { m_monitor.reloadCounters(); }
 
@@ -58,6 +65,8 @@ private:
     /// Start-up from the connections on; may run again when it stopped half way.
     void connectAndLoad();
     bool finishStartUp();
+    /// Kept scans go before anything else once the database is back; false while it is away.
+    bool settleKept();
     /// False when the process is to end.
     bool chooseDatabase(std::string& password);
     void ShowOperatorAndSector();
@@ -76,6 +85,7 @@ private:
     ProductionMonitor m_monitor;
     ProductPictures m_pictures;
     UnitBoxScan m_scan;
+    StoreAndForward m_forward;
     enquiry::LabelEnquiry m_enquiry;
     enquiry::SectorCancellation m_cancellation;
     RecentEntries m_recentEntries;

@@ -76,6 +76,9 @@ TfrmQuilbar::TfrmQuilbar(Platform platform, std::string settingsPath, std::strin
     Timer1->setInterval(60000);
     connect(Timer1, &QTimer::timeout, this, [this] { ClockTick(); });
     Timer1->start();
+    m_probe = new QTimer(this);
+    m_probe->setInterval(5000);
+    connect(m_probe, &QTimer::timeout, this, [this] { SettleKeptScans(); });
 }
 
 TfrmQuilbar::~TfrmQuilbar() = default;
@@ -266,6 +269,7 @@ void TfrmQuilbar::buildUi() {
     sbQuilbar->addWidget(sbPanel1, 1);
     setColors(sbQuilbar, Qt::black, palette().color(QPalette::Window));
     outer->addWidget(pnMens);
+    m_journalPanels = std::make_unique<JournalPanels>(this, outer, m_scale);
     setColors(pnMens, Qt::white, pnQtParesDia->palette().color(QPalette::Window));
 
     fitToScreen();
@@ -284,6 +288,7 @@ QSize TfrmQuilbar::designSize() const {
                         {pnConsultaEtiq, 24}}) {
         if (!w->isHidden()) rows += h;
     }
+    if (m_journalPanels) rows += m_journalPanels->DesignHeight();
     return {kLeftWidth + kGridWidth + m_sideDesignWidth, std::max(kDesignHeight, rows)};
 }
 
@@ -356,6 +361,10 @@ bool TfrmQuilbar::eventFilter(QObject* watched, QEvent* event) {
             guarded([this] { edCodBarEnter(); });
             return true;
         }
+        if (key->key() == Qt::Key_F8) {
+            guarded([this] { m_station.AcknowledgeLateRefusals(); });
+            return true;
+        }
         if (key->key() == Qt::Key_F1 && m_station.context().settings.sectorMode()) {
             if (!m_scanning && !m_startingUp) guarded([this] { openEnquiry(); });
             return true;
@@ -399,12 +408,24 @@ void TfrmQuilbar::runPendingCodes() {
 }
 
 void TfrmQuilbar::scanCode() {
+    asScan([this] { m_station.ScanCode(fromQString(edCodBar->text())); });
+}
+
+template <class F>
+void TfrmQuilbar::asScan(F&& work) {
     m_scanning = true;
-    guarded([this] { m_station.ScanCode(fromQString(edCodBar->text())); });
+    guarded(work);
     m_scanning = false;
     if (!m_pendingCodes.empty()) {
         QTimer::singleShot(0, this, [this] { guarded([this] { runPendingCodes(); }); });
     }
+}
+
+void TfrmQuilbar::SettleKeptScans() {
+    if (m_scanning || m_startingUp) {
+        return; // the scan under way settles them first
+    }
+    asScan([this] { m_station.Settle(); });
 }
 
 void TfrmQuilbar::resizeEvent(QResizeEvent* event) {
@@ -456,6 +477,9 @@ void TfrmQuilbar::paintMessage(const std::string& text, MessageColour colour, bo
         break;
     case MessageColour::Success:
         setColors(pnMens, Qt::white, kGreen);
+        break;
+    case MessageColour::Held:
+        setColors(pnMens, Qt::white, JournalPanels::amber());
         break;
     }
     if (hint) {
@@ -610,6 +634,22 @@ void TfrmQuilbar::ApplyScanModeLayout(bool scan, bool sectorMode, bool hideTotal
             m_scale.SetGeometry(b.w, {b.l, b.t, b.wd, b.h});
         }
     }
+    fitToScreen();
+}
+
+void TfrmQuilbar::ShowConnectionPanel(const std::string& text) {
+    m_journalPanels->ShowConnection(text);
+    fitToScreen();
+    // While scans are kept the database is tried every few seconds.
+    if (text.empty()) {
+        m_probe->stop();
+    } else if (!m_probe->isActive()) {
+        m_probe->start();
+    }
+}
+
+void TfrmQuilbar::ShowLateRefusals(const std::vector<LateRefusal>& lines) {
+    m_journalPanels->ShowLateRefusals(lines);
     fitToScreen();
 }
 

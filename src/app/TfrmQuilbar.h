@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/JournalPanels.h"
 #include "app/Station.h"
 #include "station/OperatorDisplay.h"
 #include "station/Platform.h"
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <memory>
 #include <string>
 
 class QLabel;
@@ -88,7 +90,12 @@ public:
     void SetSidePanelWidth(int width) override;
     int SidePanelHeight() const override;
     void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) override;
+    void ShowConnectionPanel(const std::string& text) override;
+    void ShowLateRefusals(const std::vector<LateRefusal>& lines) override;
     void Repaint() override;
+
+    /// Settles the kept scans now, as the probe does (the script's <settle>). Errors are shown.
+    void SettleKeptScans();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -115,6 +122,9 @@ private:
     void openEnquiry();
     void scanCode();
     void runPendingCodes();
+    /// Runs `work` as a scan does: codes that arrive meanwhile wait their turn.
+    template <class F>
+    void asScan(F&& work);
     static QImage CopyPictureAsJpeg(QLabel* control);
 
     Station m_station;
@@ -170,6 +180,8 @@ private:
     QLabel* sbPanel0 = nullptr;
     QLabel* sbPanel1 = nullptr;
     QTimer* Timer1 = nullptr;
+    QTimer* m_probe = nullptr; // every 5 s while scans are kept
+    std::unique_ptr<JournalPanels> m_journalPanels;
     db::TableModel* m_hourlyGrid = nullptr;
     QListView* dbcgUltEnt = nullptr; // recent entries, one panel each
 };

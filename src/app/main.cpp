@@ -1,6 +1,7 @@
 // The station executable: the main window, or the same window driven by a script.
 #include "access/AccessClient.h"
 #include "app/AlsaToneOutput.h"
+#include "app/JournalCommand.h"
 #include "app/QtMessageBoxes.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
@@ -38,6 +39,7 @@ constexpr const char* kUsage =
     "  --script FILE|-   drive the station from script lines (- for standard input), one JSON state per line\n"
     "  --locale pt_BR    Brazilian number and date formats (the only locale there is)\n"
     "  --fullscreen      show the window full screen\n"
+    "  --journal [--since YYYY-MM-DD] [--state STATE] [--csv]  print the scan journal and exit\n"
     "  --version         print the name and version and exit\n"
     "  --help            print this text and exit\n";
 
@@ -145,6 +147,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (const int code = answerInfoOption(argc, argv); code >= 0) return code;
+    if (const int code = vek::answerJournalOption(argc, argv); code >= 0) return code;
     const Options opt = parseOptions(argc, argv);
     if (!opt.ok) {
         std::fprintf(stderr, kUsage, vek::kSystemSettingsPath);
@@ -209,6 +212,7 @@ int main(int argc, char** argv) {
             feed->sendToSelf(vek::fromQString(text), 2000);
         }
     });
+    vek::connectJournalToScript(*driver, window);
     driver->startWith([&window] {
         window.FormCreate();
         window.show();

@@ -114,6 +114,20 @@ void ProductionMonitor::AddHourlyWriteOff(const DateTime& t) {
     vek::AddHourlyWriteOff(m_ctx.cdsProdHora, t);
 }
 
+void ProductionMonitor::CountSettledWriteOffs(const DateTime& at, int count) {
+    const DateTime today = m_ctx.LastClockTime;
+    const bool sameMonth = at.year() == today.year() && at.month() == today.month();
+    for (int i = 0; i < count; ++i) {
+        if (at.datePart() == today.datePart()) {
+            vek::AddHourlyWriteOff(m_ctx.cdsProdHora, at);
+            ++m_ctx.DayCount;
+        }
+        if (sameMonth) {
+            ++m_ctx.MonthCount;
+        }
+    }
+}
+
 void ProductionMonitor::ShowCounters() {
     CounterTexts texts;
     texts.day = formatFloat("###,##0", m_ctx.DayCount);

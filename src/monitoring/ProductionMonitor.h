@@ -29,6 +29,9 @@ public:
     void AddHourlyWriteOff(const DateTime& t);
     /// Shows DayCount and the month's counters and paints them at once.
     void ShowCounters();
+    /// Write-offs of kept scans settled now, made at `at`: counted in the day's figures and the
+    /// hourly grid only when made today, in the month's only when made this month (by the clock).
+    void CountSettledWriteOffs(const DateTime& at, int count);
 
 private:
     void loadCounters(bool sector);

@@ -11,7 +11,11 @@ const char* const kBloqCxUnit = "select DTBAIXA_CX from CODCXUNIT\n"
 } // namespace sql
 
 bool WriteOffBox(StationContext& ctx, std::int32_t code) {
-    db::Query& q = ctx.sqlQuilbar;
+    // A kept scan is written off at the time it was made, so the ERP's times stay true.
+    db::Query& q = ctx.settlingTime ? ctx.sqlQuilbarEm : ctx.sqlQuilbar;
+    if (ctx.settlingTime) {
+        q.param("DTBAIXA").setDateTime(*ctx.settlingTime);
+    }
     q.param("COD").setInt(code);
     q.param("ESTEIRA").setString(ctx.settings.CODESTEIRA);
     q.param("SETOR").setString(ctx.settings.SETOR);

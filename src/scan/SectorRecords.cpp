@@ -4,6 +4,7 @@
 #include "db/DataSetHelpers.h"
 #include "scan/BoxWriteOff.h"
 #include "station/StationContext.h"
+#include "util/Format.h"
 #include "util/TextCodec.h"
 #include "validation/TdmProducaoValidacao.h"
 
@@ -128,9 +129,11 @@ void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, co
     t.setValue("SETOR_" + sfx, sector);
     t.setValue("TIPO_OPERACAO_SETOR_" + sfx, m_ctx.sqlDadosSetor.field("TIPO_OPERACAO_SE").asString());
     t.setValue("TIPO_ATUALIZACAO_" + sfx, kind);
-    // The time of the last clock tick, not of the scan: records of one minute share it.
-    t.setValue("DTSAIDA_" + sfx, m_ctx.LastClockTime);
-    t.setValue("HORASAIDA_" + sfx, m_ctx.LastClockTimeText);
+    // The time of the last clock tick, not of the scan: records of one minute share it. A kept scan
+    // settled later is recorded at the time it was made.
+    t.setValue("DTSAIDA_" + sfx, m_ctx.recordTime());
+    t.setValue("HORASAIDA_" + sfx,
+               m_ctx.settlingTime ? formatDateTime("hh:nn:ss", *m_ctx.settlingTime) : m_ctx.LastClockTimeText);
 }
 
 std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::string& prog, const std::string& ficha,

@@ -4,6 +4,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/BoxRow.h"
 #include "scan/BoxWriteOff.h"
+#include "scan/OutcomeInDoubt.h"
 #include "scan/StockMovement.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
@@ -86,7 +87,8 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
                            sub.ficha + "/" + sub.subficha});
     display.ShowTicketCount({});
 
-    const DateTime serverTime = m_ctx.ReadServerTime();
+    const bool settling = m_ctx.settlingTime.has_value();
+    const DateTime serverTime = settling ? *m_ctx.settlingTime : m_ctx.ReadServerTime();
 
     // Only the first box is checked, cancellation before age.
     if (first.cancelled) {
@@ -98,19 +100,19 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
         return;
     }
 
-    // The sub-ticket is claimed and its boxes written off in one unit of work: wholly or not at all,
-    // and by one station only. A station that waited for another's claim runs again and finds it
-    // taken.
+    // The sub-ticket is claimed, its boxes written off and its stock booked in one unit of work:
+    // wholly or not at all, and by one station only. A station that waited for another's claim runs
+    // again and finds it taken; a connection lost on the way leaves nothing half done to guess at.
     struct Outcome {
         bool claimed = false;
         int written = 0;
-        const BoxRow* last = nullptr; // the box written off last
     };
     bool inLoop = false;
     Outcome out;
     try {
         out = db::runInTransaction(m_ctx.sqlCon, [&](db::Transaction& t) {
             Outcome o;
+            const BoxRow* last = nullptr; // the box written off last
             inLoop = false;
             sqlAtuSubFicha.param("PROG").setString(sub.prog);
             sqlAtuSubFicha.param("FICHA").setString(sub.ficha);
@@ -125,13 +127,35 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
                 // A box another station wrote off after we listed it is theirs: take the next.
                 if (WriteOffBox(m_ctx, rows[i].code)) {
                     ++o.written;
-                    o.last = &rows[i];
+                    last = &rows[i];
                 }
             }
             inLoop = false;
+            // The stock step books what was written off last; without a box written off there is
+            // nothing produced to book.
+            if (last) {
+                if (m_ctx.params.ATUALIZAR_ESTOQUE) {
+                    StockMovementArgs a = m_stock.argsOfBoxRow(*last, serverTime);
+                    a.programme = sub.prog;
+                    a.ticket = sub.ficha;
+                    a.subTicket = sub.subficha;
+                    a.boxCode = 0;
+                    m_stock.PostStockMovement(a);
+                } else {
+                    m_stock.PostProductionStockEntry(last->code);
+                }
+            }
             t.commit();
             return o;
         });
+    } catch (const db::DbError& e) {
+        if (e.isConnectionLost()) {
+            throw OutcomeInDoubt(e.what());
+        }
+        if (inLoop) {
+            display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + code + "\".\r" + e.what());
+        }
+        throw;
     } catch (const std::exception& e) {
         if (inLoop) {
             display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + code + "\".\r" + e.what());
@@ -144,33 +168,18 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
     }
 
     const int written = out.written;
-    for (int i = 0; i < written; ++i) {
-        m_monitor.AddHourlyWriteOff(serverTime);
-        ++m_ctx.DayCount;
-        ++m_ctx.MonthCount;
+    if (settling) {
+        m_monitor.CountSettledWriteOffs(serverTime, written);
+    } else {
+        for (int i = 0; i < written; ++i) {
+            m_monitor.AddHourlyWriteOff(serverTime);
+            ++m_ctx.DayCount;
+            ++m_ctx.MonthCount;
+        }
     }
     if (written > 0) {
         m_monitor.ShowCounters();
         display.ShowTicketCount(std::to_string(written) + "/" + std::to_string(quantity));
-    }
-
-    // The stock step books what was written off last; without a box written off there is nothing
-    // produced to book. A unit of its own, run again when it meets another station's order-item lock.
-    if (out.last) {
-        const BoxRow& last = *out.last;
-        db::runInTransaction(m_ctx.sqlCon, [&](db::Transaction& t) {
-            if (m_ctx.params.ATUALIZAR_ESTOQUE) {
-                StockMovementArgs a = m_stock.argsOfBoxRow(last, serverTime);
-                a.programme = sub.prog;
-                a.ticket = sub.ficha;
-                a.subTicket = sub.subficha;
-                a.boxCode = 0;
-                m_stock.PostStockMovement(a);
-            } else {
-                m_stock.PostProductionStockEntry(last.code);
-            }
-            t.commit();
-        });
     }
 
     if (written == 0) {

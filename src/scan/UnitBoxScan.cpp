@@ -5,6 +5,7 @@
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
 #include "scan/BoxWriteOff.h"
+#include "scan/OutcomeInDoubt.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -109,14 +110,16 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
 
     // A number that is no box code cannot match a box, whatever type the installation's column has.
     const auto code = boxCodeOf(*number);
-    const std::optional<BoxRow> found = code ? readBox(*code) : std::nullopt;
+    const std::optional<BoxRow> found = code ? ReadBox(*code) : std::nullopt;
     if (!found) {
         display.ClearBoxFields();
         display.ShowErrorMessage(cp1252("Código não localizado."));
         return;
     }
     const BoxRow& box = *found;
-    const DateTime serverTime = m_ctx.ReadServerTime();
+    // A kept scan settled later is checked and written off at the time it was made.
+    const bool settling = m_ctx.settlingTime.has_value();
+    const DateTime serverTime = settling ? *m_ctx.settlingTime : m_ctx.ReadServerTime();
     display.ShowBoxFields(
         {box.product, box.pattern + " " + box.patternDescription, box.size, box.programme, box.ticket});
     display.ShowTicketCount({});
@@ -127,7 +130,7 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
         return;
     }
 
-    if (m_ctx.settings.showPictures() && m_ctx.ImagesOn) {
+    if (m_ctx.settings.showPictures() && m_ctx.ImagesOn && !settling) {
         const std::string picture = m_pictures.LookupThumbnail(box.product, box.pattern);
         if (!picture.empty()) {
             m_ctx.cdsImgProd = picture;
@@ -145,20 +148,30 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
         } else if (!WriteOffOnConveyor(box, serverTime)) {
             return;
         }
+    } catch (const db::DbError& e) {
+        if (e.isConnectionLost()) {
+            throw OutcomeInDoubt(e.what()); // told by the caller once the database has answered, or not
+        }
+        display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + text + "\".\r" + e.what());
+        throw;
     } catch (const std::exception& e) {
         display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + text + "\".\r" + e.what());
         throw;
     }
 
-    m_monitor.AddHourlyWriteOff(serverTime);
-    ++m_ctx.DayCount;
-    ++m_ctx.MonthCount;
+    if (settling) {
+        m_monitor.CountSettledWriteOffs(serverTime, 1);
+    } else {
+        m_monitor.AddHourlyWriteOff(serverTime);
+        ++m_ctx.DayCount;
+        ++m_ctx.MonthCount;
+    }
     m_monitor.ShowCounters();
     display.ShowTicketCount(m_ctx.ticketCountText());
     display.ShowSuccessMessage("Etiqueta Atualizada.");
 }
 
-std::optional<BoxRow> UnitBoxScan::readBox(std::int32_t code) {
+std::optional<BoxRow> UnitBoxScan::ReadBox(std::int32_t code) {
     db::Query& q = m_ctx.sqlCodCxUn;
     q.close();
     q.param("COD").setInt(code);
@@ -174,7 +187,7 @@ std::optional<BoxRow> UnitBoxScan::readBox(std::int32_t code) {
 void UnitBoxScan::showWrittenOffMeanwhile(std::int32_t code) {
     // Another station wrote the box off between our look-up and our write-off: tell it as if it had
     // been written off before the scan, with that station's time.
-    const std::optional<BoxRow> box = readBox(code);
+    const std::optional<BoxRow> box = ReadBox(code);
     if (box && box->writtenOff) {
         m_ctx.display.ShowErrorMessage(writtenOffMessage(code, *box->writtenOff));
     } else if (box && box->cancelled) {

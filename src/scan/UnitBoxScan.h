@@ -55,13 +55,14 @@ public:
     /// update-error box and passed on, like any other error.
     void ProcessScan(const std::string& text);
 
+    /// The box's row, read once for the whole scan; nothing when there is no such box.
+    std::optional<BoxRow> ReadBox(std::int32_t code);
+
     SectorRecords& sectorRecords() { return m_sector; }
     StockMovement& stockMovement() { return m_stock; }
     DashboardNotifier& dashboard() { return m_dashboard; }
 
 private:
-    /// The box's row, read once for the whole scan; nothing when there is no such box.
-    std::optional<BoxRow> readBox(std::int32_t code);
     /// False with the message to show in `refusal` when the validation refuses the box.
     bool ValidateUnitBoxInSector(const BoxRow& box, std::string& refusal);
     void showWrittenOffMeanwhile(std::int32_t code);

@@ -8,7 +8,17 @@ namespace vek {
 namespace {
 const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
 const std::vector<Tone> kSuccess = {{2450, 120}, {2800, 140}};
+const std::vector<Tone> kHeld = {{2000, 80}, {2000, 80}};
 } // namespace
+
+const std::vector<Tone>& OperatorDisplay::alarmTones() {
+    return kAlarm;
+}
+
+bool OperatorDisplay::say(MessageColour colour, const std::string& text) {
+    m_said = {colour, text};
+    return !m_quiet;
+}
 
 void OperatorDisplay::setOutputs(Platform platform, const RuntimeParameters* params) {
     m_platform = std::move(platform);
@@ -22,6 +32,7 @@ void OperatorDisplay::play(const std::vector<Tone>& tones) {
 }
 
 void OperatorDisplay::ShowErrorMessage(const std::string& text) {
+    if (!say(MessageColour::Error, text)) return;
     paintMessage(text, MessageColour::Error, true);
     play(kAlarm);
 }
@@ -31,10 +42,17 @@ void OperatorDisplay::ShowStartUpError(const std::string& text) {
 }
 
 void OperatorDisplay::ShowSuccessMessage(const std::string& text) {
+    if (!say(MessageColour::Success, text)) return;
     if (m_params && m_params->MSG_CONLUSAO) {
         paintMessage(text, MessageColour::Success, false);
     }
     play(kSuccess);
+}
+
+void OperatorDisplay::ShowHeldMessage(const std::string& text) {
+    if (!say(MessageColour::Held, text)) return;
+    paintMessage(text, MessageColour::Held, true);
+    play(kHeld);
 }
 
 void OperatorDisplay::ShowEnquiryError(const std::string& text) {
@@ -43,6 +61,7 @@ void OperatorDisplay::ShowEnquiryError(const std::string& text) {
 }
 
 void OperatorDisplay::SuccessBeep() {
+    if (m_quiet) return;
     play(kSuccess);
 }
 
@@ -53,6 +72,7 @@ void OperatorDisplay::ShowWarningBox(const std::string& text) {
 }
 
 void OperatorDisplay::ShowErrorBox(const std::string& text) {
+    if (m_quiet) return; // a kept scan's error is its late refusal's reason
     if (m_platform.boxes) {
         m_platform.boxes->show(MessageBoxes::Icon::Error, QStringLiteral("Erro"), toQString(text));
     }

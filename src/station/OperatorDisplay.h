@@ -3,6 +3,7 @@
 #include "station/Platform.h"
 
 #include <string>
+#include <vector>
 
 namespace vek {
 
@@ -31,7 +32,14 @@ struct PreviousDayTexts {
     std::string total;          // pnTotQtParDiaAnt
 };
 
-enum class MessageColour { Neutral, Error, Success };
+enum class MessageColour { Neutral, Error, Success, Held }; // Held: amber, a scan kept for later
+
+/// One line of the late refusals: a kept scan the database refused once it was back.
+struct LateRefusal {
+    std::string code;
+    std::string time; // the scan's, "dd/MM HH:mm:ss"
+    std::string reason;
+};
 
 /// Everything the station's logic shows the operator. The message rules (colours, hints, tones,
 /// the success switch) are the same for every display and live here; a display only paints.
@@ -57,6 +65,22 @@ public:
     void ShowPlatformError(const std::string& text);
     /// Back to the neutral, empty panel (Enter in the scan field).
     void ClearMessage() { paintMessage({}, MessageColour::Neutral, false); }
+    /// A scan kept for later (no database, or no answer): amber, with its own tone.
+    void ShowHeldMessage(const std::string& text);
+    /// The alarm of a batch of late refusals, once.
+    void LateRefusalAlarm() { play(alarmTones()); }
+
+    /// What the last message said, whether or not the switches let the panel show it: the outcome
+    /// the scan journal keeps. Forgotten at each scan's start.
+    struct Said {
+        MessageColour colour = MessageColour::Neutral;
+        std::string text;
+    };
+    const Said& lastSaid() const { return m_said; }
+    void forgetSaid() { m_said = {}; }
+    /// While quiet (kept scans being settled) messages are only remembered: neither painted nor sounded.
+    void setQuiet(bool quiet) { m_quiet = quiet; }
+    bool quiet() const { return m_quiet; }
 
     // What a display paints.
     /// `hint`: the panel's hint becomes the text in upper case.
@@ -84,12 +108,21 @@ public:
     /// the design height unless a display knows better.
     virtual int SidePanelHeight() const { return 579; }
     virtual void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) = 0;
+    /// The header panel pnConexao; the empty text hides it.
+    virtual void ShowConnectionPanel(const std::string& text) = 0;
+    /// The list pnRecusasTardias, one line per entry; an empty list hides it.
+    virtual void ShowLateRefusals(const std::vector<LateRefusal>& lines) = 0;
     /// Paints what changed now (the counters must be seen at once).
     virtual void Repaint() = 0;
 
 private:
+    static const std::vector<Tone>& alarmTones();
     void play(const std::vector<Tone>& tones);
+    /// Remembers what was said; false when quiet.
+    bool say(MessageColour colour, const std::string& text);
     Platform m_platform;
+    Said m_said;
+    bool m_quiet = false;
     const RuntimeParameters* m_params = nullptr;
 };
 

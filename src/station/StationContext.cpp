@@ -21,15 +21,21 @@ const char* const kQuilbar = "update CODCXUNIT\n"
                              "where CODIGO_CX=:COD\n"
                              // One box, one write-off: a box another station wrote off meanwhile is left alone.
                              "and DTBAIXA_CX is null";
+const char* const kQuilbarEm = "update CODCXUNIT\n"
+                               "set DTBAIXA_CX=:DTBAIXA, ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
+                               "FUNCIONARIO_CX = :FUNCIONARIO\n"
+                               "where CODIGO_CX=:COD\n"
+                               "and DTBAIXA_CX is null";
 const char* const kDataServ = "select cast('NOW' as timestamp) as DATA_SERV from CONFIG";
 const char* const kDadosSetor = "select * from SETOR where COD_SE = :COD_SETOR";
 } // namespace sql
 
 StationContext::StationContext(OperatorDisplay& d)
-    : display(d), sqlCodCxUn(sqlCon, "sqlCodCxUn"), sqlQuilbar(sqlCon, "sqlQuilbar"),
+    : display(d), sqlCodCxUn(sqlCon, "sqlCodCxUn"), sqlQuilbar(sqlCon, "sqlQuilbar"), sqlQuilbarEm(sqlCon, "sqlQuilbarEm"),
       sqlDataServ(sqlCon, "sqlDataServ"), sqlDadosSetor(sqlCon, "sqlDadosSetor") {
     sqlCodCxUn.setSql(sql::kCodCxUn);
     sqlQuilbar.setSql(sql::kQuilbar);
+    sqlQuilbarEm.setSql(sql::kQuilbarEm);
     sqlDataServ.setSql(sql::kDataServ);
     sqlDadosSetor.setSql(sql::kDadosSetor);
     display.setOutputs(display.platform(), &params);
@@ -49,7 +55,18 @@ DateTime StationContext::ReadServerTime() {
     sqlDataServ.open();
     const DateTime t = sqlDataServ.field("DATA_SERV").asDateTime();
     sqlDataServ.close();
+    m_serverTimeRead = t;
+    m_serverTimeReadAt = std::chrono::steady_clock::now();
     return t;
+}
+
+std::optional<DateTime> StationContext::serverTimeEstimate() const {
+    if (!m_serverTimeRead) {
+        return std::nullopt;
+    }
+    const auto since = std::chrono::steady_clock::now() - m_serverTimeReadAt;
+    const auto ticks = std::chrono::duration_cast<std::chrono::microseconds>(since).count() / 100;
+    return m_serverTimeRead->addTicks(ticks);
 }
 
 void StationContext::OpenSectorData(const std::string& sector) {

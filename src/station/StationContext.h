@@ -9,7 +9,9 @@
 #include "stock/TdmEstoqueProducao.h"
 #include "util/DateTime.h"
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -23,6 +25,7 @@ class TdmLog;
 namespace sql {
 extern const char* const kCodCxUn;    // sqlCodCxUn: the box row, parameter COD
 extern const char* const kQuilbar;    // sqlQuilbar: the write-off of a box not written off yet
+extern const char* const kQuilbarEm;  // sqlQuilbarEm: the same at a given time, DTBAIXA
 extern const char* const kDataServ;   // sqlDataServ: the server's clock
 extern const char* const kDadosSetor; // sqlDadosSetor: the sector's row, parameter COD_SETOR
 } // namespace sql
@@ -70,6 +73,7 @@ public:
     /// The scan's box statement: a scan reads its row once into a value and closes it.
     db::Query sqlCodCxUn;
     db::Query sqlQuilbar;
+    db::Query sqlQuilbarEm;
     db::Query sqlDataServ;
     db::Query sqlDadosSetor;
 
@@ -78,12 +82,22 @@ public:
 
 private:
     std::unique_ptr<auditlog::TdmLog> m_dmLog;
+    std::optional<DateTime> m_serverTimeRead;
+    std::chrono::steady_clock::time_point m_serverTimeReadAt;
 
 public:
     /// The audit-log module, created on first use (user "QUILBAR") and kept.
     auditlog::TdmLog& dmLog();
 
+    /// Reads the server's clock; also the anchor of serverTimeEstimate.
     DateTime ReadServerTime();
+    /// The server's clock now as the station estimates it: the last time read plus the monotonic
+    /// time since. Nothing before the first read.
+    std::optional<DateTime> serverTimeEstimate() const;
+    /// A kept scan being settled: the time its records take instead of the clock's.
+    std::optional<DateTime> settlingTime;
+    /// The time a sector record of this scan takes: the kept scan's, else the last clock tick's.
+    DateTime recordTime() const { return settlingTime ? *settlingTime : LastClockTime; }
     /// Opens the sector's row; it stays open for the caller.
     void OpenSectorData(const std::string& sector);
     /// "done/total" of the last count, as `edTotEtiq` shows it.

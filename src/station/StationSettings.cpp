@@ -119,6 +119,9 @@ StationSettings readStationSettings(const IniFile& ini) {
     s.SETORES_CONSULTA_ETIQUETA = ini.readString(e, "SETORES_CONSULTA_ETIQUETA", "");
     s.MODO_BIPAGEM = ini.readString(e, "MODO_BIPAGEM", "N");
     s.FILIAL_ESTOQUE = ini.readInteger(e, "FILIAL_ESTOQUE", 0);
+    s.DIARIO_LEITURAS = ini.readString(e, "DIARIO_LEITURAS", "");
+    s.DIARIO_DIAS = ini.readInteger(e, "DIARIO_DIAS", 30);
+    s.GUARDAR_SEM_CONEXAO = ini.readString(e, "GUARDAR_SEM_CONEXAO", "S");
     return s;
 }
 

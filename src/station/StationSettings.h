@@ -24,10 +24,15 @@ struct StationSettings {
     std::string SETORES_CONSULTA_ETIQUETA;
     std::string MODO_BIPAGEM = "N";
     int FILIAL_ESTOQUE = 0;
+    std::string DIARIO_LEITURAS; // the scan journal's file; empty: the default place
+    int DIARIO_DIAS = 30;        // journal entries older than this many days are pruned at start-up
+    std::string GUARDAR_SEM_CONEXAO = "S";
 
     bool sectorMode() const { return ATU_PRODUCAO_SETOR_CXUNIT == "S"; }
     bool scanMode() const { return MODO_BIPAGEM == "S"; }
     bool showPictures() const { return EXIBIR_IMG_PRODUTO == "S"; }
+    /// A scan that meets no database is kept for later instead of refused.
+    bool holdWithoutConnection() const { return GUARDAR_SEM_CONEXAO == "S"; }
 };
 
 /// A settings file in INI syntax: sections and keys found without regard to letter case, blanks

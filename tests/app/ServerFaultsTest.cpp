@@ -86,7 +86,8 @@ TEST(ServerFaults, ScansGoOnAfterTheServerWasStoppedAndStartedAgain) {
     addBox(db, 2);
     switchOn(db, "MSG_CONLUSAO");
     PrivateServer server;
-    RecordedStation s(db, server.location(db));
+    // Without keeping scans: as a station that does not keep them when the server is away.
+    RecordedStation s(db, server.location(db), "GUARDAR_SEM_CONEXAO=N\n");
     ASSERT_TRUE(s.station().context().ready) << s.startUpError();
 
     s.scan("1");
@@ -120,7 +121,7 @@ TEST(ServerFaults, AStartUpWithTheServerDownFinishesAtTheFirstScanAfterItCameBac
     switchOn(db, "MSG_CONLUSAO");
     switchOn(db, "ALERTA_SONORO");
     PrivateServer server(PrivateServer::State::Stopped);
-    RecordedStation s(db, server.location(db));
+    RecordedStation s(db, server.location(db), "GUARDAR_SEM_CONEXAO=N\n");
     EXPECT_FALSE(s.station().context().ready);
     EXPECT_EQ(s.boxes.take().size(), 1u) << "the start-up's error";
 

@@ -30,6 +30,15 @@ for f in usr/bin/vek-station usr/bin/vek-mkdb usr/bin/vek-access-server usr/lib/
   usr/share/applications/vek-station.desktop usr/share/icons/hicolor/scalable/apps/vek-station.svg; do
   check "package holds /$f" test -s "$ROOT/$f"
 done
+check "depends on SQLite (found by dpkg-shlibdeps)" grep -q 'libsqlite3-0' <<<"$DEPENDS"
+UNIT="$ROOT/usr/lib/systemd/user/vek-station.service"
+check "package holds the systemd user unit" test -s "$UNIT"
+check "the unit restarts a station that failed" grep -qx 'Restart=on-failure' "$UNIT"
+check "the unit waits a moment before it restarts" grep -qE '^RestartSec=[1-9][0-9]?$' "$UNIT"
+check "the unit starts the installed station" grep -qx 'ExecStart=/usr/bin/vek-station --fullscreen --locale pt_BR' "$UNIT"
+AUTOSTART="$ROOT/etc/xdg/autostart/vek-station.desktop"
+check "package holds the autostart entry" test -s "$AUTOSTART"
+check "the autostart entry starts the user unit" grep -qx 'Exec=systemctl --user start vek-station.service' "$AUTOSTART"
 check "no tests or benchmarks installed" test -z "$(find "$ROOT" -name '*_tests' -o -name '*_bench')"
 check "depends on the embedded engine" grep -q 'firebird3.0-server-core' <<<"$DEPENDS"
 check "depends on Qt's platform plugins" grep -q 'qt6-qpa-plugins' <<<"$DEPENDS"

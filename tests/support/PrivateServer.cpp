@@ -73,6 +73,10 @@ void PrivateServer::stop() {
     run("stop");
 }
 
+void PrivateServer::kill() {
+    run("kill");
+}
+
 std::string PrivateServer::location(const TestDb& db) const {
     return "127.0.0.1/" + std::to_string(m_port) + ":" + db.path();
 }

@@ -20,6 +20,8 @@ public:
     /// Both raise when the server script fails; the databases stay where they are.
     void start();
     void stop();
+    /// Ends the server at once (SIGKILL): connections meet a dead socket in mid-statement.
+    void kill();
 
     int port() const { return m_port; }
     /// The test database's file through this server: "127.0.0.1/port:path".

@@ -90,6 +90,10 @@ public:
     void SetSidePanelWidth(int w) override { sidePanelWidth = w; }
     int SidePanelHeight() const override { return sidePanelHeight; }
     void ApplyScanModeLayout(bool scanMode, bool, bool) override { scanModeLayout = scanMode; }
+    /// pnConexao ("" while hidden) and the lines of pnRecusasTardias (none while hidden).
+    void ShowConnectionPanel(const std::string& t) override { texts["pnConexao"] = t; }
+    std::vector<LateRefusal> lateRefusals;
+    void ShowLateRefusals(const std::vector<LateRefusal>& lines) override { lateRefusals = lines; }
     void Repaint() override { ++repaints; }
 };
 

@@ -1,0 +1,298 @@
+#include "journal/ScanJournal.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <ctime>
+
+namespace vek::journal {
+
+namespace {
+
+constexpr const char* kStateNames[] = {"done", "refused", "held", "in_doubt", "replayed", "late_refused"};
+
+bool waits(State s) {
+    return s == State::Held || s == State::InDoubt;
+}
+
+std::string localNow() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t t = system_clock::to_time_t(now);
+    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, ms);
+    return buf;
+}
+
+// The server time as one exact integer: day number and ticks.
+std::int64_t packed(const DateTime& t) {
+    return static_cast<std::int64_t>(t.dayNumber()) * DateTime::kTicksPerDay + t.ticks();
+}
+
+DateTime unpacked(std::int64_t v) {
+    return DateTime::fromParts(0, v);
+}
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) : m_db(db) {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
+            throw JournalError(std::string("scan journal: ") + sqlite3_errmsg(db));
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int i, std::string_view text) {
+        check(sqlite3_bind_blob(m_stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& bindText(int i, const std::string& text) {
+        check(sqlite3_bind_text(m_stmt, i, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& bind(int i, std::int64_t v) {
+        check(sqlite3_bind_int64(m_stmt, i, v));
+        return *this;
+    }
+    Statement& bindNull(int i) {
+        check(sqlite3_bind_null(m_stmt, i));
+        return *this;
+    }
+    /// True while a row is there.
+    bool step() {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        const std::string message = sqlite3_errmsg(m_db);
+        sqlite3_reset(m_stmt);
+        throw JournalError("scan journal: " + message);
+    }
+    void reset() {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    std::string bytes(int col) const {
+        const void* p = sqlite3_column_blob(m_stmt, col);
+        return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, col)))
+                 : std::string();
+    }
+    std::int64_t integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
+    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
+
+private:
+    void check(int rc) {
+        if (rc != SQLITE_OK) throw JournalError(std::string("scan journal: ") + sqlite3_errmsg(m_db));
+    }
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Resets a statement however its use ends.
+struct Use {
+    explicit Use(Statement& s) : s(s) {}
+    ~Use() { s.reset(); }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+    Statement& s;
+};
+
+constexpr const char* kColumns = "id, text, kind, local_time, server_time, state, outcome, settled_at";
+
+} // namespace
+
+struct ScanJournal::Db {
+    explicit Db(const std::string& path) {
+        const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc != SQLITE_OK) {
+            const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+            sqlite3_close(db);
+            throw JournalError("scan journal " + path + ": " + message);
+        }
+        // Another station process on the same file waits a moment rather than failing at once.
+        sqlite3_busy_timeout(db, 2000);
+    }
+    ~Db() { sqlite3_close_v2(db); }
+    Db(const Db&) = delete;
+    Db& operator=(const Db&) = delete;
+
+    void exec(const std::string& sql) const {
+        char* error = nullptr;
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+            const std::string message = error ? error : sqlite3_errmsg(db);
+            sqlite3_free(error);
+            throw JournalError("scan journal: " + message);
+        }
+    }
+
+    sqlite3* db = nullptr;
+    std::unique_ptr<Statement> insert, update, waiting, count, byId;
+};
+
+const char* stateName(State state) {
+    return kStateNames[static_cast<int>(state)];
+}
+
+std::optional<State> stateFromName(std::string_view name) {
+    for (int i = 0; i < 6; ++i) {
+        if (name == kStateNames[i]) return static_cast<State>(i);
+    }
+    return std::nullopt;
+}
+
+const char* kindName(Kind kind) {
+    return kind == Kind::Box ? "box" : "subticket";
+}
+
+ScanJournal::ScanJournal(const std::string& path) : m_path(path), m_db(std::make_unique<Db>(path)) {
+    Db& d = *m_db;
+    d.exec("pragma journal_mode=wal");
+    // A read-only folder lets the file open but not its write-ahead log: found here, not at a scan.
+    d.exec("create table if not exists scan (\n"
+           "  id integer primary key autoincrement,\n"
+           "  text blob not null,\n"
+           "  kind text not null,\n"
+           "  local_time text not null,\n"
+           "  server_time integer,\n"
+           "  state text not null,\n"
+           "  outcome blob not null default x'',\n"
+           "  settled_at text)");
+    d.exec("create index if not exists scan_state on scan (state, id)");
+    d.exec("create index if not exists scan_time on scan (local_time)");
+    d.exec("pragma synchronous=normal");
+    d.insert = std::make_unique<Statement>(
+        d.db, "insert into scan (text, kind, local_time, server_time, state) values (?1, ?2, ?3, ?4, 'in_doubt')");
+    d.update = std::make_unique<Statement>(
+        d.db, "update scan set state = ?2, outcome = ?3, settled_at = coalesce(?4, settled_at) where id = ?1");
+    d.waiting = std::make_unique<Statement>(
+        d.db, (std::string("select ") + kColumns + " from scan where state in ('held', 'in_doubt') order by id").c_str());
+    d.count = std::make_unique<Statement>(d.db, "select count(*) from scan where state in ('held', 'in_doubt')");
+    d.byId = std::make_unique<Statement>(d.db, (std::string("select ") + kColumns + " from scan where id = ?1").c_str());
+}
+
+ScanJournal::~ScanJournal() = default;
+
+namespace {
+
+Entry entryOf(const Statement& s) {
+    Entry e;
+    e.id = s.integer(0);
+    e.text = s.bytes(1);
+    e.kind = s.bytes(2) == "subticket" ? Kind::SubTicket : Kind::Box;
+    e.localTime = s.bytes(3);
+    if (!s.isNull(4)) e.serverTime = unpacked(s.integer(4));
+    e.state = stateFromName(s.bytes(5)).value_or(State::InDoubt);
+    e.outcome = s.bytes(6);
+    e.settledAt = s.bytes(7);
+    return e;
+}
+
+} // namespace
+
+std::int64_t ScanJournal::begin(const std::string& text, Kind kind, const std::optional<DateTime>& serverTime) {
+    Statement& s = *m_db->insert;
+    Use use(s);
+    s.bind(1, std::string_view(text)).bindText(2, kindName(kind)).bindText(3, localNow());
+    if (serverTime) {
+        s.bind(4, packed(*serverTime));
+    } else {
+        s.bindNull(4);
+    }
+    s.step();
+    return sqlite3_last_insert_rowid(m_db->db);
+}
+
+void ScanJournal::write(std::int64_t id, State state, const std::string& outcome, bool settled) {
+    // An entry that waits must outlive a power cut before the operator is told it was kept.
+    const bool durable = waits(state);
+    if (durable) m_db->exec("pragma synchronous=full");
+    struct Back {
+        Db& d;
+        bool on;
+        ~Back() {
+            if (on) {
+                try {
+                    d.exec("pragma synchronous=normal");
+                } catch (const JournalError&) {
+                    // Staying on the safer setting costs only time.
+                }
+            }
+        }
+    } back{*m_db, durable};
+    Statement& s = *m_db->update;
+    Use use(s);
+    s.bind(1, id).bindText(2, stateName(state)).bind(3, std::string_view(outcome));
+    if (settled) {
+        s.bindText(4, localNow());
+    } else {
+        s.bindNull(4);
+    }
+    s.step();
+}
+
+void ScanJournal::finish(std::int64_t id, State state, const std::string& outcome) {
+    write(id, state, outcome, false);
+}
+
+void ScanJournal::settle(std::int64_t id, State state, const std::string& outcome) {
+    write(id, state, outcome, true);
+}
+
+std::vector<Entry> ScanJournal::waiting() const {
+    Statement& s = *m_db->waiting;
+    Use use(s);
+    std::vector<Entry> out;
+    while (s.step()) out.push_back(entryOf(s));
+    return out;
+}
+
+int ScanJournal::waitingCount() const {
+    Statement& s = *m_db->count;
+    Use use(s);
+    s.step();
+    return static_cast<int>(s.integer(0));
+}
+
+std::optional<Entry> ScanJournal::entry(std::int64_t id) const {
+    Statement& s = *m_db->byId;
+    Use use(s);
+    s.bind(1, id);
+    if (!s.step()) return std::nullopt;
+    return entryOf(s);
+}
+
+int ScanJournal::prune(int days) {
+    Statement s(m_db->db, "delete from scan where local_time < datetime('now', 'localtime', ?1) "
+                          "and state not in ('held', 'in_doubt')");
+    std::string age = std::to_string(-(days < 0 ? 0 : days));
+    age += " days";
+    s.bindText(1, age);
+    s.step();
+    return sqlite3_changes(m_db->db);
+}
+
+std::vector<Entry> ScanJournal::entries(const Filter& filter) const {
+    Statement s(m_db->db, (std::string("select ") + kColumns +
+                           " from scan where (?1 is null or local_time >= ?1) and (?2 is null or state = ?2) order by id")
+                              .c_str());
+    if (filter.since.empty()) {
+        s.bindNull(1);
+    } else {
+        s.bindText(1, filter.since);
+    }
+    if (filter.state) {
+        s.bindText(2, stateName(*filter.state));
+    } else {
+        s.bindNull(2);
+    }
+    std::vector<Entry> out;
+    while (s.step()) out.push_back(entryOf(s));
+    return out;
+}
+
+} // namespace vek::journal

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "util/DateTime.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vek::journal {
+
+/// What became of a scan. `held` and `in_doubt` wait to be settled; `replayed` and `late_refused`
+/// are how a waiting entry ends.
+enum class State { Done, Refused, Held, InDoubt, Replayed, LateRefused };
+
+/// The stored names: "done", "refused", "held", "in_doubt", "replayed", "late_refused".
+const char* stateName(State state);
+std::optional<State> stateFromName(std::string_view name);
+
+enum class Kind { Box, SubTicket };
+const char* kindName(Kind kind); // "box", "subticket"
+
+/// One scan as the journal keeps it. Texts are 8-bit, as scanned and as shown.
+struct Entry {
+    std::int64_t id = 0;
+    std::string text;
+    Kind kind = Kind::Box;
+    std::string localTime; // the station's clock, "yyyy-mm-dd hh:mm:ss.zzz"
+    std::optional<DateTime> serverTime; // the server's clock as estimated at the scan
+    State state = State::InDoubt;
+    std::string outcome;
+    std::string settledAt; // local, as localTime; empty until a waiting entry settled
+};
+
+class JournalError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// The station's scan journal: one SQLite file per station. Every scan is entered before it
+/// reaches the database server, so a scan whose answer was lost, or that met no server at all, is
+/// never forgotten. All calls raise JournalError when the file cannot be read or written.
+class ScanJournal {
+public:
+    /// Opens (or creates) the file in WAL mode.
+    explicit ScanJournal(const std::string& path);
+    ~ScanJournal();
+    ScanJournal(const ScanJournal&) = delete;
+    ScanJournal& operator=(const ScanJournal&) = delete;
+
+    const std::string& path() const { return m_path; }
+
+    /// A scan about to reach the server: in doubt until its answer is entered. Not synced to the
+    /// disk: a station that dies meanwhile still finds it, a power cut may lose it with the scan.
+    std::int64_t begin(const std::string& text, Kind kind, const std::optional<DateTime>& serverTime);
+    /// The scan's answer. A held or in-doubt entry is on the disk when this returns.
+    void finish(std::int64_t id, State state, const std::string& outcome);
+    /// The end of a waiting entry, with the time it settled.
+    void settle(std::int64_t id, State state, const std::string& outcome);
+
+    /// Held and in-doubt entries, in scan order.
+    std::vector<Entry> waiting() const;
+    int waitingCount() const;
+    std::optional<Entry> entry(std::int64_t id) const;
+
+    /// Removes entries scanned more than `days` days ago that no longer wait; returns how many.
+    int prune(int days);
+
+    struct Filter {
+        std::string since;           // "yyyy-mm-dd": entries scanned on or after that day
+        std::optional<State> state;
+    };
+    std::vector<Entry> entries(const Filter& filter) const;
+
+private:
+    struct Db;
+    void write(std::int64_t id, State state, const std::string& outcome, bool settled);
+    std::string m_path;
+    std::unique_ptr<Db> m_db;
+};
+
+} // namespace vek::journal

@@ -1,0 +1,429 @@
+#include "scan/StoreAndForward.h"
+
+#include "db/DbError.h"
+#include "db/Query.h"
+#include "journal/JournalPath.h"
+#include "monitoring/ProductionMonitor.h"
+#include "scan/OutcomeInDoubt.h"
+#include "scan/UnitBoxScan.h"
+#include "station/StationContext.h"
+#include "util/Format.h"
+#include "util/TextCodec.h"
+
+#include <chrono>
+#include <thread>
+
+namespace vek {
+
+using journal::Entry;
+using journal::Kind;
+using journal::State;
+
+namespace {
+
+const char* const kUpdated = "Etiqueta Atualizada.";
+// A commit's own time on the server is after the scan began by the server's clock, which the
+// station knows only to within its last reading: a second's slack.
+constexpr std::int64_t kSlack = DateTime::kTicksPerSecond;
+// A sector record carries the last clock tick's time, up to a minute before its scan.
+constexpr std::int64_t kSectorSlack = 61 * DateTime::kTicksPerSecond;
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+// "dd/MM HH:mm:ss" of the journal's "yyyy-mm-dd hh:mm:ss.zzz".
+std::string scanTimeText(const std::string& local) {
+    if (local.size() < 19) return local;
+    return local.substr(8, 2) + "/" + local.substr(5, 2) + " " + local.substr(11, 8);
+}
+
+// Restores a value however the scope ends.
+template <class T>
+class Scoped {
+public:
+    Scoped(T& ref, T value) : m_ref(ref), m_old(std::move(ref)) { m_ref = std::move(value); }
+    ~Scoped() { m_ref = std::move(m_old); }
+    Scoped(const Scoped&) = delete;
+    Scoped& operator=(const Scoped&) = delete;
+
+private:
+    T& m_ref;
+    T m_old;
+};
+
+bool isLost(const std::exception& e) {
+    const auto* db = dynamic_cast<const db::DbError*>(&e);
+    return db && db->isConnectionLost();
+}
+
+} // namespace
+
+StoreAndForward::StoreAndForward(StationContext& ctx, UnitBoxScan& scan, ProductionMonitor& monitor)
+    : m_ctx(ctx), m_scan(scan), m_monitor(monitor) {}
+
+StoreAndForward::~StoreAndForward() = default;
+
+void StoreAndForward::OpenJournal(const std::string& settingsPath) {
+    std::string path;
+    try {
+        path = journal::journalPath(m_ctx.settings.DIARIO_LEITURAS, settingsPath);
+        m_journal = std::make_unique<journal::ScanJournal>(path);
+        m_journal->prune(m_ctx.settings.DIARIO_DIAS);
+    } catch (const std::exception& e) {
+        m_journal.reset();
+        m_ctx.display.ShowWarningBox(cp1252("Diário de leituras indisponível (") + path + "): " + e.what() +
+                                     cp1252("\rAs leituras não serão guardadas sem conexão."));
+    }
+    showConnectionPanel();
+}
+
+bool StoreAndForward::isCode(const std::string& text, Kind& kind) const {
+    if (isSubTicketCode(text)) {
+        kind = Kind::SubTicket;
+        return true;
+    }
+    kind = Kind::Box;
+    const auto number = parseScanCode(text, currentFormatSettings().decimalSeparator);
+    return number && boxCodeOf(*number);
+}
+
+std::optional<std::int64_t> StoreAndForward::begin(const std::string& text, Kind kind) {
+    if (!m_journal) return std::nullopt;
+    try {
+        return m_journal->begin(text, kind, m_ctx.serverTimeEstimate());
+    } catch (const std::exception& e) {
+        journalFailed(e);
+        return std::nullopt;
+    }
+}
+
+bool StoreAndForward::finish(std::optional<std::int64_t> id, State state, const std::string& outcome) {
+    if (!id || !m_journal) return false;
+    try {
+        m_journal->finish(*id, state, outcome);
+        return true;
+    } catch (const std::exception& e) {
+        journalFailed(e);
+        return false;
+    }
+}
+
+void StoreAndForward::journalFailed(const std::exception& e) {
+    m_journal.reset();
+    m_ctx.display.ShowWarningBox(cp1252("Diário de leituras indisponível: ") + e.what() +
+                                 cp1252("\rAs leituras não serão guardadas sem conexão."));
+    showConnectionPanel();
+}
+
+int StoreAndForward::waitingCount() const {
+    if (!m_journal) return 0;
+    try {
+        return m_journal->waitingCount();
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+StoreAndForward::Counts StoreAndForward::counts() const {
+    Counts c;
+    if (!m_journal) return c;
+    try {
+        for (const Entry& e : m_journal->waiting()) {
+            ++(e.state == State::Held ? c.held : c.inDoubt);
+        }
+    } catch (const std::exception&) {
+    }
+    return c;
+}
+
+void StoreAndForward::showConnectionPanel() {
+    const int n = waitingCount();
+    m_ctx.display.ShowConnectionPanel(n > 0 ? cp1252("SEM CONEXÃO - ") + std::to_string(n) + " leituras guardadas"
+                                            : std::string());
+}
+
+void StoreAndForward::Scan(const std::string& text) {
+    Kind kind;
+    if (!isCode(text, kind)) {
+        m_scan.ProcessScan(text); // refused at once, as always
+        return;
+    }
+    const std::optional<DateTime> at = m_ctx.serverTimeEstimate();
+    const std::optional<std::int64_t> id = begin(text, kind);
+    OperatorDisplay& display = m_ctx.display;
+    display.forgetSaid();
+    try {
+        m_scan.ProcessScan(text);
+    } catch (const OutcomeInDoubt& e) {
+        Entry entry;
+        entry.id = id.value_or(0);
+        entry.text = text;
+        entry.kind = kind;
+        entry.serverTime = at;
+        resolveInDoubt(entry, e);
+        return;
+    } catch (const std::exception& e) {
+        if (isLost(e) && id && m_ctx.settings.holdWithoutConnection()) {
+            // Nothing reached the server: kept for when it is back.
+            if (finish(id, State::Held, "Sem conexão")) {
+                display.ClearScanField();
+                display.ShowHeldMessage(cp1252("Sem conexão: leitura guardada (") + std::to_string(waitingCount()) +
+                                        ").");
+                showConnectionPanel();
+                return;
+            }
+        }
+        finish(id, State::Refused, e.what());
+        throw;
+    }
+    const OperatorDisplay::Said& said = display.lastSaid();
+    finish(id, said.colour == MessageColour::Success ? State::Done : State::Refused, said.text);
+}
+
+bool StoreAndForward::Hold(const std::string& text) {
+    Kind kind;
+    if (!m_journal || !m_ctx.settings.holdWithoutConnection() || !isCode(text, kind)) {
+        return false;
+    }
+    const std::optional<std::int64_t> id = begin(text, kind);
+    if (!finish(id, State::Held, "Sem conexão")) {
+        return false;
+    }
+    m_ctx.display.ClearScanField();
+    m_ctx.display.ShowHeldMessage(cp1252("Sem conexão: leitura guardada (") + std::to_string(waitingCount()) + ").");
+    showConnectionPanel();
+    return true;
+}
+
+bool StoreAndForward::reconnect() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReconnectMs);
+    for (;;) {
+        try {
+            m_ctx.ReadServerTime();
+            return true;
+        } catch (const db::DbError& e) {
+            if (!e.isConnectionLost() || std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}
+
+void StoreAndForward::resolveInDoubt(const Entry& entry, const std::exception& lost) {
+    OperatorDisplay& display = m_ctx.display;
+    const std::optional<std::int64_t> id = entry.id ? std::optional<std::int64_t>(entry.id) : std::nullopt;
+    if (reconnect()) {
+        try {
+            const DateTime at = entry.serverTime.value_or(m_ctx.LastClockTime);
+            const ReadBack rb = readBack(entry, at);
+            if (rb.ours) {
+                afterCommit(entry, at, rb, false);
+                finish(id, State::Done, kUpdated);
+                return;
+            }
+            // The commit never reached the server: the scan runs again, once.
+            display.forgetSaid();
+            m_scan.ProcessScan(entry.text);
+            const OperatorDisplay::Said& said = display.lastSaid();
+            finish(id, said.colour == MessageColour::Success ? State::Done : State::Refused, said.text);
+            return;
+        } catch (const std::exception& e) {
+            if (!isLost(e) && !dynamic_cast<const OutcomeInDoubt*>(&e)) {
+                finish(id, State::Refused, e.what());
+                throw;
+            }
+        }
+    }
+    // No answer: the scan is kept for the database to tell later. Kept in both settings of
+    // GUARDAR_SEM_CONEXAO: a scan that may be booked is never simply reported as failed.
+    if (finish(id, State::InDoubt, lost.what())) {
+        display.ClearScanField();
+        display.ShowHeldMessage(cp1252("Sem resposta do banco: leitura guardada para conferência."));
+        showConnectionPanel();
+        return;
+    }
+    display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + entry.text + "\".\r" + lost.what());
+    throw db::DbError(lost.what());
+}
+
+StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const DateTime& at) {
+    const StationSettings& s = m_ctx.settings;
+    ReadBack rb;
+    if (entry.kind == Kind::SubTicket) {
+        const SubTicketCode sub = SubTicketCode::of(entry.text);
+        db::Query q(m_ctx.sqlCon, "sqlConfSubFicha");
+        q.setSql("select DTBAIXA_PR, TAMA_PR from SUBPROD\n"
+                 "where PROG_PR=:PROG and FICHA_PR=:FICHA and SUBFICHA_PR=:SUBFICHA");
+        q.param("PROG").setString(sub.prog);
+        q.param("FICHA").setString(sub.ficha);
+        q.param("SUBFICHA").setString(sub.subficha);
+        q.open();
+        if (q.eof() || q.field("DTBAIXA_PR").isNull() || q.field("DTBAIXA_PR").asDateTime() < at.addTicks(-kSlack)) {
+            return rb;
+        }
+        const std::string size = q.field("TAMA_PR").asString();
+        q.close();
+        db::Query n(m_ctx.sqlCon, "sqlConfCxSubFicha");
+        n.setSql("select count(*) as QTDE from CODCXUNIT\n"
+                 "where PROG_CX = :PROG and FICHA_CX = :FICHA and TAM_CX = :TAM and ESTEIRA_CX = :ESTEIRA\n"
+                 "and DTBAIXA_CX >= :DESDE");
+        n.param("PROG").setString(sub.prog);
+        n.param("FICHA").setString(sub.ficha);
+        n.param("TAM").setString(size);
+        n.param("ESTEIRA").setString(s.CODESTEIRA);
+        n.param("DESDE").setDateTime(at.addTicks(-kSlack));
+        n.open();
+        rb.ours = true;
+        rb.boxes = n.field("QTDE").asInt();
+        return rb;
+    }
+    const auto number = parseScanCode(entry.text, currentFormatSettings().decimalSeparator);
+    const auto code = number ? boxCodeOf(*number) : std::nullopt;
+    if (!code) return rb;
+    if (s.sectorMode()) {
+        // This sector's record of the box, made by this station's employee for this scan.
+        db::Query q(m_ctx.sqlCon, "sqlConfProdSetorCxUnit");
+        q.setSql("select ID_PU, DTSAIDA_PU, FUNCIONAR_PU from PRODUCAO_SETOR_CXUNIT\n"
+                 "where CODCXUNIT_PU = :COD and SETOR_PU = :SETOR\n"
+                 "order by ID_PU desc");
+        q.param("COD").setInt(*code);
+        q.param("SETOR").setString(s.SETOR);
+        q.open();
+        rb.ours = !q.eof() && trimmed(q.field("FUNCIONAR_PU").asString()) == trimmed(s.FUNCIONARIO) &&
+                  !q.field("DTSAIDA_PU").isNull() && q.field("DTSAIDA_PU").asDateTime() >= at.addTicks(-kSectorSlack);
+        if (rb.ours) rb.dashboardId = q.field("ID_PU").asInt();
+        return rb;
+    }
+    // Written off by this conveyor, sector and employee, not before the scan began.
+    db::Query q(m_ctx.sqlCon, "sqlConfBaixa");
+    q.setSql("select DTBAIXA_CX, ESTEIRA_CX, SETOR_CX, FUNCIONARIO_CX from CODCXUNIT where CODIGO_CX = :COD");
+    q.param("COD").setInt(*code);
+    q.open();
+    rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() && q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
+              trimmed(q.field("ESTEIRA_CX").asString()) == trimmed(s.CODESTEIRA) &&
+              trimmed(q.field("SETOR_CX").asString()) == trimmed(s.SETOR) &&
+              trimmed(q.field("FUNCIONARIO_CX").asString()) == trimmed(s.FUNCIONARIO);
+    return rb;
+}
+
+void StoreAndForward::afterCommit(const Entry& entry, const DateTime& at, const ReadBack& rb, bool settling) {
+    OperatorDisplay& display = m_ctx.display;
+    int written = 1;
+    if (entry.kind == Kind::SubTicket) {
+        written = rb.boxes;
+    } else {
+        const auto code = boxCodeOf(*parseScanCode(entry.text, currentFormatSettings().decimalSeparator));
+        if (const std::optional<BoxRow> box = m_scan.ReadBox(*code)) {
+            display.ShowBoxFields(
+                {box->product, box->pattern + " " + box->patternDescription, box->size, box->programme, box->ticket});
+            if (m_ctx.settings.sectorMode()) {
+                m_scan.dashboard().NotifyDashboard(rb.dashboardId);
+                m_scan.sectorRecords().CountTicketBoxesInSector(box->programme, box->ticket, m_ctx.settings.SETOR);
+            } else {
+                m_scan.sectorRecords().CountTicketBoxes(box->programme, box->ticket);
+            }
+        }
+    }
+    if (settling) {
+        m_monitor.CountSettledWriteOffs(at, written);
+    } else {
+        for (int i = 0; i < written; ++i) {
+            m_monitor.AddHourlyWriteOff(at);
+            ++m_ctx.DayCount;
+            ++m_ctx.MonthCount;
+        }
+    }
+    m_monitor.ShowCounters();
+    if (entry.kind == Kind::Box) {
+        display.ShowTicketCount(m_ctx.ticketCountText());
+    }
+    display.ShowSuccessMessage(kUpdated);
+}
+
+void StoreAndForward::lateRefusal(const Entry& entry, const std::string& reason) {
+    m_journal->settle(entry.id, State::LateRefused, reason);
+    m_lateRefusals.push_back({entry.text, scanTimeText(entry.localTime), reason});
+}
+
+StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
+    // An entry made before the server's clock was ever read takes the time it is settled at.
+    const DateTime at = entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_ctx.LastClockTime);
+    OperatorDisplay& display = m_ctx.display;
+    try {
+        // Read back first, for held entries too: a station that died between the server's commit
+        // and the journal's mark finds its own write-off and does not book it again.
+        const ReadBack rb = readBack(entry, at);
+        if (rb.ours) {
+            afterCommit(entry, at, rb, true);
+            m_journal->settle(entry.id, State::Replayed, kUpdated);
+            return Settled::Yes;
+        }
+        const Scoped<std::optional<DateTime>> time(m_ctx.settlingTime, at);
+        display.forgetSaid();
+        m_scan.ProcessScan(entry.text);
+        const OperatorDisplay::Said said = display.lastSaid();
+        if (said.colour == MessageColour::Success) {
+            m_journal->settle(entry.id, State::Replayed, said.text);
+        } else {
+            lateRefusal(entry, said.text);
+        }
+        return Settled::Yes;
+    } catch (const OutcomeInDoubt& e) {
+        m_journal->finish(entry.id, State::InDoubt, e.what());
+        return Settled::Away;
+    } catch (const journal::JournalError&) {
+        throw;
+    } catch (const std::exception& e) {
+        if (isLost(e)) {
+            return Settled::Away;
+        }
+        lateRefusal(entry, e.what());
+        return Settled::Yes;
+    }
+}
+
+bool StoreAndForward::SettleWaiting() {
+    if (!m_journal || m_settling) {
+        return !m_settling;
+    }
+    const Scoped<bool> settling(m_settling, true);
+    const std::size_t refusedBefore = m_lateRefusals.size();
+    bool back = true;
+    try {
+        const std::vector<Entry> waiting = m_journal->waiting();
+        if (waiting.empty()) {
+            return true;
+        }
+        OperatorDisplay& display = m_ctx.display;
+        display.setQuiet(true);
+        struct Loud {
+            OperatorDisplay& d;
+            ~Loud() { d.setQuiet(false); }
+        } loud{display};
+        for (const Entry& entry : waiting) {
+            if (settle(entry) == Settled::Away) {
+                back = false;
+                break;
+            }
+        }
+    } catch (const journal::JournalError& e) {
+        journalFailed(e);
+    }
+    m_monitor.ShowCounters();
+    showConnectionPanel();
+    if (m_lateRefusals.size() > refusedBefore) {
+        m_ctx.display.ShowLateRefusals(m_lateRefusals);
+        m_ctx.display.LateRefusalAlarm();
+    }
+    return back;
+}
+
+void StoreAndForward::AcknowledgeLateRefusals() {
+    m_lateRefusals.clear();
+    m_ctx.display.ShowLateRefusals(m_lateRefusals);
+}
+
+} // namespace vek

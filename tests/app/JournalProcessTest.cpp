@@ -1,0 +1,130 @@
+// The scan journal through real station processes: a station killed with kept scans settles them
+// at its next start-up, --journal tells what happened, and a journal that cannot be written is told.
+#include "app/StationRun.h"
+#include "db/Query.h"
+#include "support/PrivateServer.h"
+#include "support/TestDb.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+using namespace vek;
+using namespace vek::test;
+
+namespace {
+
+void addBoxes(const TestDb& db, std::initializer_list<int> codes) {
+    for (int code : codes) {
+        db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
+                std::to_string(code) + ", 'P100', '00001', '38', '000123', '0001', cast('now' as timestamp))");
+    }
+    db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
+}
+
+int linesIn(const std::string& path) {
+    std::ifstream f(path);
+    int n = 0;
+    for (std::string l; std::getline(f, l);) n += !l.empty();
+    return n;
+}
+
+QString journalOutput(const std::string& ini, const QStringList& extra) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(VEK_STATION_EXE),
+            QStringList{QStringLiteral("--journal"), QStringLiteral("--settings"), QString::fromStdString(ini)} + extra);
+    p.waitForFinished(30000);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBeforeTheFirstScan) {
+    TestDb db(Schema::Main);
+    addBoxes(db, {21, 22, 23});
+    PrivateServer server(PrivateServer::State::Stopped);
+    const std::string dir = db.dir() + "/station";
+    const std::string ini = conveyorIni(server.location(db), "EXIBIR_IMG_PRODUTO=N\r\n");
+    {
+        // <settle> waits for a server that stays away: the station is killed while it waits.
+        StationProcess first(dir, ini, {QStringLiteral("21"), QStringLiteral("22"), QStringLiteral("<settle>")});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (linesIn(dir + "/out.jsonl") < 3 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ASSERT_EQ(linesIn(dir + "/out.jsonl"), 3);
+        ASSERT_TRUE(first.running());
+    } // killed
+    std::ifstream out(dir + "/out.jsonl");
+    std::string startUp, kept1, kept2;
+    std::getline(out, startUp);
+    std::getline(out, kept1);
+    std::getline(out, kept2);
+    EXPECT_NE(kept2.find("\"journal\":{\"held\":2,\"in_doubt\":0,\"late_refusals\":[]}"), std::string::npos) << kept2;
+    EXPECT_NE(kept2.find("Sem conexão: leitura guardada (2)."), std::string::npos) << kept2;
+
+    server.start();
+    const StationRun second = runStation(dir, ini, {QStringLiteral("23")});
+    ASSERT_EQ(second.exitCode, 0) << second.errors.toStdString();
+    ASSERT_EQ(second.lines.size(), 2u);
+    EXPECT_EQ(second.lines[0]["journal"].toObject()["held"].toInt(), 0) << "settled before the first scan";
+    EXPECT_EQ(second.text(0, "pnQtParesDia"), QStringLiteral("2"));
+    EXPECT_EQ(second.text(1, "pnMens"), QStringLiteral("Etiqueta Atualizada."));
+    EXPECT_EQ(second.text(1, "pnQtParesDia"), QStringLiteral("3"));
+
+    db::Connection c;
+    c.setDatabase(server.location(db));
+    c.setPassword(serverPassword());
+    db::Query q(c);
+    q.setSql("select CODIGO_CX from CODCXUNIT where DTBAIXA_CX is not null order by DTBAIXA_CX");
+    q.open();
+    std::vector<int> order;
+    for (; !q.eof(); q.next()) order.push_back(q.field("CODIGO_CX").asInt());
+    EXPECT_EQ(order, (std::vector<int>{21, 22, 23})) << "in scan order, at the times they were scanned";
+
+    // "Was this box scanned here, when, and what did the station say?"
+    const QStringList table = journalOutput(dir + "/station.INI", {}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(table.size(), 5) << table.join(QLatin1Char('\n')).toStdString(); // heading, rule, three scans
+    EXPECT_TRUE(table[0].startsWith(QStringLiteral("id "))) << table[0].toStdString();
+    EXPECT_TRUE(table[2].contains(QStringLiteral("| 21 ")) && table[2].contains(QStringLiteral("| replayed ")));
+    EXPECT_TRUE(table[4].contains(QStringLiteral("| 23 ")) && table[4].contains(QStringLiteral("| done ")));
+    const QStringList csv =
+        journalOutput(dir + "/station.INI", {QStringLiteral("--state"), QStringLiteral("replayed"), QStringLiteral("--csv")})
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(csv.size(), 3);
+    EXPECT_EQ(csv[0], QStringLiteral("id,scanned,server time,kind,code,state,outcome,settled"));
+    EXPECT_TRUE(csv[1].contains(QStringLiteral(",box,21,replayed,Etiqueta Atualizada.,"))) << csv[1].toStdString();
+    EXPECT_TRUE(journalOutput(dir + "/station.INI", {QStringLiteral("--since"), QStringLiteral("2999-01-01")})
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                    .size() == 2);
+}
+
+TEST(JournalProcesses, AJournalThatCannotBeWrittenIsToldOnceAndTheStationScansAsWithoutOne) {
+    TestDb db(Schema::Main);
+    addBoxes(db, {31});
+    const std::string dir = db.dir() + "/station";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/plain") << "x";
+    // A folder the station cannot write to: under a plain file even root can create nothing.
+    const StationRun run = runStation(
+        dir, conveyorIni(db.remoteLocation(), "EXIBIR_IMG_PRODUTO=N\r\nDIARIO_LEITURAS=" + dir + "/plain/j.db\r\n"),
+        {QStringLiteral("31")});
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    const QJsonArray boxes = run.boxes(0);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0].toObject()["title"].toString(), QStringLiteral("Alerta"));
+    EXPECT_TRUE(boxes[0].toObject()["text"].toString().startsWith(u("Diário de leituras indisponível")));
+    EXPECT_EQ(run.text(1, "pnMens"), QStringLiteral("Etiqueta Atualizada."));
+    EXPECT_TRUE(run.boxes(1).isEmpty()) << "told once";
+}
+
+} // namespace
