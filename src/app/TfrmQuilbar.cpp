@@ -522,7 +522,10 @@ void TfrmQuilbar::ShowTicketCount(const std::string& text) {
 }
 
 void TfrmQuilbar::ClearScanField() {
-    edCodBar->clear();
+    // Kept scans settled in the background leave what the operator is typing alone.
+    if (!quiet()) {
+        edCodBar->clear();
+    }
     edCodBar->setFocus();
 }
 

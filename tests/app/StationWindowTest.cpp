@@ -178,6 +178,21 @@ TEST(StationWindow, TotalsRowsSplitInHalvesAndFontFollowsTheWidth) {
     EXPECT_EQ(big->font().pointSize(), 30);
 }
 
+TEST(StationWindow, SettlingKeptScansLeavesAHalfTypedCodeInTheField) {
+    RecordingToneOutput tones;
+    RecordingMessageBoxes boxes;
+    TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, "/nonexistent.INI", "/nonexistent");
+    auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+    ASSERT_TRUE(ed);
+    ed->setText(QStringLiteral("1000"));
+    w.setQuiet(true);
+    w.ClearScanField();
+    EXPECT_EQ(ed->text(), QStringLiteral("1000"));
+    w.setQuiet(false);
+    w.ClearScanField();
+    EXPECT_TRUE(ed->text().isEmpty()) << "a scan of its own empties it";
+}
+
 TEST(StationWindow, PicturesAndHeaderFollowTheirPanelsWhenTheLayoutSizesThem) {
     TestDb db(Schema::Main);
     const std::string ini = db.dir() + "/s.INI";
