@@ -77,7 +77,6 @@ TfrmQuilbar::TfrmQuilbar(Platform platform, std::string settingsPath, std::strin
     connect(Timer1, &QTimer::timeout, this, [this] { ClockTick(); });
     Timer1->start();
     m_probe = new QTimer(this);
-    m_probe->setInterval(5000);
     connect(m_probe, &QTimer::timeout, this, [this] { SettleKeptScans(); });
 }
 
@@ -316,6 +315,18 @@ void TfrmQuilbar::fitToScreen() {
         resize(std::min(m_scale.Scaled(design.width()), room.width()),
                std::min(m_scale.Scaled(design.height()), room.height()));
     }
+}
+
+void TfrmQuilbar::scheduleFit() {
+    // Start-up changes what is shown several times over: the window is fitted once, after them.
+    if (m_fitPending) {
+        return;
+    }
+    m_fitPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_fitPending = false;
+        guarded([this] { fitToScreen(); });
+    });
 }
 
 void TfrmQuilbar::showEvent(QShowEvent* event) {
@@ -558,7 +569,7 @@ void TfrmQuilbar::ShowOperatorAndSector(const std::string& text) {
     pnFuncSetor->setText(q(text));
     if (!text.empty()) {
         pnFuncSetor->show();
-        fitToScreen();
+        scheduleFit();
     }
 }
 
@@ -571,7 +582,7 @@ void TfrmQuilbar::HideTotals() {
     pnTotGeral->hide();
     pnTotCancelado->hide();
     pnTotal->hide();
-    fitToScreen();
+    scheduleFit();
 }
 
 void TfrmQuilbar::ShowPictureArea(bool on) {
@@ -585,7 +596,7 @@ void TfrmQuilbar::SetSidePanelWidth(int width) {
     m_sideDesignWidth = width;
     m_scale.SetFixedWidth(pnlUltAtu, width);
     pnlUltAtu->setVisible(width > 0);
-    fitToScreen();
+    scheduleFit();
 }
 
 int TfrmQuilbar::SidePanelHeight() const {
@@ -637,23 +648,25 @@ void TfrmQuilbar::ApplyScanModeLayout(bool scan, bool sectorMode, bool hideTotal
             m_scale.SetGeometry(b.w, {b.l, b.t, b.wd, b.h});
         }
     }
-    fitToScreen();
+    scheduleFit();
 }
 
 void TfrmQuilbar::ShowConnectionPanel(const std::string& text) {
     m_journalPanels->ShowConnection(text);
-    fitToScreen();
-    // While scans are kept the database is tried every few seconds.
-    if (text.empty()) {
+    scheduleFit();
+}
+
+void TfrmQuilbar::ProbeEvery(int ms) {
+    if (ms <= 0) {
         m_probe->stop();
-    } else if (!m_probe->isActive()) {
-        m_probe->start();
+    } else if (!m_probe->isActive() || m_probe->interval() != ms) {
+        m_probe->start(ms);
     }
 }
 
 void TfrmQuilbar::ShowLateRefusals(const std::vector<LateRefusal>& lines) {
     m_journalPanels->ShowLateRefusals(lines);
-    fitToScreen();
+    scheduleFit();
 }
 
 void TfrmQuilbar::placePicture() {

@@ -91,6 +91,7 @@ public:
     int SidePanelHeight() const override;
     void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) override;
     void ShowConnectionPanel(const std::string& text) override;
+    void ProbeEvery(int ms) override;
     void ShowLateRefusals(const std::vector<LateRefusal>& lines) override;
     void Repaint() override;
 
@@ -117,6 +118,8 @@ private:
     QSize designSize() const;
     /// Scales the window's design to its screen (never above the design) and keeps it within the screen.
     void fitToScreen();
+    /// The same once the calls of this turn of the event loop are through.
+    void scheduleFit();
     void edCodBarEnter();
     /// F1 in the scan field (sector mode): the label enquiry panel, modal.
     void openEnquiry();
@@ -134,6 +137,7 @@ private:
     widgets::DesignScale m_scale; // the design's sizes and fonts, shown at the factor that fits the screen
     int m_sideDesignWidth = 100;
     bool m_followsScreen = false;
+    bool m_fitPending = false;
     std::deque<QString> m_pendingCodes; // codes that arrived while a scan or start-up ran
     QImage m_placeholderPicture;
     enquiry::TEnquiryPanel* m_enquiryPanel = nullptr; // while the enquiry panel is open

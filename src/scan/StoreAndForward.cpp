@@ -142,6 +142,7 @@ void StoreAndForward::showConnectionPanel() {
     const int n = waitingCount();
     m_ctx.display.ShowConnectionPanel(n > 0 ? cp1252("SEM CONEXÃO - ") + std::to_string(n) + " leituras guardadas"
                                             : std::string());
+    m_ctx.display.ProbeEvery(n > 0 ? kProbeMs : 0);
 }
 
 void StoreAndForward::Scan(const std::string& text) {

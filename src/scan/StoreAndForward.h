@@ -51,6 +51,8 @@ public:
 
     /// How long a scan whose answer was lost waits for the database to come back.
     static constexpr int kReconnectMs = 3000;
+    /// How often the database is tried while scans wait.
+    static constexpr int kProbeMs = 5000;
 
 private:
     struct ReadBack {

@@ -110,6 +110,9 @@ public:
     virtual void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) = 0;
     /// The header panel pnConexao; the empty text hides it.
     virtual void ShowConnectionPanel(const std::string& text) = 0;
+    /// Asks for the station's Settle every `ms` milliseconds; 0 stops asking. A display without a clock
+    /// of its own leaves settling to the next scan.
+    virtual void ProbeEvery(int ms) { (void)ms; }
     /// The list pnRecusasTardias, one line per entry; an empty list hides it.
     virtual void ShowLateRefusals(const std::vector<LateRefusal>& lines) = 0;
     /// Paints what changed now (the counters must be seen at once).

@@ -4,6 +4,7 @@
 #include "app/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
+#include "scan/StoreAndForward.h"
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
@@ -106,6 +107,7 @@ TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWh
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the kept times differ
     }
     EXPECT_EQ(s.display.text("pnConexao"), cp1252("SEM CONEXÃO - 3 leituras guardadas"));
+    EXPECT_EQ(s.display.probeMs, StoreAndForward::kProbeMs) << "the database is tried while scans wait";
     EXPECT_EQ(s.station().context().DayCount, 1) << "kept scans are not counted yet";
     s.scan("abc");
     EXPECT_EQ(s.message(), cp1252("Código Inválido.")) << "text that is no code is refused at once";
@@ -115,6 +117,7 @@ TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWh
     s.scan("5"); // the kept ones go first
     EXPECT_EQ(s.message(), "Etiqueta Atualizada.");
     EXPECT_EQ(s.display.text("pnConexao"), "");
+    EXPECT_EQ(s.display.probeMs, 0);
     EXPECT_EQ(s.count(State::Replayed), 3);
     EXPECT_EQ(s.station().context().DayCount, 5);
     EXPECT_EQ(s.display.text("pnQtParesDia"), "5");

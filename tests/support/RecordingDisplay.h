@@ -29,7 +29,8 @@ public:
     std::string lastPicture;
     int repaints = 0;
     int sidePanelWidth = -1;
-    int sidePanelHeight = 579; // the design's: five recent entries
+    int sidePanelHeight = 579;
+    int probeMs = 0; // how often Settle is asked for; 0: not at all // the design's: five recent entries
     bool pictureArea = false;
     bool totalsHidden = false;
     bool scanModeLayout = false;
@@ -92,6 +93,7 @@ public:
     void ApplyScanModeLayout(bool scanMode, bool, bool) override { scanModeLayout = scanMode; }
     /// pnConexao ("" while hidden) and the lines of pnRecusasTardias (none while hidden).
     void ShowConnectionPanel(const std::string& t) override { texts["pnConexao"] = t; }
+    void ProbeEvery(int ms) override { probeMs = ms; }
     std::vector<LateRefusal> lateRefusals;
     void ShowLateRefusals(const std::vector<LateRefusal>& lines) override { lateRefusals = lines; }
     void Repaint() override { ++repaints; }
