@@ -1,6 +1,7 @@
 // The scan journal through real station processes: a station killed with kept scans settles them
 // at its next start-up, --journal tells what happened, and a journal that cannot be written is told.
 #include "app/StationRun.h"
+#include "app/StationsTogether.h"
 #include "db/Query.h"
 #include "support/PrivateServer.h"
 #include "support/TestDb.h"
@@ -13,6 +14,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <thread>
 
 using namespace vek;
@@ -106,6 +109,47 @@ TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBef
     EXPECT_TRUE(journalOutput(dir + "/station.INI", {QStringLiteral("--since"), QStringLiteral("2999-01-01")})
                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
                     .size() == 2);
+}
+
+TEST(JournalProcesses, TwoStationsKeepingTheSameBoxesBookEachOnceWhenTheyMeetTheServerAgain) {
+    TestDb db(Schema::Main);
+    addBoxes(db, {41, 42, 43});
+    PrivateServer server(PrivateServer::State::Stopped);
+    const QStringList script = {QStringLiteral("41"), QStringLiteral("42"), QStringLiteral("43"),
+                                QStringLiteral("<settle>")};
+    std::vector<std::unique_ptr<StationProcess>> stations;
+    for (const char* conveyor : {"01", "02"}) {
+        const std::string ini = "[ESTEIRA]\r\nBDADOS=" + server.location(db) + "\r\nCODESTEIRA=" + conveyor +
+                                "\r\nEXIBIR_IMG_PRODUTO=N\r\n";
+        stations.push_back(std::make_unique<StationProcess>(db.dir() + "/station" + conveyor, ini, script));
+    }
+    // Both have kept all three before the server is back, then settle at once.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((linesIn(db.dir() + "/station01/out.jsonl") < 4 || linesIn(db.dir() + "/station02/out.jsonl") < 4) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    server.start();
+    std::map<std::string, int> booked;  // conveyor -> boxes it settled as its own
+    std::map<std::string, std::set<std::string>> refused; // conveyor -> codes refused late
+    for (const char* conveyor : {"01", "02"}) {
+        const StationRun run = stations[conveyor[1] == '1' ? 0 : 1]->finish();
+        ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        const QJsonObject journal = run.last()["journal"].toObject();
+        EXPECT_EQ(journal["held"].toInt(), 0) << conveyor;
+        for (const QJsonValue& line : journal["late_refusals"].toArray()) {
+            refused[conveyor].insert(line.toArray()[0].toString().toStdString());
+        }
+        booked[conveyor] = run.text(run.lines.size() - 1, "pnQtParesDia").toInt();
+    }
+    const Rows rows = serverRows(db, "select CODIGO_CX, ESTEIRA_CX from CODCXUNIT where DTBAIXA_CX is not null");
+    ASSERT_EQ(rows.size(), 3u) << "every kept box booked";
+    for (const auto& row : rows) {
+        const std::string other = row[1] == "01" ? "02" : "01";
+        EXPECT_EQ(refused[row[1]].count(row[0]), 0u) << row[0] << " booked by the station that refused it";
+        EXPECT_EQ(refused[other].count(row[0]), 1u) << row[0] << " not refused by the station that lost it";
+    }
+    EXPECT_EQ(booked["01"] + booked["02"], 3) << "each counted by the station that booked it, once";
 }
 
 TEST(JournalProcesses, AJournalThatCannotBeWrittenIsToldOnceAndTheStationScansAsWithoutOne) {
