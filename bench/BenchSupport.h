@@ -2,6 +2,8 @@
 
 // What the scan benchmarks share: timing, the figures of a series, the station's Enter, and the
 // comparison line with its RESULT form for scripts/bench.sh.
+#include "db/Connection.h"
+#include "db/Query.h"
 #include "station/OperatorDisplay.h"
 
 #include <QCoreApplication>
@@ -10,7 +12,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace vek::bench {
@@ -68,5 +72,68 @@ inline void printComparison(const char* kind, const char* title, const Figures& 
                 "ratio=%.2f\n",
                 kind, s.median, s.p99, b.median, b.p99, s.median / b.median);
 }
+
+/// What the engine did for a stretch of work: transactions started (the header's next transaction
+/// number) and pages written (the database's I/O statistics; with forced writes each one is a
+/// synchronous write). Read from the monitoring tables through a connection of its own, whose own
+/// transaction per reading is taken off.
+class DbActivity {
+public:
+    struct Counts {
+        std::int64_t transactions = 0, pageWrites = 0;
+    };
+
+    explicit DbActivity(const std::string& location, const std::string& password = {}) {
+        m_probe.setDatabase(location);
+        m_probe.setPassword(password);
+        read();
+        const Counts a = read(), b = read();
+        m_cost = {b.transactions - a.transactions, b.pageWrites - a.pageWrites};
+        m_start = read();
+    }
+    ~DbActivity() {
+        try {
+            m_probe.close();
+        } catch (const std::exception&) {
+        }
+    }
+    DbActivity(const DbActivity&) = delete;
+    DbActivity& operator=(const DbActivity&) = delete;
+
+    /// Since the last call (or construction), without the readings' own cost.
+    Counts take() {
+        const Counts now = read();
+        const Counts d{now.transactions - m_start.transactions - m_cost.transactions,
+                       now.pageWrites - m_start.pageWrites - m_cost.pageWrites};
+        m_start = read();
+        return d;
+    }
+
+    /// The test/forced-writes line and its RESULT form for one scan kind over `scans` scans.
+    static void print(const char* kind, bool forcedWrites, int scans, const Counts& c) {
+        const double t = static_cast<double>(c.transactions) / scans, w = static_cast<double>(c.pageWrites) / scans;
+        std::printf("  %s, forced writes %s: %.2f transactions and %.2f page writes per scan (%d scans)\n", kind,
+                    forcedWrites ? "on" : "off", t, w, scans);
+        std::printf("RESULT kind=%s_activity forced_writes=%s transactions_per_scan=%.2f page_writes_per_scan=%.2f\n",
+                    kind, forcedWrites ? "on" : "off", t, w);
+    }
+
+private:
+    Counts read() {
+        // Each reading in a transaction of its own: the monitoring tables are a snapshot per transaction.
+        m_probe.startTransaction();
+        vek::db::Query next(m_probe), io(m_probe);
+        next.setSql("select MON$NEXT_TRANSACTION as N from MON$DATABASE");
+        io.setSql("select MON$PAGE_WRITES as W from MON$IO_STATS where MON$STAT_GROUP = 0");
+        next.open();
+        io.open();
+        const Counts c{next.field("N").asInt64(), io.field("W").asInt64()};
+        m_probe.commit();
+        return c;
+    }
+
+    vek::db::Connection m_probe;
+    Counts m_cost, m_start;
+};
 
 } // namespace vek::bench

@@ -45,8 +45,8 @@ vek::db::Connection& open(vek::db::Connection& c, const std::string& location) {
 }
 
 // Route 10 → 20 → 30 → 40; the station is sector 40, the last one: every box was recorded in 30.
-void createDatabase(const std::string& location) {
-    vek::db::createDatabase(location, "sysdba", g_password, 8192, false);
+void createDatabase(const std::string& location, bool forcedWrites) {
+    vek::db::createDatabase(location, "sysdba", g_password, 8192, forcedWrites);
     vek::db::Connection c;
     open(c, location);
     vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
@@ -158,6 +158,68 @@ private:
         sequence{c}, rows{c}, groupMembers{c}, off{c}, unit{c}, ps{c}, count{c};
 };
 
+// The station and the bare statements take turns, in rounds of 50 scans each, on the same
+// database: neither side meets the caches, the server or the machine in a state of its own.
+bool compareSector(const fs::path& dir, const std::string& prefix, bool server, bool forcedWrites) {
+    const std::string name = forcedWrites ? "fw" : "nofw";
+    const std::string location = prefix + (dir / (name + ".fdb")).string();
+    const std::string ini = (dir / (name + ".INI")).string();
+    createDatabase(location, forcedWrites);
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << location << "\nCODESTEIRA=01\nFUNCIONARIO=7\n"
+                       << "EXIBIR_IMG_PRODUTO=N\nATU_PRODUCAO_SETOR_CXUNIT=S\nSETOR=40\n"
+                       << "ULTIMO_SETOR_ATU_CXUNIT=40\nCHAVE=" << (server ? "2" : "0") << "\n";
+    constexpr int kRound = 50;
+    bool ok = true;
+    std::vector<double> station, bare;
+    DbActivity::Counts stationCost, bareCost;
+    auto add = [](DbActivity::Counts& to, const DbActivity::Counts& c) {
+        to.transactions += c.transactions;
+        to.pageWrites += c.pageWrites;
+    };
+    vek::RecordingToneOutput tones;
+    vek::RecordingMessageBoxes boxes;
+    vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    w.FormCreate();
+    w.show();
+    vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    bareWindow.show();
+    QCoreApplication::processEvents();
+    auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+    {
+        DbActivity activity(location, g_password);
+        BareScanner scanner(location);
+        activity.take();
+        for (int first = 0; first < kScans; first += kRound) {
+            for (int i = first; i < first + kRound; ++i) {
+                const auto start = Clock::now();
+                enter(ed, QString::number(i + 1));
+                station.push_back(ms(Clock::now() - start));
+            }
+            add(stationCost, activity.take());
+            for (int i = first; i < first + kRound; ++i) {
+                const auto start = Clock::now();
+                scanner.scan(kScans + i + 1, bareWindow);
+                bare.push_back(ms(Clock::now() - start));
+            }
+            add(bareCost, activity.take());
+        }
+    }
+    if (w.dayCount() != kScans || !boxes.take().empty()) {
+        std::fprintf(stderr, "scans failed: %d recorded\n", w.dayCount());
+        ok = false;
+    }
+    w.sqlCon().close();
+    bareWindow.sqlCon().close();
+    const Figures s = figures(station), b = figures(bare);
+    const std::string title = std::string("sector scan, 4-sector route, validation + both records (") +
+                              (server ? "test server on 127.0.0.1" : "embedded engine") + ", forced writes " +
+                              (forcedWrites ? "on" : "off") + ", 500 scans each)";
+    printComparison(forcedWrites ? "sector" : "sector_nofw", title.c_str(), s, b);
+    DbActivity::print("sector", forcedWrites, kScans, stationCost);
+    DbActivity::print("sector_bare", forcedWrites, kScans, bareCost);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -167,58 +229,20 @@ int main(int argc, char** argv) {
     const bool server = argc > 1 && std::strcmp(argv[1], "--server") == 0;
     const fs::path dir = fs::temp_directory_path() / ("vek-sectorbench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    const std::string path = (dir / "main.fdb").string();
-    std::string location = path;
+    std::string prefix;
     if (server) {
         const char* port = std::getenv("VEK_FB_PORT");
-        location = std::string("127.0.0.1/") + (port ? port : "3050") + ":" + path;
+        prefix = std::string("127.0.0.1/") + (port ? port : "3050") + ":";
         const char* pw = std::getenv("VEK_FB_PASSWORD");
         g_password = pw ? pw : "tovrak47";
     }
-    const std::string ini = (dir / "station.INI").string();
     int rc = 0;
     try {
-        createDatabase(location);
-        std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << location << "\nCODESTEIRA=01\nFUNCIONARIO=7\n"
-                           << "EXIBIR_IMG_PRODUTO=N\nATU_PRODUCAO_SETOR_CXUNIT=S\nSETOR=40\n"
-                           << "ULTIMO_SETOR_ATU_CXUNIT=40\nCHAVE=" << (server ? "2" : "0") << "\n";
-        // The station and the bare statements take turns, in rounds of 50 scans each, on the same
-        // database: neither side meets the caches, the server or the machine in a state of its own.
-        constexpr int kRound = 50;
-        std::vector<double> station, bare;
-        vek::RecordingToneOutput tones;
-        vek::RecordingMessageBoxes boxes;
-        vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-        w.FormCreate();
-        w.show();
-        vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-        bareWindow.show();
-        QCoreApplication::processEvents();
-        auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
-        {
-            BareScanner scanner(location);
-            for (int first = 0; first < kScans; first += kRound) {
-                for (int i = first; i < first + kRound; ++i) {
-                    const auto start = Clock::now();
-                    enter(ed, QString::number(i + 1));
-                    station.push_back(ms(Clock::now() - start));
-                }
-                for (int i = first; i < first + kRound; ++i) {
-                    const auto start = Clock::now();
-                    scanner.scan(kScans + i + 1, bareWindow);
-                    bare.push_back(ms(Clock::now() - start));
-                }
+        for (bool forcedWrites : {true, false}) {
+            if (!compareSector(dir, prefix, server, forcedWrites)) {
+                rc = 1;
             }
         }
-        if (w.dayCount() != kScans || !boxes.take().empty()) {
-            std::fprintf(stderr, "scans failed: %d recorded\n", w.dayCount());
-            rc = 1;
-        }
-        w.sqlCon().close();
-        const Figures s = figures(station), b = figures(bare);
-        const std::string title = std::string("sector scan, 4-sector route, validation + both records (") +
-                                  (server ? "test server on 127.0.0.1" : "embedded engine") + ", 500 scans each)";
-        printComparison("sector", title.c_str(), s, b);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         rc = 1;

@@ -1,5 +1,7 @@
 // One conveyor-mode scan from Enter to the message, against the same statements executed bare
-// through the database layer plus one repaint; and a counter load over 100,000 rows of the month
+// through the database layer plus one repaint, in alternating rounds, on a database with forced
+// writes and on one without, with the transactions and page writes each scan costs; the clock tick's
+// and the counter reload's cost in transactions; and a counter load over 100,000 rows of the month
 // against a bare fetch of the same rows. RESULT lines carry the figures for scripts/bench.sh.
 #include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
@@ -33,8 +35,8 @@ namespace {
 constexpr int kScans = 500;
 constexpr int kMonthRows = 100000;
 
-void createDatabase(const std::string& path) {
-    vek::db::createDatabase(path, "sysdba", "", 8192, false);
+void createDatabase(const std::string& path, bool forcedWrites) {
+    vek::db::createDatabase(path, "sysdba", "", 8192, forcedWrites);
     vek::db::Connection c;
     c.setDatabase(path);
     vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
@@ -67,23 +69,28 @@ void addMonthRows(const std::string& path) {
     c.close();
 }
 
-std::vector<double> bareScans(const std::string& path, int firstCode, vek::OperatorDisplay& window) {
-    vek::db::Connection c;
-    c.setDatabase(path);
-    vek::db::Query box(c), now(c), off(c), count(c);
-    box.setSql(vek::sql::kCodCxUn);
-    now.setSql(vek::sql::kDataServ);
-    off.setSql(vek::sql::kQuilbar);
-    count.setSql(vek::sql::kPesqEtiqProgFicha);
-    box.prepare();
-    off.prepare();
-    std::vector<double> times;
-    for (int i = 0; i < kScans; ++i) {
-        const auto start = Clock::now();
-        box.param("COD").setDouble(firstCode + i);
+// The statements of one conveyor scan, run bare through the database layer, each scan followed by
+// one repaint of what a scan changes.
+class BareScanner {
+public:
+    explicit BareScanner(const std::string& path) {
+        c.setDatabase(path);
+        box.setSql(vek::sql::kCodCxUn);
+        now.setSql(vek::sql::kDataServ);
+        off.setSql(vek::sql::kQuilbar);
+        count.setSql(vek::sql::kPesqEtiqProgFicha);
+        box.prepare();
+        off.prepare();
+    }
+    ~BareScanner() { c.close(); }
+    BareScanner(const BareScanner&) = delete;
+    BareScanner& operator=(const BareScanner&) = delete;
+
+    void scan(int code, vek::OperatorDisplay& window) {
+        box.param("COD").setDouble(code);
         box.open();
         now.open();
-        off.param("COD").setDouble(firstCode + i);
+        off.param("COD").setDouble(code);
         off.param("ESTEIRA").setString("01");
         off.param("SETOR").setString("");
         off.param("FUNCIONARIO").setString("7");
@@ -91,12 +98,13 @@ std::vector<double> bareScans(const std::string& path, int firstCode, vek::Opera
         count.param("PROG").setString(box.field("PROG_CX").asString());
         count.param("FICHA").setString(box.field("FICHA_CX").asString());
         count.open();
-        repaintLikeAScan(window, firstCode + i);
-        times.push_back(ms(Clock::now() - start));
+        repaintLikeAScan(window, code);
     }
-    c.close();
-    return times;
-}
+
+private:
+    vek::db::Connection c;
+    vek::db::Query box{c}, now{c}, off{c}, count{c};
+};
 
 // The counter load's statement over the same month, its rows fetched and read, nothing counted.
 std::vector<double> bareCounterFetches(const std::string& path, int loads, int& rowCount) {
@@ -133,6 +141,80 @@ std::vector<double> bareCounterFetches(const std::string& path, int loads, int& 
     return times;
 }
 
+// The station and the bare statements take turns, in rounds of 50 scans each, on the same
+// database: neither side meets the caches or the machine in a state of its own.
+bool compareConveyor(const fs::path& dir, bool forcedWrites) {
+    const std::string db = (dir / (forcedWrites ? "fw.fdb" : "nofw.fdb")).string();
+    const std::string ini = (dir / (forcedWrites ? "fw.INI" : "nofw.INI")).string();
+    createDatabase(db, forcedWrites);
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
+    constexpr int kRound = 50;
+    bool ok = true;
+    std::vector<double> station, bare;
+    DbActivity::Counts stationCost, bareCost, tickCost, reloadCost;
+    vek::RecordingToneOutput tones;
+    vek::RecordingMessageBoxes boxes;
+    vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    w.FormCreate();
+    w.show();
+    vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    bareWindow.show();
+    QCoreApplication::processEvents();
+    auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+    {
+        DbActivity activity(db);
+        BareScanner scanner(db);
+        auto add = [](DbActivity::Counts& to, const DbActivity::Counts& c) {
+            to.transactions += c.transactions;
+            to.pageWrites += c.pageWrites;
+        };
+        activity.take();
+        for (int first = 0; first < kScans; first += kRound) {
+            for (int i = first; i < first + kRound; ++i) {
+                const auto start = Clock::now();
+                enter(ed, QString::number(i + 1));
+                station.push_back(ms(Clock::now() - start));
+            }
+            add(stationCost, activity.take());
+            for (int i = first; i < first + kRound; ++i) {
+                const auto start = Clock::now();
+                scanner.scan(kScans + i + 1, bareWindow);
+                bare.push_back(ms(Clock::now() - start));
+            }
+            add(bareCost, activity.take());
+        }
+        if (w.dayCount() != kScans || !boxes.take().empty()) {
+            std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
+            ok = false;
+        }
+        for (int i = 0; i < kRound; ++i) {
+            w.ClockTick();
+        }
+        add(tickCost, activity.take());
+        for (int i = 0; i < 5; ++i) {
+            w.reloadCounters();
+        }
+        add(reloadCost, activity.take());
+        const Figures s = figures(station), b = figures(bare);
+        const std::string title = std::string("conveyor scan, Enter to message (500 scans each, embedded engine, "
+                                              "forced writes ") +
+                                  (forcedWrites ? "on)" : "off)");
+        printComparison(forcedWrites ? "conveyor" : "conveyor_nofw", title.c_str(), s, b);
+        DbActivity::print("conveyor", forcedWrites, kScans, stationCost);
+        DbActivity::print("conveyor_bare", forcedWrites, kScans, bareCost);
+        std::printf("  clock tick: %.2f transactions each (%d ticks); counter reload: %.2f transactions each\n",
+                    static_cast<double>(tickCost.transactions) / kRound, kRound,
+                    static_cast<double>(reloadCost.transactions) / 5);
+        std::printf("RESULT kind=tick_reload_activity forced_writes=%s tick_transactions=%.2f "
+                    "reload_transactions=%.2f\n",
+                    forcedWrites ? "on" : "off", static_cast<double>(tickCost.transactions) / kRound,
+                    static_cast<double>(reloadCost.transactions) / 5);
+    }
+    w.sqlCon().close();
+    bareWindow.sqlCon().close();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -141,41 +223,15 @@ int main(int argc, char** argv) {
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     const fs::path dir = fs::temp_directory_path() / ("vek-stationbench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    const std::string db = (dir / "main.fdb").string();
-    const std::string ini = (dir / "station.INI").string();
     int rc = 0;
     try {
-        createDatabase(db);
-        std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
-
-        std::vector<double> station;
-        {
-            vek::RecordingToneOutput tones;
-            vek::RecordingMessageBoxes boxes;
-            vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-            w.FormCreate();
-            w.show();
-            QCoreApplication::processEvents();
-            auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
-            for (int i = 0; i < kScans; ++i) {
-                const auto start = Clock::now();
-                enter(ed, QString::number(i + 1));
-                station.push_back(ms(Clock::now() - start));
-            }
-            if (w.dayCount() != kScans || !boxes.take().empty()) {
-                std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
+        for (bool forcedWrites : {true, false}) {
+            if (!compareConveyor(dir, forcedWrites)) {
                 rc = 1;
             }
-            w.sqlCon().close();
         }
-        vek::RecordingToneOutput tones;
-        vek::RecordingMessageBoxes boxes;
-        vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-        bareWindow.show();
-        QCoreApplication::processEvents();
-        const Figures s = figures(station), b = figures(bareScans(db, kScans + 1, bareWindow));
-        printComparison("conveyor", "conveyor scan, Enter to message (500 scans each, embedded engine)", s, b);
-
+        const std::string db = (dir / "fw.fdb").string();
+        const std::string ini = (dir / "fw.INI").string();
         addMonthRows(db);
         {
             vek::RecordingToneOutput tones;

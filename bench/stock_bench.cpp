@@ -36,8 +36,8 @@ constexpr int kSubTickets = 20;
 constexpr int kSubTicketBoxes = 50;
 constexpr int kSubTicketFirstCode = 100000;
 
-void createDatabase(const std::string& path) {
-    vek::db::createDatabase(path, "sysdba", "", 8192, false);
+void createDatabase(const std::string& path, bool forcedWrites) {
+    vek::db::createDatabase(path, "sysdba", "", 8192, forcedWrites);
     vek::db::Connection c;
     c.setDatabase(path);
     vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
@@ -94,28 +94,32 @@ void createDatabase(const std::string& path) {
 
 // The scan's statements and the stock module's booking, without the station around them, and one
 // repaint per scan.
-std::vector<double> bareScans(const std::string& path, int firstCode, vek::OperatorDisplay& window) {
-    vek::db::Connection c;
-    c.setDatabase(path);
-    vek::db::Query box(c), now(c), off(c), count(c);
-    box.setSql(vek::sql::kCodCxUn);
-    now.setSql(vek::sql::kDataServ);
-    off.setSql(vek::sql::kQuilbar);
-    count.setSql(vek::sql::kPesqEtiqProgFicha);
-    box.prepare();
-    off.prepare();
-    vek::stock::TdmEstoqueProducao module;
-    module.DefinirConexao(c);
-    std::vector<double> times;
-    for (int i = 0; i < kScans; ++i) {
-        const auto start = Clock::now();
+class BareScanner {
+public:
+    explicit BareScanner(const std::string& path) {
+        c.setDatabase(path);
+        box.setSql(vek::sql::kCodCxUn);
+        now.setSql(vek::sql::kDataServ);
+        off.setSql(vek::sql::kQuilbar);
+        count.setSql(vek::sql::kPesqEtiqProgFicha);
+        box.prepare();
+        off.prepare();
+        module.DefinirConexao(c);
+    }
+    ~BareScanner() { c.close(); }
+    BareScanner(const BareScanner&) = delete;
+    BareScanner& operator=(const BareScanner&) = delete;
+
+    void scan(int code, vek::OperatorDisplay& window) {
         box.close();
-        box.param("COD").setInt(firstCode + i);
+        box.param("COD").setInt(code);
         box.open();
         now.close();
         now.open();
         const vek::DateTime t = now.field("DATA_SERV").asDateTime();
-        off.param("COD").setInt(firstCode + i);
+        // As the station does: the write-off and its booking in one unit of work.
+        c.startTransaction();
+        off.param("COD").setInt(code);
         off.param("ESTEIRA").setString("01");
         off.param("SETOR").setString("");
         off.param("FUNCIONARIO").setString("7");
@@ -128,13 +132,110 @@ std::vector<double> bareScans(const std::string& path, int firstCode, vek::Opera
         reg.Filial = 5;
         reg.Usuario = "QUILBAR";
         reg.DataLanc = vek::SqlTimeStampAt(t, 0, 0, 0);
-        reg.CodigoCxUnit = firstCode + i;
+        reg.CodigoCxUnit = code;
         module.LancarEntrada(reg);
-        repaintLikeAScan(window, firstCode + i);
-        times.push_back(ms(Clock::now() - start));
+        c.commit();
+        repaintLikeAScan(window, code);
     }
-    c.close();
-    return times;
+
+private:
+    vek::db::Connection c;
+    vek::db::Query box{c}, now{c}, off{c}, count{c};
+    vek::stock::TdmEstoqueProducao module;
+};
+
+void add(DbActivity::Counts& to, const DbActivity::Counts& c) {
+    to.transactions += c.transactions;
+    to.pageWrites += c.pageWrites;
+}
+
+// The station and the bare statements take turns, in rounds of 50 scans each, on the same
+// database: neither side meets the caches or the machine in a state of its own.
+bool compareStock(const fs::path& dir, bool forcedWrites) {
+    const std::string name = forcedWrites ? "fw" : "nofw";
+    const std::string db = (dir / (name + ".fdb")).string();
+    const std::string ini = (dir / (name + ".INI")).string();
+    createDatabase(db, forcedWrites);
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
+    bool ok = true;
+    vek::RecordingToneOutput tones;
+    vek::RecordingMessageBoxes boxes;
+    vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    w.FormCreate();
+    w.show();
+    vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    bareWindow.show();
+    QCoreApplication::processEvents();
+    auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+
+    constexpr int kRound = 50;
+    std::vector<double> station, bare, subTickets;
+    DbActivity::Counts stationCost, bareCost, subTicketCost;
+    {
+        DbActivity activity(db);
+        BareScanner scanner(db);
+        activity.take();
+        for (int first = 0; first < kScans; first += kRound) {
+            for (int i = first; i < first + kRound; ++i) {
+                const auto start = Clock::now();
+                enter(ed, QString::number(i + 1));
+                station.push_back(ms(Clock::now() - start));
+            }
+            add(stationCost, activity.take());
+            for (int i = first; i < first + kRound; ++i) {
+                const auto start = Clock::now();
+                scanner.scan(kScans + i + 1, bareWindow);
+                bare.push_back(ms(Clock::now() - start));
+            }
+            add(bareCost, activity.take());
+        }
+        if (w.dayCount() != kScans || !boxes.take().empty()) {
+            std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
+            ok = false;
+        }
+        for (int i = 0; i < kSubTickets; ++i) {
+            const auto start = Clock::now();
+            enter(ed, QStringLiteral("2000123%1").arg(5001 + i) + QStringLiteral("0001"));
+            subTickets.push_back(ms(Clock::now() - start));
+        }
+        add(subTicketCost, activity.take());
+        if (w.dayCount() != kScans + kSubTickets * kSubTicketBoxes || !boxes.take().empty()) {
+            std::fprintf(stderr, "sub-tickets failed: %d written off\n", w.dayCount());
+            ok = false;
+        }
+    }
+    w.sqlCon().close();
+    bareWindow.sqlCon().close();
+
+    vek::db::Connection check;
+    check.setDatabase(db);
+    vek::db::Query n(check);
+    n.setSql("select count(*) as N, count(distinct ID_PROD_ITEM_ESTOQUE_EMP) as I from ENTRADAMP");
+    n.open();
+    const int entries = n.field("N").asInt();
+    const int items = n.field("I").asInt();
+    check.close();
+    if (entries != 2 * kScans + kSubTickets || items != 1) {
+        std::fprintf(stderr, "bookings: %d stock entries on %d stock items\n", entries, items);
+        ok = false;
+    }
+
+    const Figures s = figures(station), b = figures(bare), t = figures(subTickets);
+    const std::string title = std::string("conveyor scan with a kind-0 booking, Enter to message (500 scans each, "
+                                          "embedded engine, forced writes ") +
+                              (forcedWrites ? "on)" : "off)");
+    printComparison(forcedWrites ? "stock" : "stock_nofw", title.c_str(), s, b);
+    DbActivity::print("stock", forcedWrites, kScans, stationCost);
+    DbActivity::print("stock_bare", forcedWrites, kScans, bareCost);
+    std::printf("sub-ticket of %d boxes, Enter to message (%d sub-tickets, forced writes %s): median %.1f ms, max "
+                "%.1f ms\n",
+                kSubTicketBoxes, kSubTickets, forcedWrites ? "on" : "off", t.median,
+                *std::max_element(subTickets.begin(), subTickets.end()));
+    // No bare counterpart: a sub-ticket is many boxes in one scan.
+    std::printf("RESULT kind=%s boxes=%d station_median_ms=%.3f station_p99_ms=%.3f\n",
+                forcedWrites ? "sub_ticket" : "sub_ticket_nofw", kSubTicketBoxes, t.median, t.p99);
+    DbActivity::print("sub_ticket", forcedWrites, kSubTickets, subTicketCost);
+    return ok;
 }
 
 } // namespace
@@ -145,67 +246,13 @@ int main(int argc, char** argv) {
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     const fs::path dir = fs::temp_directory_path() / ("vek-stockbench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    const std::string db = (dir / "main.fdb").string();
-    const std::string ini = (dir / "station.INI").string();
     int rc = 0;
     try {
-        createDatabase(db);
-        std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
-
-        vek::RecordingToneOutput tones;
-        vek::RecordingMessageBoxes boxes;
-        vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-        w.FormCreate();
-        w.show();
-        QCoreApplication::processEvents();
-        auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
-
-        std::vector<double> station;
-        for (int i = 0; i < kScans; ++i) {
-            const auto start = Clock::now();
-            enter(ed, QString::number(i + 1));
-            station.push_back(ms(Clock::now() - start));
+        for (bool forcedWrites : {true, false}) {
+            if (!compareStock(dir, forcedWrites)) {
+                rc = 1;
+            }
         }
-        if (w.dayCount() != kScans || !boxes.take().empty()) {
-            std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
-            rc = 1;
-        }
-
-        std::vector<double> subTickets;
-        for (int i = 0; i < kSubTickets; ++i) {
-            const auto start = Clock::now();
-            enter(ed, QStringLiteral("2000123%1").arg(5001 + i) + QStringLiteral("0001"));
-            subTickets.push_back(ms(Clock::now() - start));
-        }
-        if (w.dayCount() != kScans + kSubTickets * kSubTicketBoxes || !boxes.take().empty()) {
-            std::fprintf(stderr, "sub-tickets failed: %d written off\n", w.dayCount());
-            rc = 1;
-        }
-        w.sqlCon().close();
-
-        // The bare side paints on the station's window: it sends nothing once its station is closed.
-        const std::vector<double> bare = bareScans(db, kScans + 1, w);
-        vek::db::Connection check;
-        check.setDatabase(db);
-        vek::db::Query n(check);
-        n.setSql("select count(*) as N, count(distinct ID_PROD_ITEM_ESTOQUE_EMP) as I from ENTRADAMP");
-        n.open();
-        const int entries = n.field("N").asInt();
-        const int items = n.field("I").asInt();
-        check.close();
-        if (entries != 2 * kScans + kSubTickets || items != 1) {
-            std::fprintf(stderr, "bookings: %d stock entries on %d stock items\n", entries, items);
-            rc = 1;
-        }
-
-        const Figures s = figures(station), b = figures(bare), t = figures(subTickets);
-        printComparison("stock", "conveyor scan with a kind-0 booking, Enter to message (500 scans, embedded engine)",
-                        s, b);
-        std::printf("sub-ticket of %d boxes, Enter to message (%d sub-tickets): median %.1f ms, max %.1f ms\n",
-                    kSubTicketBoxes, kSubTickets, t.median, *std::max_element(subTickets.begin(), subTickets.end()));
-        // No bare counterpart: a sub-ticket is many boxes in one scan.
-        std::printf("RESULT kind=sub_ticket boxes=%d station_median_ms=%.3f station_p99_ms=%.3f\n", kSubTicketBoxes,
-                    t.median, t.p99);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         rc = 1;
