@@ -19,6 +19,7 @@ using namespace Firebird;
 struct Connection::Handles {
     fb::Ref<IAttachment> att;
     fb::Ref<ITransaction> tra; // the explicit transaction, when one is open
+    fb::Ref<ITransaction> readTra; // kept for reads outside one
     // Every statement outside an explicit transaction starts one, so the parameter block is kept.
     std::vector<unsigned char> tpb;
     std::optional<int> tpbLockTimeout; // the timeout the kept block was built for
@@ -77,6 +78,14 @@ void Connection::close() {
         q->connectionClosing();
     }
     m_pool->clear();
+    if (m_h->readTra) {
+        try {
+            fb::call([&](auto* st) { m_h->readTra->commit(st); });
+            m_h->readTra.forget();
+        } catch (const DbError&) {
+            m_h->readTra.reset(); // it wrote nothing; the detach ends it
+        }
+    }
     try {
         fb::call([&](auto* st) { m_h->att->detach(st); });
         m_h->att.forget();
@@ -105,6 +114,7 @@ void Connection::dropLostAttachment() noexcept {
         m_transactionLost = true;
     }
     m_h->tra.reset();
+    m_h->readTra.reset();
     try {
         fb::call([&](auto* st) { m_h->att->detach(st); });
         m_h->att.forget();
@@ -148,6 +158,19 @@ ITransaction* Connection::newTransaction() {
     }
     const auto& tpb = m_h->tpb;
     return fb::call([&](auto* st) { return att->startTransaction(st, static_cast<unsigned>(tpb.size()), tpb.data()); });
+}
+
+ITransaction* Connection::readTransaction() {
+    if (m_transactionLost) {
+        throw DbError("The connection was lost and the open transaction with it");
+    }
+    IAttachment* att = attachment();
+    if (!m_h->readTra) {
+        static constexpr unsigned char kTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
+                                                 isc_tpb_rec_version, isc_tpb_nowait};
+        m_h->readTra.reset(fb::call([&](auto* st) { return att->startTransaction(st, sizeof kTpb, kTpb); }));
+    }
+    return m_h->readTra.get();
 }
 
 void Connection::startTransaction() {

@@ -21,6 +21,10 @@ class StatementPool;
 /// connection character set NONE (8-bit texts pass unchanged), read committed record-version
 /// transactions that wait on locks for at most the lock timeout.
 ///
+/// Reads outside a unit of work share one read-only read committed transaction that stays open
+/// with the attachment: it costs no transaction start and no commit per statement, and (being
+/// read-only read committed) it holds back neither garbage collection nor other stations.
+///
 /// The location text is passed unchanged: a file path opens the database in-process, `host:path`
 /// or `host/port:path` reaches a server. Opens on first use and stays open. When a statement fails
 /// because the connection is gone, the attachment and its prepared statements are dropped (the
@@ -72,6 +76,8 @@ public:
     Firebird::ITransaction* currentTransaction() const;
     /// A new transaction with the station's parameters; the caller owns its one reference.
     Firebird::ITransaction* newTransaction();
+    /// The kept read-only transaction for plain reads outside a unit of work (started on first use).
+    Firebird::ITransaction* readTransaction();
     /// Drops the attachment, its transaction and its queries' statements when `e` says the
     /// connection is gone; any other error leaves everything as it is.
     void statementFailed(const DbError& e);

@@ -8,6 +8,7 @@
 #include <ibase.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace vek::db {
@@ -73,6 +74,8 @@ const Value& nullValue() {
 struct Query::Impl {
     fb::Ref<IStatement> stmt;
     unsigned stmtType = 0;
+    // The monitoring tables are a snapshot per transaction: reads of them never share the kept one.
+    bool readsMonitoring = false;
     fb::Ref<IMessageMetadata> described; // input format as the server describes it
     std::vector<InShape> describedShape;
     fb::Ref<IMessageMetadata> inMeta; // input format as bound
@@ -218,10 +221,8 @@ void Query::prepareStatement() {
     }
     Impl& d = *m_impl;
     ITransaction* tra = m_conn->currentTransaction();
-    fb::Ref<ITransaction> own;
     if (!tra) {
-        own.reset(m_conn->newTransaction());
-        tra = own.get();
+        tra = m_conn->readTransaction();
     }
     const std::string& text = m_parsed.text;
     d.stmt.reset(fb::call([&](auto* st) {
@@ -229,7 +230,7 @@ void Query::prepareStatement() {
                             IStatement::PREPARE_PREFETCH_METADATA);
     }));
     try {
-        describe(own);
+        describe();
     } catch (...) {
         // A half-described statement must not pass for a prepared one.
         releaseStatement();
@@ -237,12 +238,11 @@ void Query::prepareStatement() {
     }
 }
 
-void Query::describe(fb::Ref<ITransaction>& own) {
+void Query::describe() {
     Impl& d = *m_impl;
-    if (own) {
-        fb::call([&](auto* st) { own->commit(st); });
-        own.forget();
-    }
+    std::string upper = m_parsed.text;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    d.readsMonitoring = upper.find("MON$") != std::string::npos;
     fb::call([&](auto* st) {
         d.stmtType = d.stmt->getType(st);
         d.described.reset(d.stmt->getInputMetadata(st));
@@ -459,7 +459,10 @@ void Query::run(bool wantRows) {
 
     ITransaction* tra = m_conn->currentTransaction();
     fb::Ref<ITransaction> own;
-    if (!tra) {
+    if (!tra && d.stmtType == isc_info_sql_stmt_select && !d.readsMonitoring) {
+        // A plain read outside a unit of work: no transaction of its own to start and commit.
+        tra = m_conn->readTransaction();
+    } else if (!tra) {
         own.reset(m_conn->newTransaction());
         tra = own.get();
     }

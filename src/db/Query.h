@@ -131,7 +131,7 @@ private:
     void prepareStatement();
     /// Lets the connection drop a lost attachment before the error goes on to the caller.
     void reportFailure(const DbError& e);
-    void describe(fb::Ref<Firebird::ITransaction>& own);
+    void describe();
 
     Connection* m_conn;
     std::string m_name;
