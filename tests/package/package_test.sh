@@ -83,6 +83,9 @@ MKDB="$ROOT/usr/bin/vek-mkdb"
 "$MKDB" "$WORK/main.fdb" "$SCHEMA/main.sql" "$SCHEMA/demo.sql"
 "$MKDB" "$WORK/catalogue.fdb" "$SCHEMA/catalogue.sql" "$SCHEMA/demo_catalogue.sql"
 "$MKDB" "$WORK/access.fdb" "$SCHEMA/access.sql" "$SCHEMA/demo_access.sql"
+# Without a schema argument the check reads the installed one.
+check "vek-mkdb --check finds every index of the installed schema" \
+  sh -c '"$0" --check "$1" >/dev/null' "$MKDB" "$WORK/main.fdb"
 cat >"$WORK/station.INI" <<INI
 [ESTEIRA]
 BDADOS=$WORK/main.fdb
