@@ -131,7 +131,7 @@ gfix -write sync -user SYSDBA "$FILE"
 end=$(date +%s)
 
 echo "year database $FILE: $DAYS working days in $((end - start)) s (fill $((filled - start)) s, indexes $((end - filled)) s)"
-isql <<'SQL'
+isql <<'SQL' | grep -v '^ *$'
 SET HEADING OFF;
 SELECT 'CODCXUNIT              ' || COUNT(*) FROM CODCXUNIT;
 SELECT 'PRODUCAO_SETOR_CXUNIT  ' || COUNT(*) FROM PRODUCAO_SETOR_CXUNIT;

@@ -1,0 +1,205 @@
+// The station on a database that has grown for a year against the same station on the small demo
+// database: start-up to the first scan, a conveyor scan, a sector scan (four-sector route,
+// validation on), a sub-ticket of 50 boxes, the label enquiry with its sector list and the counter
+// reload. Both databases are made by scripts/year-db.sh (the small one with no days, the year one
+// once and kept: VEK_YEAR_DB or the first argument, default .bench/year.fdb in the source tree);
+// today's boxes to scan are made anew on both before every run. Both run with forced writes off;
+// the year database gets them back at the end.
+#include "BenchSupport.h"
+#include "app/RecordingMessageBoxes.h"
+#include "app/RecordingToneOutput.h"
+#include "app/Station.h"
+#include "app/TfrmQuilbar.h"
+#include "db/Connection.h"
+#include "enquiry/LabelEnquiry.h"
+#include "util/Format.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace vek::bench;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Today's boxes of scripts/year-db-today.sql.
+constexpr int kConveyorFirst = 2000000001, kConveyorBoxes = 500;
+constexpr int kSectorFirst = 2000001001, kSectorBoxes = 500;
+constexpr int kSubTickets = 20, kSubTicketBoxes = 50;
+constexpr int kStarts = 5, kEnquiries = 100, kReloads = 5;
+
+struct Side {
+    Figures startup, conveyor, sector, subTicket, enquiry, reload;
+};
+
+void run(const std::string& command) {
+    std::fflush(stdout);
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+}
+
+std::string script(const std::string& file, const std::string& args) {
+    return std::string("VEK_MKDB='") + VEK_MKDB_PATH + "' bash '" + VEK_SOURCE_DIR + "/scripts/year-db.sh' '" + file +
+           "' " + args;
+}
+
+void writeIni(const fs::path& ini, const std::string& db, bool sector) {
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=000101\nEXIBIR_IMG_PRODUTO=N\n"
+                       << "CHAVE=0\nSETOR=40\n"
+                       << (sector ? "ATU_PRODUCAO_SETOR_CXUNIT=S\nULTIMO_SETOR_ATU_CXUNIT=40\n"
+                                  : "SETOR_ATU_PRODUCAO_SETOR=40\n");
+}
+
+class Window {
+public:
+    explicit Window(const fs::path& ini)
+        : w(vek::Platform{&tones, &boxes, [](int) {}}, ini.string(), "/nonexistent") {}
+    ~Window() { w.sqlCon().close(); }
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    double start() {
+        const auto t = Clock::now();
+        w.FormCreate();
+        w.show();
+        QCoreApplication::processEvents();
+        return ms(Clock::now() - t);
+    }
+    double scan(const QString& code) {
+        auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+        const auto t = Clock::now();
+        enter(ed, code);
+        return ms(Clock::now() - t);
+    }
+    void expect(int dayCount, const char* what) {
+        if (w.dayCount() != dayCount || !boxes.take().empty())
+            throw std::runtime_error(std::string(what) + ": day count " + std::to_string(w.dayCount()) + ", expected " +
+                                     std::to_string(dayCount));
+    }
+
+    vek::RecordingToneOutput tones;
+    vek::RecordingMessageBoxes boxes;
+    vek::TfrmQuilbar w;
+};
+
+Side measure(const std::string& db, const fs::path& dir) {
+    Side side;
+    const fs::path conveyorIni = dir / "conveyor.INI", sectorIni = dir / "sector.INI";
+    writeIni(conveyorIni, db, false);
+    writeIni(sectorIni, db, true);
+
+    std::vector<double> times;
+    for (int i = 0; i < kStarts; ++i) {
+        Window w(conveyorIni);
+        times.push_back(w.start());
+    }
+    side.startup = figures(times);
+
+    Window conveyor(conveyorIni);
+    conveyor.start();
+    const int before = conveyor.w.dayCount();
+    times.clear();
+    for (int i = 0; i < kConveyorBoxes; ++i) times.push_back(conveyor.scan(QString::number(kConveyorFirst + i)));
+    conveyor.expect(before + kConveyorBoxes, "conveyor scans");
+    side.conveyor = figures(times);
+
+    times.clear();
+    for (int i = 0; i < kSubTickets; ++i)
+        times.push_back(conveyor.scan(QStringLiteral("2900003%1").arg(i + 1, 4, 10, QLatin1Char('0')) +
+                                      QStringLiteral("0001")));
+    conveyor.expect(before + kConveyorBoxes + kSubTickets * kSubTicketBoxes, "sub-tickets");
+    side.subTicket = figures(times);
+
+    times.clear();
+    for (int i = 0; i < kReloads; ++i) {
+        const auto t = Clock::now();
+        conveyor.w.reloadCounters();
+        times.push_back(ms(Clock::now() - t));
+    }
+    side.reload = figures(times);
+
+    Window sector(sectorIni);
+    sector.start();
+    const int sectorBefore = sector.w.dayCount();
+    times.clear();
+    for (int i = 0; i < kSectorBoxes; ++i) times.push_back(sector.scan(QString::number(kSectorFirst + i)));
+    sector.expect(sectorBefore + kSectorBoxes, "sector scans");
+    side.sector = figures(times);
+
+    // The boxes just recorded in their fourth sector: each enquiry lists the route with its counts.
+    vek::enquiry::LabelEnquiry& enquiry = sector.w.station().enquiry();
+    enquiry.traceBaseDir = dir;
+    times.clear();
+    for (int i = 0; i < kEnquiries; ++i) {
+        const auto t = Clock::now();
+        enquiry.Open();
+        enquiry.EnquireLabel(std::to_string(kSectorFirst + i * (kSectorBoxes / kEnquiries)));
+        times.push_back(ms(Clock::now() - t));
+        if (enquiry.cdsSetoresConsulta.recordCount() == 0) throw std::runtime_error("enquiry listed no sector");
+    }
+    side.enquiry = figures(times);
+    return side;
+}
+
+void print(const char* kind, const char* title, const Figures& small, const Figures& year) {
+    std::printf("%s:\n  small: median %.3f ms, p99 %.3f ms, first %.3f ms\n"
+                "  year:  median %.3f ms, p99 %.3f ms, first %.3f ms\n  ratio (median) %.2f, (p99) %.2f\n",
+                title, small.median, small.p99, small.first, year.median, year.p99, year.first,
+                year.median / small.median, year.p99 / small.p99);
+    std::printf("RESULT kind=%s small_median_ms=%.3f small_p99_ms=%.3f year_median_ms=%.3f year_p99_ms=%.3f "
+                "ratio=%.2f\n",
+                kind, small.median, small.p99, year.median, year.p99, year.median / small.median);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
+    const char* env = std::getenv("VEK_YEAR_DB");
+    const std::string year = argc > 1 ? argv[1] : env && *env ? env : std::string(VEK_SOURCE_DIR) + "/.bench/year.fdb";
+    const fs::path dir = fs::temp_directory_path() / ("vek-growthbench-" + std::to_string(::getpid()));
+    int rc = 0;
+    try {
+        fs::create_directories(dir / "small");
+        fs::create_directories(dir / "year");
+        const std::string small = (dir / "small" / "main.fdb").string();
+        run(script(small, "--days 0 > /dev/null"));
+        if (!fs::exists(year)) {
+            std::printf("making the year database %s (a few minutes)\n", year.c_str());
+            run(script(year, ""));
+        } else {
+            run(script(year, "--today"));
+        }
+        // Both without waiting for the disk on every commit, as the other benchmarks' databases: on
+        // a machine shared with other work the flushes would drown what the rows cost.
+        run("gfix -write async -user SYSDBA '" + small + "'");
+        run("gfix -write async -user SYSDBA '" + year + "'");
+        const Side s = measure(small, dir / "small");
+        const Side y = measure(year, dir / "year");
+        run("gfix -write sync -user SYSDBA '" + year + "'");
+        print("growth_startup", "start-up to the first scan (FormCreate: counters, hourly grid; 5 starts)", s.startup,
+              y.startup);
+        print("growth_conveyor", "conveyor scan, Enter to message (500 scans)", s.conveyor, y.conveyor);
+        print("growth_sector", "sector scan, 4-sector route, validation on (500 scans)", s.sector, y.sector);
+        print("growth_sub_ticket", "sub-ticket of 50 boxes (20 sub-tickets)", s.subTicket, y.subTicket);
+        print("growth_enquiry", "label enquiry with its sector list (100 enquiries)", s.enquiry, y.enquiry);
+        print("growth_counter_reload", "counter reload (5 reloads)", s.reload, y.reload);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        rc = 1;
+    }
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    return rc;
+}
