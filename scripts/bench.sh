@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release) in build-bench/, runs every one of bench/ and prints one table of
-# the scan timings: the station from Enter to the message against the same statements run bare plus
-# one repaint, and the counter load against a bare fetch of the same rows. Each benchmark's full
-# output is kept in build-bench/results/NAME.txt.
+# Builds the benchmarks (Release) in build-bench/, runs every one of bench/ and prints three tables:
+# the scan timings (the station from Enter to the message against the same statements run bare plus
+# one repaint, forced writes on and off, with the transactions and page writes per scan; the counter
+# load against a bare fetch of the same rows), the year's database against the small one, and the
+# fleet of station processes against one server. Each benchmark's full output is kept in
+# build-bench/results/NAME.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 BUILD="$PWD/build-bench"
-BENCHES=(station_bench sector_bench stock_bench journal_bench db_bench json_bench feed_bench)
+BENCHES=(station_bench sector_bench stock_bench journal_bench growth_bench fleet_bench db_bench json_bench feed_bench)
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVEK_BUILD_TESTS=OFF -DVEK_BUILD_BENCH=ON >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target "${BENCHES[@]}" >/dev/null
 RESULTS="$BUILD/results"
@@ -31,35 +33,81 @@ for path in sorted(pathlib.Path(sys.argv[1]).glob("*.txt")):
     for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
         if line.startswith("RESULT "):
             fields = dict(item.split("=", 1) for item in line.split()[1:])
-            results[fields.pop("kind")] = fields
+            kind = fields.pop("kind")
+            if "forced_writes" in fields:
+                kind += "/" + fields.pop("forced_writes")
+            results[kind] = fields
+
+
+def table(head, rows):
+    widths = [max(len(row[i]) for row in [head] + rows) for i in range(len(head))]
+    fmt = lambda row: "  ".join(c.ljust(w) if i == 0 else c.rjust(w) for i, (c, w) in enumerate(zip(row, widths)))
+    print(fmt(head))
+    print("  ".join("-" * w for w in widths))
+    for row in rows:
+        print(fmt(row))
+
+
+def ms(r, key):
+    return f"{float(r[key]):.3f} ms" if r and key in r else "-"
+
 
 ROWS = [
-    ("conveyor", "conveyor scan (station_bench)"),
-    ("sector", "sector scan, validation + records (sector_bench)"),
-    ("stock", "conveyor scan + stock booking (stock_bench)"),
-    ("sub_ticket", "sub-ticket of {boxes} boxes (stock_bench)"),
-    ("counter_load", "counter load, {rows} rows (station_bench)"),
-    ("journal", "conveyor scan, journal on vs off (journal_bench)"),
-    ("settle", "settling {scans} kept scans, in all (journal_bench)"),
+    ("conveyor", "conveyor", "on", "conveyor scan (station_bench)"),
+    ("conveyor_nofw", "conveyor", "off", "conveyor scan (station_bench)"),
+    ("sector", "sector", "on", "sector scan, validation + records (sector_bench)"),
+    ("sector_nofw", "sector", "off", "sector scan, validation + records (sector_bench)"),
+    ("stock", "stock", "on", "conveyor scan + stock booking (stock_bench)"),
+    ("stock_nofw", "stock", "off", "conveyor scan + stock booking (stock_bench)"),
+    ("sub_ticket", "sub_ticket", "on", "sub-ticket of {boxes} boxes (stock_bench)"),
+    ("sub_ticket_nofw", "sub_ticket", "off", "sub-ticket of {boxes} boxes (stock_bench)"),
+    ("counter_load", None, "on", "counter load, {rows} rows (station_bench)"),
+    ("journal", None, "off", "conveyor scan, journal on vs off (journal_bench)"),
+    ("settle", None, "off", "settling {scans} kept scans, in all (journal_bench)"),
 ]
-HEAD = ("kind", "station median", "station p99", "bare median", "bare p99", "ratio")
-table = []
-for kind, label in ROWS:
+rows = []
+for kind, activity, fw, label in ROWS:
     r = results.get(kind)
+    a = results.get(f"{activity}_activity/{fw}") if activity else None
     if r is None:
-        table.append((label.format(boxes="?", rows="?", scans="?"), "missing", "", "", "", ""))
+        rows.append((label.format(boxes="?", rows="?", scans="?"), fw, "missing", "", "", "", "", "", ""))
         continue
-    ms = lambda key: f"{float(r[key]):.3f} ms" if key in r else "-"
-    table.append((label.format(**r), ms("station_median_ms"), ms("station_p99_ms"), ms("bare_median_ms"),
-                  ms("bare_p99_ms"), r.get("ratio", "-")))
-widths = [max(len(row[i]) for row in [HEAD] + table) for i in range(len(HEAD))]
-fmt = lambda row: "  ".join(c.ljust(w) if i == 0 else c.rjust(w) for i, (c, w) in enumerate(zip(row, widths)))
-print(fmt(HEAD))
-print("  ".join("-" * w for w in widths))
-for row in table:
-    print(fmt(row))
+    rows.append((label.format(**r), fw, ms(r, "station_median_ms"), ms(r, "station_p99_ms"), ms(r, "bare_median_ms"),
+                 ms(r, "bare_p99_ms"), r.get("ratio", "-"), a["transactions_per_scan"] if a else "-",
+                 a["page_writes_per_scan"] if a else "-"))
+table(("kind", "forced writes", "station median", "station p99", "bare median", "bare p99", "ratio", "tx/scan",
+       "page writes/scan"), rows)
 print("ratio: station median / bare median (bare: the same statements plus one repaint; for the counter "
-      "load, the same rows fetched and read). Embedded engine, one process.")
+      "load, the same rows fetched and read). Embedded engine, one process. tx/scan: transactions started per "
+      "scan; page writes/scan: the engine's page writes per scan (with forced writes, each one waits for the disk).")
+print()
+
+GROWTH = [("growth_startup", "start-up to the first scan"), ("growth_conveyor", "conveyor scan"),
+          ("growth_sector", "sector scan"), ("growth_sub_ticket", "sub-ticket of 50 boxes"),
+          ("growth_enquiry", "label enquiry with its sector list"), ("growth_counter_reload", "counter reload")]
+rows = []
+for kind, label in GROWTH:
+    r = results.get(kind)
+    rows.append((label, ms(r, "small_median_ms"), ms(r, "small_p99_ms"), ms(r, "year_median_ms"),
+                 ms(r, "year_p99_ms"), r.get("ratio", "-") if r else "missing"))
+table(("growth_bench", "small median", "small p99", "year median", "year p99", "ratio"), rows)
+print("ratio: year median / small median (the demo database against a year of a factory's production).")
+print()
+
+rows = []
+for variant in ("conveyor", "sector", "contended"):
+    for n in (1, 2, 4, 8):
+        r = results.get(f"fleet_{variant}_n{n}")
+        if r is None:
+            rows.append((f"{variant}, {n} stations", "missing", "", "", "", "", "", ""))
+            continue
+        rows.append((f"{variant}, {n} stations", r.get("scans_per_s", "-"), ms(r, "station_median_ms"),
+                     ms(r, "station_p99_ms"), ms(r, "bare_median_ms"), ms(r, "bare_p99_ms"), r.get("ratio", "-"),
+                     r.get("server_cpu_pct", "-")))
+table(("fleet_bench", "scans/s", "station median", "station p99", "bare median", "bare p99", "ratio",
+       "server CPU %"), rows)
+print("fleet_bench: N station processes in script mode against one server on 127.0.0.1 (forced writes on), "
+      "against the same statements sent bare by N connections, in alternating rounds.")
 PY
 echo "Full output of every benchmark: $RESULTS/" >&2
 if [ ${#failed[@]} -gt 0 ]; then

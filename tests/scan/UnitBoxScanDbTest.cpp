@@ -2,6 +2,7 @@
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "db/Query.h"
+#include "db/UnitOfWork.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
@@ -134,6 +135,32 @@ TEST(UnitBoxScanFlow, WriteOffCountersAndTheRescan) {
     EXPECT_EQ(rig.display.messageColour, MessageColour::Neutral);
     EXPECT_EQ(rig.tones.take(), kSuccess);
     EXPECT_EQ(rig.display.text("edTotEtiq"), "2/2");
+}
+
+// A scan's reads share the connection's kept read-only transaction: with forced writes each
+// transaction costs the disk, so a scan starts only its unit of work's, and a refusal none.
+TEST(UnitBoxScanFlow, AScanStartsOnlyItsUnitOfWorksTransaction) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    ScanRig rig;
+    for (const char* code : {"11", "12", "13"}) rig.box(code);
+    db::Connection probe;
+    probe.setDatabase(rig.db.path());
+    auto nextTransaction = [&] {
+        db::Transaction t(probe); // the monitoring tables are a snapshot per transaction
+        db::Query q(probe);
+        q.setSql("select MON$NEXT_TRANSACTION as N from MON$DATABASE");
+        q.open();
+        const std::int64_t n = q.field("N").asInt64();
+        t.commit();
+        return n;
+    };
+    rig.scan.ProcessScan("11"); // prepares what a scan uses
+    const std::int64_t before = nextTransaction();
+    for (const char* code : {"12", "13", "12", "99"}) rig.scan.ProcessScan(code);
+    rig.monitor.ClockTick();
+    EXPECT_EQ(nextTransaction() - before, 2 + 1) << "two write-offs, the probe's own; no rescan, no unknown code, no tick";
+    EXPECT_EQ(rig.writtenOff(), 3);
+    probe.close();
 }
 
 TEST(UnitBoxScanFlow, AnUpdateErrorShowsTheUpdateBoxAndIsPassedOn) {
