@@ -280,7 +280,10 @@ ConflictRetry::ConflictRetry(const Connection& connection, int attempts)
       m_bounded(connection.lockTimeout() > 0), m_left(attempts - 1) {}
 
 bool ConflictRetry::again(bool retryable) {
-    if (!retryable || m_left <= 0 || (m_bounded && std::chrono::steady_clock::now() >= m_deadline)) {
+    // With a lock timeout the time alone decides: every conflict is another station's commit, so
+    // eight conveyors on one ticket keep moving where a count of tries would refuse a scan within
+    // milliseconds. The count bounds only a connection that waits without a timeout.
+    if (!retryable || (m_bounded ? std::chrono::steady_clock::now() >= m_deadline : m_left <= 0)) {
         return false;
     }
     --m_left;
