@@ -164,6 +164,8 @@ ScriptDriver::ScriptDriver(QStringList lines, LineWriter writer, RecordingMessag
           std::fflush(nullptr);
           std::_Exit(code);
       }) {
+    m_wait.setSingleShot(true);
+    QObject::connect(&m_wait, &QTimer::timeout, &m_context, [this] { step(); });
     // Script files written on other systems end their lines with CR LF.
     for (QString& line : m_lines) {
         if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
@@ -296,7 +298,7 @@ void ScriptDriver::schedule(int delayMs) {
         QMetaObject::invokeMethod(
             &m_context, [this] { step(); }, Qt::QueuedConnection);
     else
-        QTimer::singleShot(delayMs, &m_context, [this] { step(); });
+        m_wait.start(delayMs);
 }
 
 bool ScriptDriver::mayRunNow() const {
@@ -340,6 +342,12 @@ void ScriptDriver::step() {
             ~Pop() { running.pop_back(); }
         } pop{m_running};
         execute(line);
+        // A line that let events through (a repaint) met the next step meanwhile, which now polls:
+        // go on at once instead of a poll later.
+        if (m_wait.isActive()) {
+            m_wait.stop();
+            schedule();
+        }
     } catch (...) {
         // The next step is already scheduled (or the script is over); the station goes on.
     }

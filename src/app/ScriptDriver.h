@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -104,6 +105,7 @@ private:
     std::function<void()> m_settle;
 
     QObject m_context; // receiver of the queued steps; dropping it drops them
+    QTimer m_wait;     // the next poll while a line runs; cut short once it has returned
     qsizetype m_next = 0;
     int m_settlePasses = 0;
     std::optional<QString> m_pendingInput; // the line run last, whose state is not written yet
