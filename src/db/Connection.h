@@ -117,4 +117,8 @@ private:
     int m_left;
 };
 
+/// Tries run again by ConflictRetry in this process so far: how often units of work met a
+/// conflict, which the benchmarks report beside the lock waits.
+std::int64_t conflictRetries();
+
 } // namespace vek::db
