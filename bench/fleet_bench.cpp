@@ -421,6 +421,16 @@ private:
     bool m_started = false;
 };
 
+// Busy CPU seconds of the whole machine so far (all cores; others' work on a shared machine too).
+double machineBusySeconds() {
+    std::ifstream in("/proc/stat");
+    std::string cpu;
+    long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
+    in >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
+    return static_cast<double>(user + nice + system + irq + softirq + steal) /
+           static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
 struct Scan {
     std::int64_t elapsedUs = 0, startUs = 0, retries = 0, cpuUs = 0;
     int boxes = 0;
@@ -461,6 +471,7 @@ struct Round {
     double seconds = 0;
     double serverCpu = 0, serverCpuPerScan = 0; // share of one core over the round; seconds per scan
     double clientCpu = 0;                       // CPU seconds of all processes' timed scans
+    double machineCpu = 0;                      // cores busy over the round, whoever's work
     std::int64_t waits = 0, conflicts = 0, retries = 0, transactions = 0;
 };
 
@@ -666,14 +677,14 @@ Round Fleet::run(int n, bool station, int roundNo) {
         throw;
     }
     const Stats before = stats();
-    const double cpu0 = m_server.cpuSeconds();
+    const double cpu0 = m_server.cpuSeconds(), busy0 = machineBusySeconds();
     const std::int64_t released = steadyMicroseconds();
     m_holder.rollback();
     for (auto& p : processes) {
         if (!p->waitForFinished(300000)) p->kill();
         p->waitForFinished();
     }
-    const double cpu1 = m_server.cpuSeconds();
+    const double cpu1 = m_server.cpuSeconds(), busy1 = machineBusySeconds();
     const std::int64_t ended = steadyMicroseconds();
     const Stats after = stats();
 
@@ -726,6 +737,7 @@ Round Fleet::run(int n, bool station, int roundNo) {
     r.seconds = static_cast<double>(lastEnd - released) / 1e6;
     r.serverCpu = (cpu1 - cpu0) / (static_cast<double>(ended - released) / 1e6);
     r.serverCpuPerScan = (cpu1 - cpu0) / std::max(1, r.scans);
+    r.machineCpu = (busy1 - busy0) / (static_cast<double>(ended - released) / 1e6);
     return r;
 }
 
@@ -775,6 +787,10 @@ void report(Variant variant, int n, bool forcedWrites, const Side& station, cons
         return 100 * side.sum([](const Round& r) { return r.serverCpu * r.seconds; }) /
                side.sum([](const Round& r) { return r.seconds; });
     };
+    const auto machinePct = [](const Side& side) {
+        return 100 * side.sum([](const Round& r) { return r.machineCpu * r.seconds; }) /
+               side.sum([](const Round& r) { return r.seconds; });
+    };
     // Each station's own median and p99, over its rounds.
     std::vector<double> medians, p99s;
     for (int k = 0; k < n; ++k) {
@@ -813,22 +829,25 @@ void report(Variant variant, int n, bool forcedWrites, const Side& station, cons
                 "  bare:     %.1f scans/s in all; median %.3f ms, p99 %.3f ms; server CPU %.0f%%; lock waits %lld, "
                 "conflicts %lld, units run again %lld\n"
                 "  CPU per scan: server %.2f ms with the stations, %.2f ms with bare; a station %.2f ms, a bare "
-                "process %.2f ms; transactions per scan %.2f station, %.2f bare\n"
+                "process %.2f ms; transactions per scan %.2f station, %.2f bare; the machine's cores busy %.0f%% "
+                "with the stations, %.0f%% with bare (of %ld00%%)\n"
                 "  ratio station/bare (median) %.2f, (p99) %.2f, (scans/s) %.2f\n",
                 nameOf(variant), n, n == 1 ? "" : "es", forcedWrites ? "on" : "off", perSecond(station), s.median,
                 s.p99, *minMedian, *maxMedian, *minP99, *maxP99, cpuPct(station), total(station, &Round::waits),
                 total(station, &Round::conflicts), total(station, &Round::retries), perSecond(bare), b.median, b.p99,
                 cpuPct(bare), total(bare, &Round::waits), total(bare, &Round::conflicts), total(bare, &Round::retries),
                 serverMs(station), serverMs(bare), clientMs(station), clientMs(bare), transactions(station),
-                transactions(bare), s.median / b.median, s.p99 / b.p99, perSecond(station) / perSecond(bare));
+                transactions(bare), machinePct(station), machinePct(bare), ::sysconf(_SC_NPROCESSORS_ONLN),
+                s.median / b.median, s.p99 / b.p99, perSecond(station) / perSecond(bare));
     std::printf("RESULT kind=%s scans_per_s=%.1f station_median_ms=%.3f station_p99_ms=%.3f bare_median_ms=%.3f "
                 "bare_p99_ms=%.3f ratio=%.2f server_cpu_pct=%.0f bare_scans_per_s=%.1f bare_server_cpu_pct=%.0f "
                 "lock_waits=%lld conflicts=%lld retries=%lld server_cpu_ms_per_scan=%.2f station_cpu_ms_per_scan=%.2f "
-                "bare_cpu_ms_per_scan=%.2f station_transactions_per_scan=%.2f bare_transactions_per_scan=%.2f\n",
+                "bare_cpu_ms_per_scan=%.2f station_transactions_per_scan=%.2f bare_transactions_per_scan=%.2f "
+                "machine_cpu_pct=%.0f\n",
                 kind.c_str(), perSecond(station), s.median, s.p99, b.median, b.p99, s.median / b.median,
                 cpuPct(station), perSecond(bare), cpuPct(bare), total(station, &Round::waits),
                 total(station, &Round::conflicts), total(station, &Round::retries), serverMs(station),
-                clientMs(station), clientMs(bare), transactions(station), transactions(bare));
+                clientMs(station), clientMs(bare), transactions(station), transactions(bare), machinePct(station));
     std::fflush(stdout);
 }
 
