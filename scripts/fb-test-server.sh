@@ -20,6 +20,11 @@ port_open() {
 case "${1:-start}" in
 start)
   if running; then exit 0; fi
+  # Another server on the port would answer the checks below, and the tests would use its databases.
+  if port_open; then
+    echo "127.0.0.1:$PORT is already taken by another process; choose another VEK_FB_PORT" >&2
+    exit 1
+  fi
   rm -rf "$ROOT"
   mkdir -p "$ROOT/lock"
   for f in plugins UDF plugins.conf firebird.msg fbtrace.conf; do

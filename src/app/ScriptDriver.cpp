@@ -21,7 +21,9 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <utility>
 
@@ -148,6 +150,12 @@ QJsonArray comboRows(const QComboBox* combo) {
     return rows;
 }
 
+// Steady clock (CLOCK_MONOTONIC): comparable between the processes of one machine.
+qint64 steadyMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 QWidget* findNamed(QWidget* root, const QString& name) {
     if (!root) return nullptr;
     if (root->objectName() == name) return root;
@@ -164,6 +172,8 @@ ScriptDriver::ScriptDriver(QStringList lines, LineWriter writer, RecordingMessag
           std::fflush(nullptr);
           std::_Exit(code);
       }) {
+    m_wait.setSingleShot(true);
+    QObject::connect(&m_wait, &QTimer::timeout, &m_context, [this] { step(); });
     // Script files written on other systems end their lines with CR LF.
     for (QString& line : m_lines) {
         if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
@@ -191,6 +201,31 @@ void ScriptDriver::setDatagramSender(std::function<void(const QString& text)> se
 void ScriptDriver::setJournal(std::function<QJsonValue()> state, std::function<void()> settle) {
     m_journalState = std::move(state);
     m_settle = std::move(settle);
+}
+
+void ScriptDriver::setTimings(QString messageWidget, std::function<qint64()> retries) {
+    m_timings = true;
+    m_timingsWidget = std::move(messageWidget);
+    m_retries = std::move(retries);
+}
+
+QByteArray ScriptDriver::timingLine(const QJsonValue& input) {
+    // One line per field, tabs between: texts lose their own tabs and line breaks.
+    const auto flat = [](QString text) {
+        text.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+        return text.replace(QLatin1Char('\n'), QLatin1Char(' ')).toUtf8();
+    };
+    const auto boxes = m_boxes.take();
+    m_tones.take();
+    QString message;
+    if (const QWidget* w = findNamed(m_mainWindow.data(), m_timingsWidget)) message = shownText(w).value_or(QString());
+    QByteArray line = flat(input.toString()) + '\t' + QByteArray::number(std::exchange(m_lineElapsedUs, 0)) + '\t' +
+                      QByteArray::number(std::exchange(m_lineStartUs, 0)) + '\t' +
+                      QByteArray::number(m_retries ? m_retries() : 0) + '\t' +
+                      QByteArray::number(static_cast<qint64>(std::clock()) * 1000000 / CLOCKS_PER_SEC) + '\t' +
+                      QByteArray::number(boxes.size()) + '\t' + flat(message);
+    for (const auto& box : boxes) line += '\t' + flat(box.title + QStringLiteral(": ") + box.text);
+    return line;
 }
 
 QWidget* ScriptDriver::activeWindow() const {
@@ -263,7 +298,7 @@ QByteArray ScriptDriver::stateLine(const QJsonValue& input) {
 
 void ScriptDriver::writeState(const QJsonValue& input) {
     try {
-        const QByteArray line = stateLine(input);
+        const QByteArray line = m_timings ? timingLine(input) : stateLine(input);
         m_anyWritten = true;
         if (m_writer) m_writer(line);
     } catch (...) {
@@ -296,7 +331,7 @@ void ScriptDriver::schedule(int delayMs) {
         QMetaObject::invokeMethod(
             &m_context, [this] { step(); }, Qt::QueuedConnection);
     else
-        QTimer::singleShot(delayMs, &m_context, [this] { step(); });
+        m_wait.start(delayMs);
 }
 
 bool ScriptDriver::mayRunNow() const {
@@ -339,7 +374,15 @@ void ScriptDriver::step() {
             std::vector<Frame>& running;
             ~Pop() { running.pop_back(); }
         } pop{m_running};
+        m_lineStartUs = steadyMicroseconds();
         execute(line);
+        m_lineElapsedUs = steadyMicroseconds() - m_lineStartUs;
+        // A line that let events through (a repaint) met the next step meanwhile, which now polls:
+        // go on at once instead of a poll later.
+        if (m_wait.isActive()) {
+            m_wait.stop();
+            schedule();
+        }
     } catch (...) {
         // The next step is already scheduled (or the script is over); the station goes on.
     }
@@ -389,6 +432,7 @@ void ScriptDriver::execute(const QString& line) {
         }
     }
     typeText(line);
+    m_lineStartUs = steadyMicroseconds(); // a scanner's keys arrive at once: the scan starts at its Enter
     sendKey(Qt::Key_Return, QStringLiteral("\r"));
 }
 

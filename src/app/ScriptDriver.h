@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -51,6 +52,13 @@ public:
     /// runs the line "<settle>". Without them neither appears.
     void setJournal(std::function<QJsonValue()> state, std::function<void()> settle);
 
+    /// Benchmark output instead of the state: each line becomes "INPUT\tELAPSED_US\tSTART_US\tRETRIES\t
+    /// CPU_US\tBOXES\tMESSAGE" (then one field per box text): how long the line's handling took (a
+    /// plain line from its Enter, the typing left out) and when it began, in microseconds of the
+    /// steady clock every process shares, `retries()` so far, the process's CPU time so far, the
+    /// boxes since the previous line and the text of `messageWidget`. A line that opens a modal window is timed until that window has closed.
+    void setTimings(QString messageWidget, std::function<qint64()> retries);
+
     /// Writes one state line for the given input (a string, or null for the start-up line).
     void writeState(const QJsonValue& input);
 
@@ -75,6 +83,7 @@ private:
         QPointer<QWidget> modalAtStart;
     };
 
+    QByteArray timingLine(const QJsonValue& input);
     void schedule(int delayMs = 0);
     void step();
     bool mayRunNow() const;
@@ -102,8 +111,14 @@ private:
     std::function<void(const QString&)> m_sendDatagram;
     std::function<QJsonValue()> m_journalState;
     std::function<void()> m_settle;
+    bool m_timings = false;
+    QString m_timingsWidget;
+    std::function<qint64()> m_retries;
+    qint64 m_lineStartUs = 0;
+    qint64 m_lineElapsedUs = 0;
 
     QObject m_context; // receiver of the queued steps; dropping it drops them
+    QTimer m_wait;     // the next poll while a line runs; cut short once it has returned
     qsizetype m_next = 0;
     int m_settlePasses = 0;
     std::optional<QString> m_pendingInput; // the line run last, whose state is not written yet

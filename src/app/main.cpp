@@ -8,6 +8,7 @@
 #include "app/ScriptDriver.h"
 #include "app/StopSignals.h"
 #include "app/TfrmQuilbar.h"
+#include "db/Connection.h"
 #include "station/StationSettings.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -213,6 +214,10 @@ int main(int argc, char** argv) {
         }
     });
     vek::connectJournalToScript(*driver, window);
+    // Benchmarks: a terse line per script line, so that writing the state costs nothing measurable.
+    if (!qEnvironmentVariableIsEmpty("VEK_SCRIPT_TIMINGS")) {
+        driver->setTimings(QStringLiteral("pnMens"), [] { return vek::db::conflictRetries(); });
+    }
     driver->startWith([&window] {
         window.FormCreate();
         window.show();

@@ -7,6 +7,7 @@
 
 #include <ibase.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -302,12 +303,24 @@ ConflictRetry::ConflictRetry(const Connection& connection, int attempts)
     : m_deadline(std::chrono::steady_clock::now() + std::chrono::seconds(connection.lockTimeout())),
       m_bounded(connection.lockTimeout() > 0), m_left(attempts - 1) {}
 
+namespace {
+std::atomic<std::int64_t> g_conflictRetries{0};
+} // namespace
+
 bool ConflictRetry::again(bool retryable) {
-    if (!retryable || m_left <= 0 || (m_bounded && std::chrono::steady_clock::now() >= m_deadline)) {
+    // With a lock timeout the time alone decides: every conflict is another station's commit, so
+    // eight conveyors on one ticket keep moving where a count of tries would refuse a scan within
+    // milliseconds. The count bounds only a connection that waits without a timeout.
+    if (!retryable || (m_bounded ? std::chrono::steady_clock::now() >= m_deadline : m_left <= 0)) {
         return false;
     }
     --m_left;
+    g_conflictRetries.fetch_add(1, std::memory_order_relaxed);
     return true;
+}
+
+std::int64_t conflictRetries() {
+    return g_conflictRetries.load(std::memory_order_relaxed);
 }
 
 } // namespace vek::db

@@ -108,7 +108,9 @@ void createDatabase(const std::string& location, const std::string& user, const 
 /// Whether a unit of work that met a conflict on a row may run again. A lock wait that ran out and a
 /// conflict with a holder that committed meanwhile report the same codes, so the tries together may
 /// not outlast the connection's lock timeout: a row held all along ends in the error once the
-/// timeout is spent, never after several timeouts. Create one before the first try.
+/// timeout is spent, never after several timeouts. Within the timeout a unit runs again as often as
+/// it meets a conflict; `attempts` bounds the tries only without a timeout. Create one before the
+/// first try.
 class ConflictRetry {
 public:
     ConflictRetry(const Connection& connection, int attempts);
@@ -120,5 +122,9 @@ private:
     bool m_bounded;
     int m_left;
 };
+
+/// Tries run again by ConflictRetry in this process so far: how often units of work met a
+/// conflict, which the benchmarks report beside the lock waits.
+std::int64_t conflictRetries();
 
 } // namespace vek::db

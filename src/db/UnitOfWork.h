@@ -7,8 +7,9 @@
 
 namespace vek::db {
 
-/// How often a unit of work runs again after an update conflict: a row it needed was changed by a
-/// station whose transaction committed while this one waited.
+/// How often a unit of work runs in all after update conflicts (a row it needed was changed by a
+/// station whose transaction committed while this one waited) on a connection without a lock
+/// timeout; with one, the timeout bounds the tries.
 inline constexpr int kConflictAttempts = 5;
 
 /// The connection's transaction, owned by one unit of work: started here, rolled back unless

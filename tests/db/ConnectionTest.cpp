@@ -2,6 +2,7 @@
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
+#include "db/UnitOfWork.h"
 #include "support/TestDb.h"
 
 #include <gtest/gtest.h>
@@ -402,6 +403,21 @@ TEST(Values, DecimalsConvertToIntegersWithoutLosingDigits) {
     EXPECT_EQ(vek::db::Value(vek::db::Decimal{24, 1}).asInt64(), 2);
     EXPECT_EQ(vek::db::Value(vek::db::Decimal{-1234567891, 3}).asInt64(), -1234568);
     EXPECT_THROW(vek::db::Value(std::string("12a")).asInt64(), vek::db::DbError);
+}
+
+// Eight conveyors on one ticket meet one conflict after another; within the lock timeout each is
+// run again, while a connection that waits without a timeout keeps its count of tries.
+TEST(ConflictRetries, TheLockTimeoutBoundsTheTriesNotTheirCount) {
+    Connection withTimeout;
+    ConflictRetry busy(withTimeout, kConflictAttempts);
+    for (int i = 0; i < 4 * kConflictAttempts; ++i) EXPECT_TRUE(busy.again(true)) << "try " << i + 2;
+    EXPECT_FALSE(busy.again(false));
+
+    Connection waitsForEver;
+    waitsForEver.setLockTimeout(0);
+    ConflictRetry counted(waitsForEver, kConflictAttempts);
+    for (int i = 1; i < kConflictAttempts; ++i) EXPECT_TRUE(counted.again(true));
+    EXPECT_FALSE(counted.again(true));
 }
 
 } // namespace
