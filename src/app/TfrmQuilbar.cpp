@@ -558,6 +558,11 @@ void TfrmQuilbar::ShowClockHeader(const std::string& text) {
 }
 
 void TfrmQuilbar::ShowProductPicture(const std::string& data) {
+    // The boxes of a ticket share their picture: it is decoded and scaled once, not per box.
+    if (data == m_shownPicture) {
+        return;
+    }
+    m_shownPicture = data;
     const QImage img = decodePicture(data);
     if (img.isNull()) {
         return; // neither JPEG nor PNG: the control keeps its picture

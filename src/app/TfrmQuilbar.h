@@ -140,6 +140,7 @@ private:
     bool m_fitPending = false;
     std::deque<QString> m_pendingCodes; // codes that arrived while a scan or start-up ran
     QImage m_placeholderPicture;
+    std::string m_shownPicture; // the bytes imgProdAtu shows, or was last given
     enquiry::TEnquiryPanel* m_enquiryPanel = nullptr; // while the enquiry panel is open
 
     // Widgets (owned by the window through Qt parents).

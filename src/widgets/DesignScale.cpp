@@ -54,7 +54,18 @@ bool TextFits(const QFont& f, const QString& text, const QRect& room, Qt::Alignm
         const QRect used = fm.boundingRect(room, int(align) | Qt::TextWordWrap, text);
         return used.width() <= room.width() && used.height() <= room.height();
     }
-    return fm.horizontalAdvance(text) <= room.width() && room.contains(InkRect(f, text, room, align));
+    const int advance = fm.horizontalAdvance(text);
+    if (advance > room.width()) {
+        return false;
+    }
+    // Well inside its room, with no glyph at either end reaching past its advance, a text's ink is
+    // inside too: the exact (and costly) ink is measured only near the edges.
+    const int margin = fm.height() / 4;
+    if (advance + 2 * margin <= room.width() && fm.height() + 2 * margin <= room.height() &&
+        fm.leftBearing(text.front()) >= 0 && fm.rightBearing(text.back()) >= 0) {
+        return true;
+    }
+    return room.contains(InkRect(f, text, room, align));
 }
 
 QFont FittingFont(const QFont& base, const QString& text, const QRect& room, Qt::Alignment align, bool wrap,
@@ -67,13 +78,33 @@ QFont FittingFont(const QFont& base, const QString& text, const QRect& room, Qt:
     const double size = pixels ? base.pixelSize() : base.pointSizeF();
     const double step = pixels ? 1.0 : 0.5;
     const double least = std::max(step, size * floor);
-    for (double s = size - step; s >= least; s -= step) {
+    auto sized = [&](int steps) {
+        const double s = size - steps * step;
         if (pixels) {
             f.setPixelSize(int(s));
         } else {
             f.setPointSizeF(s);
         }
-        if (TextFits(f, text, room, align, wrap)) {
+        return f;
+    };
+    // Each try lays the text out anew, and a counter or a message changes with every scan: the
+    // largest size whose text is not too wide (or, wrapped, too tall) is found by halving, as that
+    // only shrinks with the size; from there down, the first size whose ink is inside too.
+    auto roomy = [&](const QFont& g) {
+        return wrap ? TextFits(g, text, room, align, true) : QFontMetrics(g).horizontalAdvance(text) <= room.width();
+    };
+    const int most = int((size - least) / step + 1e-9); // steps down from the base size to the least
+    int lo = 1, hi = most;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (roomy(sized(mid))) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    for (int steps = lo; steps <= most; ++steps) {
+        if (TextFits(sized(steps), text, room, align, wrap)) {
             return f;
         }
     }
@@ -112,10 +143,16 @@ void FitLabel::fit() {
     if (m_base.family().isEmpty()) {
         m_base = font();
     }
-    const QFont f = FittingFont(m_base, text(), contentsRect(), alignment(), wordWrap());
+    FitInputs in{text(), contentsRect(), m_base, int(alignment()), wordWrap(), font()};
+    if (m_fitted == in) {
+        return;
+    }
+    const QFont f = FittingFont(m_base, in.text, in.room, alignment(), in.wrap);
     if (f != font()) {
         setFont(f);
     }
+    in.shown = font();
+    m_fitted = std::move(in);
 }
 
 void FitLineEdit::setText(const QString& text) {
@@ -138,9 +175,14 @@ void FitLineEdit::fit() {
         m_base = font();
     }
     // Measured in the base font's room: a smaller font does not change the field's frame.
-    const QFont f = FittingFont(m_base, text(), LineEditTextRect(this), Qt::AlignLeft | Qt::AlignVCenter, false);
-    if (f != font()) {
-        setFont(f);
+    FitInputs in{text(), LineEditTextRect(this), m_base, int(Qt::AlignLeft | Qt::AlignVCenter), false, font()};
+    if (m_fitted != in) {
+        const QFont f = FittingFont(m_base, in.text, in.room, Qt::AlignLeft | Qt::AlignVCenter, false);
+        if (f != font()) {
+            setFont(f);
+        }
+        in.shown = font();
+        m_fitted = std::move(in);
     }
     setCursorPosition(0); // a text that still does not fit shows its beginning
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QFont>
 #include <QImage>
 #include <QLabel>
@@ -28,6 +30,18 @@ QFont FittingFont(const QFont& base, const QString& text, const QRect& room, Qt:
 /// The part of a line edit where its text is drawn.
 QRect LineEditTextRect(const QLineEdit* edit);
 
+/// What a fit was worked out for: the same text in the same room and base font needs no measuring
+/// again (a scan sets most fields, many to what they showed).
+struct FitInputs {
+    QString text;
+    QRect room;
+    QFont base;
+    int align = 0;
+    bool wrap = false;
+    QFont shown; // the font the fit gave: a font set from outside since is fitted again
+    bool operator==(const FitInputs&) const = default;
+};
+
 /// A label that shows its text in its base font, or in a smaller one when the text would not fit:
 /// messages and names are read whole, however long. `setText` and `setBaseFont` are the ways in.
 class FitLabel : public QLabel {
@@ -43,6 +57,7 @@ protected:
 private:
     void fit();
     QFont m_base;
+    std::optional<FitInputs> m_fitted;
 };
 
 /// The same for a read-only data field.
@@ -58,6 +73,7 @@ protected:
 private:
     void fit();
     QFont m_base;
+    std::optional<FitInputs> m_fitted;
 };
 
 /// A picture scaled proportionally into the label whatever its size, never above its own size when
