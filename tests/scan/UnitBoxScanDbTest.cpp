@@ -7,6 +7,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
+#include "support/Box.h"
 #include "support/QuotedStatements.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
@@ -40,9 +41,7 @@ public:
     }
 
     void box(const std::string& code, const std::string& ficha = "0001") {
-        db.exec(
-            "insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
-            code + ", 'P100', '00001', '38', '000123', '" + ficha + "', cast('now' as timestamp))");
+        db.exec(vek::test::Box::usual(code).ficha(ficha).sql());
     }
     int writtenOff() const { return db.count("CODCXUNIT where DTBAIXA_CX is not null"); }
     bool isWrittenOff(const std::string& code) const {
