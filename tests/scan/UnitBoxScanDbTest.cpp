@@ -8,7 +8,6 @@
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "support/Box.h"
-#include "support/QuotedStatements.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
@@ -175,12 +174,6 @@ TEST(UnitBoxScanFlow, AnUpdateErrorShowsTheUpdateBoxAndIsPassedOn) {
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NO_WRITE_OFF")));
     EXPECT_EQ(rig.ctx.DayCount, 0);
     EXPECT_NE(rig.display.text("pnMens"), "Etiqueta Atualizada.");
-}
-
-TEST(UnitBoxScanFlow, TheWriteOffSentIsTheOneTheSchemaCheckPrepares) {
-    vek::test::WithTestDb base;
-    vek::test::ScanStation station(base.db.path());
-    EXPECT_EQ(station.ctx.sqlQuilbar.sql(), vek::test::quotedStatements().at("sqlQuilbar.OneWriteOffPerBox"));
 }
 
 } // namespace
