@@ -11,6 +11,15 @@
 
 namespace vek {
 
+namespace sql {
+const char* const kReadParam = "select VALOR_PA from PARAM\n"
+                               "where GRUPO_PA=:GRUPO\n"
+                               "and PARAM_PA=:PARAM";
+const char* const kParam = "select p.*\n"
+                           "from PARAM P\n"
+                           "where P.GRUPO_PA in ('ATU_CAIXA_UNITARIA', 'PRODUCAO_ESTOQUE')   ";
+} // namespace sql
+
 namespace {
 
 std::optional<int> wholeNumber(const std::string& text) {
@@ -32,9 +41,7 @@ std::optional<int> wholeNumber(const std::string& text) {
 std::string ReadParam(db::Connection& connection, MessageBoxes& boxes, const std::string& group,
                       const std::string& name) {
     db::Query q(connection, "sqlReadParam");
-    q.setSql("select VALOR_PA from PARAM\n"
-             "where GRUPO_PA=:GRUPO\n"
-             "and PARAM_PA=:PARAM");
+    q.setSql(sql::kReadParam);
     q.param("GRUPO").setString(group);
     q.param("PARAM").setString(name);
     try {
@@ -54,9 +61,7 @@ void LoadParameters(db::Connection& connection, MessageBoxes& boxes, int setting
     p.SERVIDOR_NODE = ReadParam(connection, boxes, "DASHBOARD_PRODUCAO", "SERVIDOR_NODE");
 
     db::Query q(connection, "sqlParam");
-    q.setSql("select p.*\n"
-             "from PARAM P\n"
-             "where P.GRUPO_PA in ('ATU_CAIXA_UNITARIA', 'PRODUCAO_ESTOQUE')   ");
+    q.setSql(sql::kParam);
     q.open();
     bool productionStockRows = false;
     for (; !q.eof(); q.next()) {

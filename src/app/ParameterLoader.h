@@ -11,6 +11,12 @@ class Connection;
 }
 class MessageBoxes;
 
+/// The parameter statements, as sent.
+namespace sql {
+extern const char* const kReadParam; // sqlReadParam: one PARAM value, parameters GRUPO and PARAM
+extern const char* const kParam;     // sqlParam: the station's parameter groups
+} // namespace sql
+
 /// One parameter's value, the empty text when its row does not exist. A database error shows the
 /// "Erro" box about the PARAM table and is passed on.
 std::string ReadParam(db::Connection& connection, MessageBoxes& boxes, const std::string& group,

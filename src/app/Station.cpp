@@ -14,6 +14,12 @@
 
 namespace vek {
 
+namespace sql {
+const char* const kEmpresa = "select c.nome_empresa from config c";
+const char* const kFunc = "SELECT NOME_FU FROM FUNCIONARIO F WHERE CODIGO_FU = :FUNC";
+const char* const kSetor = "SELECT S.NOME_SE FROM SETOR S WHERE S.COD_SE = :SETOR";
+} // namespace sql
+
 Station::Station(OperatorDisplay& display, Platform platform, std::string settingsPath, std::string executablePath,
                  AccessClient* access)
     : m_platform(std::move(platform)), m_settingsPath(std::move(settingsPath)),
@@ -287,7 +293,7 @@ void Station::connectAndLoad() {
     // 12. Company rule.
     {
         db::Query sqlEmpresa(c.sqlCon, "sqlEmpresa");
-        sqlEmpresa.setSql("select c.nome_empresa from config c");
+        sqlEmpresa.setSql(sql::kEmpresa);
         sqlEmpresa.open();
         if (sqlEmpresa.field("nome_empresa").asString() == "FELQAR") {
             c.hideTotals = true;
@@ -343,9 +349,9 @@ void Station::StopRecentEntriesFeed() {
 void Station::ShowOperatorAndSector() {
     const StationSettings& s = m_ctx.settings;
     db::Query sqlFunc(m_ctx.sqlCon, "sqlFunc");
-    sqlFunc.setSql("SELECT NOME_FU FROM FUNCIONARIO F WHERE CODIGO_FU = :FUNC");
+    sqlFunc.setSql(sql::kFunc);
     db::Query sqlSetor(m_ctx.sqlCon, "sqlSetor");
-    sqlSetor.setSql("SELECT S.NOME_SE FROM SETOR S WHERE S.COD_SE = :SETOR");
+    sqlSetor.setSql(sql::kSetor);
     sqlFunc.param("FUNC").setString(s.FUNCIONARIO);
     sqlFunc.open();
     sqlSetor.param("SETOR").setString(s.SETOR);

@@ -17,6 +17,13 @@ namespace vek {
 
 class AccessClient;
 
+/// The start-up's own statements, as sent.
+namespace sql {
+extern const char* const kEmpresa; // sqlEmpresa: the company's name
+extern const char* const kFunc;    // sqlFunc: the operator's name, parameter FUNC
+extern const char* const kSetor;   // sqlSetor: the sector's name, parameter SETOR
+} // namespace sql
+
 /// The station below its window: start-up, the scan and the clock on the station context. Its
 /// entry points never throw: an error is shown in the platform's error box through the display.
 class Station {

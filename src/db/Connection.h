@@ -84,6 +84,8 @@ public:
     StatementPool& statementPool() { return *m_pool; }
     void attach(Query* q) { m_queries.insert(q); }
     void detach(Query* q) { m_queries.erase(q); }
+    /// The queries made on this connection that still exist.
+    const std::set<Query*>& queries() const { return m_queries; }
 
 private:
     struct Handles;

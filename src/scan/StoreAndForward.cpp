@@ -19,6 +19,20 @@ using journal::Entry;
 using journal::Kind;
 using journal::State;
 
+namespace sql {
+const char* const kConfSubFicha = "select DTBAIXA_PR, TAMA_PR from SUBPROD\n"
+                                  "where PROG_PR=:PROG and FICHA_PR=:FICHA and SUBFICHA_PR=:SUBFICHA";
+const char* const kConfCxSubFicha =
+    "select count(*) as QTDE from CODCXUNIT\n"
+    "where PROG_CX = :PROG and FICHA_CX = :FICHA and TAM_CX = :TAM and ESTEIRA_CX = :ESTEIRA\n"
+    "and DTBAIXA_CX >= :DESDE";
+const char* const kConfProdSetorCxUnit = "select ID_PU, DTSAIDA_PU, FUNCIONAR_PU from PRODUCAO_SETOR_CXUNIT\n"
+                                         "where CODCXUNIT_PU = :COD and SETOR_PU = :SETOR\n"
+                                         "order by ID_PU desc";
+const char* const kConfBaixa =
+    "select DTBAIXA_CX, ESTEIRA_CX, SETOR_CX, FUNCIONARIO_CX from CODCXUNIT where CODIGO_CX = :COD";
+} // namespace sql
+
 namespace {
 
 const char* const kUpdated = "Etiqueta Atualizada.";
@@ -256,8 +270,7 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
     if (entry.kind == Kind::SubTicket) {
         const SubTicketCode sub = SubTicketCode::of(entry.text);
         db::Query q(m_ctx.sqlCon, "sqlConfSubFicha");
-        q.setSql("select DTBAIXA_PR, TAMA_PR from SUBPROD\n"
-                 "where PROG_PR=:PROG and FICHA_PR=:FICHA and SUBFICHA_PR=:SUBFICHA");
+        q.setSql(sql::kConfSubFicha);
         q.param("PROG").setString(sub.prog);
         q.param("FICHA").setString(sub.ficha);
         q.param("SUBFICHA").setString(sub.subficha);
@@ -268,9 +281,7 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
         const std::string size = q.field("TAMA_PR").asString();
         q.close();
         db::Query n(m_ctx.sqlCon, "sqlConfCxSubFicha");
-        n.setSql("select count(*) as QTDE from CODCXUNIT\n"
-                 "where PROG_CX = :PROG and FICHA_CX = :FICHA and TAM_CX = :TAM and ESTEIRA_CX = :ESTEIRA\n"
-                 "and DTBAIXA_CX >= :DESDE");
+        n.setSql(sql::kConfCxSubFicha);
         n.param("PROG").setString(sub.prog);
         n.param("FICHA").setString(sub.ficha);
         n.param("TAM").setString(size);
@@ -287,9 +298,7 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
     if (s.sectorMode()) {
         // This sector's record of the box, made by this station's employee for this scan.
         db::Query q(m_ctx.sqlCon, "sqlConfProdSetorCxUnit");
-        q.setSql("select ID_PU, DTSAIDA_PU, FUNCIONAR_PU from PRODUCAO_SETOR_CXUNIT\n"
-                 "where CODCXUNIT_PU = :COD and SETOR_PU = :SETOR\n"
-                 "order by ID_PU desc");
+        q.setSql(sql::kConfProdSetorCxUnit);
         q.param("COD").setInt(*code);
         q.param("SETOR").setString(s.SETOR);
         q.open();
@@ -300,7 +309,7 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
     }
     // Written off by this conveyor, sector and employee, not before the scan began.
     db::Query q(m_ctx.sqlCon, "sqlConfBaixa");
-    q.setSql("select DTBAIXA_CX, ESTEIRA_CX, SETOR_CX, FUNCIONARIO_CX from CODCXUNIT where CODIGO_CX = :COD");
+    q.setSql(sql::kConfBaixa);
     q.param("COD").setInt(*code);
     q.open();
     rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() && q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&

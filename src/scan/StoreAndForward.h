@@ -16,6 +16,14 @@ class StationContext;
 class ProductionMonitor;
 class UnitBoxScan;
 
+/// The read-back statements of a kept scan, as sent.
+namespace sql {
+extern const char* const kConfSubFicha;        // sqlConfSubFicha: the sub-ticket's mark and size
+extern const char* const kConfCxSubFicha;      // sqlConfCxSubFicha: its boxes this conveyor wrote off since DESDE
+extern const char* const kConfProdSetorCxUnit; // sqlConfProdSetorCxUnit: the box's records in SETOR, newest first
+extern const char* const kConfBaixa;           // sqlConfBaixa: the box's write-off
+} // namespace sql
+
 /// The scan journal at work: every scan of a code is entered before it reaches the server; a scan
 /// that meets no database is kept (held), one whose answer was lost is settled from what the
 /// database holds, and kept scans are settled in scan order once the database is back, before any

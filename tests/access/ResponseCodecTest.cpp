@@ -1,5 +1,6 @@
 #include "access/ResponseCodec.h"
 #include "access/ResponseKeyTable.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -9,6 +10,7 @@
 #include <string>
 
 using namespace vek::access;
+using vek::test::thrown;
 
 namespace {
 
@@ -129,10 +131,7 @@ TEST(DecodeResponse, RefusesBrokenAnswers) {
 }
 
 TEST(DecodeResponse, NamesTheOffsetItRefuses) {
-    try {
-        DecodeResponse(answer(5000, 1, "x"));
-        FAIL() << "no error";
-    } catch (const DecodeError& e) {
-        EXPECT_NE(std::string(e.what()).find("5000"), std::string::npos) << e.what();
-    }
+    const auto refused = thrown<DecodeError>([&] { DecodeResponse(answer(5000, 1, "x")); });
+    ASSERT_TRUE(refused) << "no error";
+    EXPECT_NE(std::string(refused->what()).find("5000"), std::string::npos) << refused->what();
 }

@@ -3,6 +3,7 @@
 #include "access/AccessClient.h"
 #include "access/HttpClient.h"
 #include "access/ResponseCodec.h"
+#include "support/Thrown.h"
 #include "json/TJSONObject.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 using namespace vek::access;
 using vek::access::testing::kTwoCompanies;
 using vek::access::testing::ServedClient;
+using vek::test::thrown;
 
 namespace {
 
@@ -331,21 +333,15 @@ TEST(TVEKConnectionList, ServerAsksForCredentialsWithoutThem) {
     ServedClient served(ServedClient::serving("[]"));
     HttpClient http;
     const std::string url = served.client->BaseUrl() + kListPath;
-    try {
-        http.get(url);
-        FAIL() << "answered without credentials";
-    } catch (const HttpError& e) {
-        EXPECT_EQ(e.status(), 401);
-        EXPECT_EQ(std::string(e.what()).find(kVekSystemKey), std::string::npos);
-    }
+    const auto unauthorised = thrown<HttpError>([&] { http.get(url); });
+    ASSERT_TRUE(unauthorised) << "answered without credentials";
+    EXPECT_EQ(unauthorised->status(), 401);
+    EXPECT_EQ(std::string(unauthorised->what()).find(kVekSystemKey), std::string::npos);
     http.setCredentials(kVekUserName, "wrong");
-    try {
-        http.get(url);
-        FAIL() << "answered with a wrong key";
-    } catch (const HttpError& e) {
-        EXPECT_EQ(e.status(), 401);
-        EXPECT_EQ(std::string(e.what()).find("wrong"), std::string::npos);
-    }
+    const auto wrongKey = thrown<HttpError>([&] { http.get(url); });
+    ASSERT_TRUE(wrongKey) << "answered with a wrong key";
+    EXPECT_EQ(wrongKey->status(), 401);
+    EXPECT_EQ(std::string(wrongKey->what()).find("wrong"), std::string::npos);
     http.setCredentials(kVekUserName, kVekSystemKey);
     EXPECT_EQ(DecodeResponse(http.get(url)), "[]");
 }

@@ -2,6 +2,7 @@
 // from the list, F9 on an earlier sector, and what the databases hold afterwards.
 #include "StationRun.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/TestDb.h"
 
 #include <QJsonDocument>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::conveyorIni;
 using vek::test::runStation;
 using vek::test::Schema;
@@ -36,9 +38,7 @@ protected:
         }
         m_db.exec("insert into FUNCIONARIO (CODIGO_FU, NOME_FU) values ('7', 'ANA')");
         for (int code : {1001, 1002, 1003}) {
-            m_db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
-                      "DTEMISSAO_CX) values (" +
-                      std::to_string(code) + ", 'P100', '00001', '38', '000123', '0001', cast('now' as timestamp))");
+            m_db.exec(Box::usual(code).sql());
         }
         int id = 0;
         for (const char* sector : {"10", "20"}) {

@@ -3,6 +3,7 @@
 #include "app/StationRun.h"
 #include "app/StationsTogether.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/PrivateServer.h"
 #include "support/TestDb.h"
 
@@ -25,8 +26,7 @@ namespace {
 
 void addBoxes(const TestDb& db, std::initializer_list<int> codes) {
     for (int code : codes) {
-        db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
-                std::to_string(code) + ", 'P100', '00001', '38', '000123', '0001', cast('now' as timestamp))");
+        db.exec(Box::usual(code).sql());
     }
     db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
 }

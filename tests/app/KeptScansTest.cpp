@@ -5,6 +5,7 @@
 #include "app/Station.h"
 #include "db/Query.h"
 #include "scan/StoreAndForward.h"
+#include "support/Box.h"
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
@@ -19,6 +20,7 @@
 
 using namespace vek;
 using vek::journal::State;
+using vek::test::Box;
 using vek::test::PrivateServer;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
@@ -31,8 +33,7 @@ const std::vector<Tone> kHeldTone = {{2000, 80}, {2000, 80}};
 
 void addBoxes(const TestDb& db, std::initializer_list<int> codes) {
     for (int code : codes) {
-        db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
-                std::to_string(code) + ", 'P100', '00001', '38', '000123', '0001', cast('now' as timestamp))");
+        db.exec(Box::usual(code).sql());
     }
     for (const char* p : {"MSG_CONLUSAO", "ALERTA_SONORO"}) {
         db.exec(std::string("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', '") + p +

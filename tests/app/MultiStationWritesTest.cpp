@@ -1,6 +1,7 @@
 // Two stations as two processes on one server, meeting on the same rows from the same moment: every
 // write path must leave the rows as one station alone would have, and tell each operator the truth.
 #include "StationsTogether.h"
+#include "support/Box.h"
 
 #include <gtest/gtest.h>
 
@@ -44,9 +45,8 @@ TEST_F(MultiStationWrites, EachSubTicketIsWrittenOffByOneStation) {
           "while (t <= 20) do begin f = lpad(cast(t as varchar(4)), 4, '0'); "
           "insert into SUBPROD (ID_PR, PROG_PR, FICHA_PR, SUBFICHA_PR, TAMA_PR, QTDE_PR) values "
           "(:t, '000123', :f, '0001', '38', 10); k = 1; "
-          "while (k <= 20) do begin insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, "
-          "FICHA_CX, DTEMISSAO_CX) values (:t * 100 + :k, 'P100', '00001', '38', '000123', :f, "
-          "cast('now' as timestamp)); k = k + 1; end t = t + 1; end end");
+          "while (k <= 20) do begin " +
+          Box::usual(":t * 100 + :k").set("FICHA_CX", ":f").sql() + "; k = k + 1; end t = t + 1; end end");
     QStringList labels;
     for (int t = 1; t <= 20; ++t) labels << QString::fromStdString("2000123" + ticket(t) + "0001");
     // Both list ticket 1's boxes, then wait to write off the first of them.
@@ -96,9 +96,7 @@ TEST_F(MultiStationWrites, OneStationCancelsASectorUpdate) {
                   code + "', 1, 1001)");
     }
     m_db.exec("insert into FUNCIONARIO (CODIGO_FU, NOME_FU) values ('7', 'ANA')");
-    m_db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX, "
-              "DTBAIXA_CX, ESTEIRA_CX) values (1001, 'P100', '00001', '38', '000123', '0001', cast('now' as "
-              "timestamp), cast('now' as timestamp), '01')");
+    m_db.exec(Box::usual(1001).writtenOff().conveyor("01").sql());
     param("ATU_CAIXA_UNITARIA", "GRUPO_USU_AUT_CANC_ATU_CXUNIT", "SUPERV");
     param("ATU_CAIXA_UNITARIA", "ALERTA_SONORO", "S");
     // CAIO's stored form of the password "segredo".
@@ -158,10 +156,13 @@ TEST_F(MultiStationWrites, EachTicketIsCompletedOnce) {
     block("execute block as declare t integer = 1; declare k integer; declare f char(4); begin "
           "while (t <= 20) do begin f = lpad(cast(t as varchar(4)), 4, '0'); "
           "insert into PRODUCAO (PROG_PR, FICHA_PR, QTDE_PR) values ('000123', :f, 4); k = 1; "
-          "while (k <= 4) do begin insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, "
-          "FICHA_CX, DTEMISSAO_CX, DTBAIXA_CX, ESTEIRA_CX) values (:t * 10 + :k, 'P100', '00001', '38', '000123', "
-          ":f, cast('now' as timestamp), iif(:k <= 2, cast('now' as timestamp), null), iif(:k <= 2, '09', null)); "
-          "k = k + 1; end t = t + 1; end end");
+          "while (k <= 4) do begin " +
+          Box::usual(":t * 10 + :k")
+              .set("FICHA_CX", ":f")
+              .writtenOff("iif(:k <= 2, cast('now' as timestamp), null)")
+              .set("ESTEIRA_CX", "iif(:k <= 2, '09', null)")
+              .sql() +
+          "; k = k + 1; end t = t + 1; end end");
     QStringList third, fourth;
     for (int t = 1; t <= 20; ++t) {
         third << QString::number(t * 10 + 3);
@@ -202,10 +203,7 @@ TEST_F(MultiStationWrites, ANewStockItemIsCreatedOnce) {
                   "', 'P100', '00001', '000123', '0001', 'P');"
                   "insert into ITENSPVGRADE (PEDIDO_IT, ITEM_IT, TAM_IT, QTPED_IT) values ('00001000', '" +
                   item + "', '38', 1)");
-        m_db.exec(std::string("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
-                              "PEDIDO_CX, ITEM_CX, DTEMISSAO_CX) values (") +
-                  (item[2] == '1' ? "21" : "22") + ", 'P100', '00001', '38', '000123', '0001', '00001000', '" + item +
-                  "', cast('now' as timestamp))");
+        m_db.exec(Box::usual(item[2] == '1' ? 21 : 22).pedido("00001000").item(item).sql());
     }
     const auto [a, b] = race("insert into PROD_ITEM_ESTOQUE (ID_PI, CODIGO_PI) values (-1, 'P100.00001.38')",
                              {"a", ini("01"), {"21"}}, {"b", ini("02"), {"22"}});

@@ -1,6 +1,7 @@
 // The <screenshot> script line: a PNG of the main window as drawn offscreen, taken between scans;
 // a file that cannot be written is noted and the script goes on.
 #include "StationRun.h"
+#include "support/Box.h"
 #include "support/TestDb.h"
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::conveyorIni;
 using vek::test::runStation;
 using vek::test::Schema;
@@ -30,8 +32,7 @@ std::uint32_t bigEndian32(const std::string& bytes, std::size_t at) {
 
 TEST(ScreenshotScript, WritesThePictureOfTheWindowAndGoesOnWhenItCannot) {
     TestDb db{Schema::Main};
-    db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) "
-            "values (1001, 'P100', '00001', '38', '000123', '0001', cast('now' as timestamp))");
+    db.exec(Box::usual(1001).sql());
     const std::string shot = db.dir() + "/shot.png";
     const std::string unwritable = db.dir() + "/no-such-folder/shot.png";
     const auto run = runStation(db.dir(), conveyorIni(db.path()),

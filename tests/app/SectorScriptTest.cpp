@@ -2,6 +2,7 @@
 // station completing a ticket.
 #include "StationRun.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/HttpReceiver.h"
 #include "support/TestDb.h"
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::conveyorIni;
 using vek::test::kGreen;
 using vek::test::kRed;
@@ -37,9 +39,7 @@ protected:
         m_db.exec("insert into PRODUCAO (PROG_PR, FICHA_PR, QTDE_PR) values ('000123', '0001', 3)");
         m_db.exec("insert into FUNCIONARIO (CODIGO_FU, NOME_FU) values ('7', 'ANA')");
         for (int code : {1001, 1002, 1003}) {
-            m_db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
-                      "DTEMISSAO_CX) values (" +
-                      std::to_string(code) + ", 'P100', '00001', '38', '000123', '0001', cast('now' as timestamp))");
+            m_db.exec(Box::usual(code).sql());
         }
         for (const char* p : {"ALERTA_SONORO", "MSG_CONLUSAO"}) {
             m_db.exec(std::string("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', '") +

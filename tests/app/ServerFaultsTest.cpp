@@ -4,6 +4,7 @@
 #include "app/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
@@ -16,6 +17,7 @@
 #include <map>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::PrivateServer;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
@@ -28,10 +30,7 @@ const std::vector<Tone> kSuccess = {{2450, 120}, {2800, 140}};
 const std::string kUpdated = "Etiqueta Atualizada.";
 
 void addBox(const TestDb& db, int code, const std::string& writtenOff = "null") {
-    db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX, "
-            "DTBAIXA_CX, ESTEIRA_CX) values (" +
-            std::to_string(code) + ", 'P100', '00001', '38', '000123', '0001', cast('now' as timestamp), " +
-            writtenOff + ", " + (writtenOff == "null" ? "null" : "'01'") + ")");
+    db.exec(Box::usual(code).writtenOff(writtenOff).set("ESTEIRA_CX", writtenOff == "null" ? "null" : "'01'").sql());
 }
 
 void switchOn(const TestDb& db, const char* name) {

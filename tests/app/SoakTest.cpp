@@ -3,6 +3,7 @@
 // 22 of group 20, which record boxes but never write them off. Afterwards the server's rows must tell
 // one story with what each operator was shown.
 #include "StationsTogether.h"
+#include "support/Box.h"
 
 #include <QString>
 
@@ -58,8 +59,28 @@ protected:
 
     // Round r's rows: its own programmes, order and pattern, so each round also creates new stock items.
     void addRound(int r) const {
+        const std::string unitBox = Box("{BASE} + :t * 10 + :k")
+                                        .prod("P100")
+                                        .padron("{PAD}")
+                                        .set("TAM_CX", "37 + mod(:k, 3)")
+                                        .prog("{UNIT}")
+                                        .set("FICHA_CX", ":f")
+                                        .pedido("{PED}")
+                                        .set("ITEM_CX", ":it")
+                                        .emitted()
+                                        .sql();
+        const std::string subTicketBox = Box("{BASE} + 5000 + :t * 100 + :j * 10 + :k")
+                                             .prod("P100")
+                                             .padron("{PAD}")
+                                             .set("TAM_CX", "39 + :j")
+                                             .prog("{SUB}")
+                                             .set("FICHA_CX", ":f")
+                                             .pedido("{PED}")
+                                             .set("ITEM_CX", ":it")
+                                             .emitted()
+                                             .sql();
         QString psql =
-            QStringLiteral(
+            QString::fromStdString(
                 "execute block as declare t integer = 1; declare j integer; declare k integer; declare f char(4); "
                 "declare it char(3); begin "
                 "while (t <= %1 + %2) do begin f = lpad(cast(t as varchar(4)), 4, '0'); "
@@ -70,17 +91,16 @@ protected:
                 "values ('{PED}', :it, :k, 1000); k = k + 1; end "
                 "if (t <= %1) then begin "
                 "insert into PRODUCAO (PROG_PR, FICHA_PR, QTDE_PR) values ('{UNIT}', :f, %3); "
-                "k = 1; while (k <= %3) do begin insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, "
-                "PROG_CX, FICHA_CX, PEDIDO_CX, ITEM_CX, DTEMISSAO_CX) values ({BASE} + :t * 10 + :k, 'P100', '{PAD}', "
-                "37 + mod(:k, 3), '{UNIT}', :f, '{PED}', :it, cast('now' as timestamp)); k = k + 1; end "
+                "k = 1; while (k <= %3) do begin " +
+                unitBox +
+                "; k = k + 1; end "
                 "end else begin "
                 // Sub-ticket j of size 39 + j, with 2 to 6 pending boxes for its quantity.
                 "j = 1; while (j <= 3) do begin insert into SUBPROD (ID_PR, PROG_PR, FICHA_PR, SUBFICHA_PR, TAMA_PR, "
                 "QTDE_PR) values ({BASE} + :t * 10 + :j, '{SUB}', :f, lpad(cast(:j as varchar(4)), 4, '0'), 39 + :j, "
-                "%4); k = 1; while (k <= 2 + mod(t + j, 5)) do begin insert into CODCXUNIT (CODIGO_CX, PROD_CX, "
-                "PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, PEDIDO_CX, ITEM_CX, DTEMISSAO_CX) values ({BASE} + 5000 + "
-                ":t * 100 + :j * 10 + :k, 'P100', '{PAD}', 39 + :j, '{SUB}', :f, '{PED}', :it, "
-                "cast('now' as timestamp)); k = k + 1; end j = j + 1; end "
+                "%4); k = 1; while (k <= 2 + mod(t + j, 5)) do begin " +
+                subTicketBox +
+                "; k = k + 1; end j = j + 1; end "
                 "end t = t + 1; end end")
                 .arg(kTickets)
                 .arg(kSubTickets)

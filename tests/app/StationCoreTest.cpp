@@ -3,6 +3,7 @@
 #include "app/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
 using vek::test::TestDb;
@@ -25,10 +27,8 @@ const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 
 TEST(StationCore, AStartUpThatStoppedHalfWayFinishesBeforeTheFirstScan) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb source(Schema::Main);
-    source.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (42, '000123', '0001', "
-                "cast('now' as timestamp))");
-    source.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX, DTBAIXA_CX) values (41, "
-                "'000123', '0001', cast('now' as timestamp), cast('now' as timestamp))");
+    source.exec(Box(42).prog("000123").ficha("0001").emitted().sql());
+    source.exec(Box(41).prog("000123").ficha("0001").emitted().writtenOff().sql());
     for (const char* p : {"ALERTA_SONORO", "MSG_CONLUSAO"}) {
         source.exec(std::string("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', '") +
                     p + "', 'S')");

@@ -1,6 +1,7 @@
 // The station end to end: the executable in script mode against a copy of the reference database.
 #include "StationRun.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/TestDb.h"
 
 #include <QDate>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::conveyorIni;
 using vek::test::kGreen;
 using vek::test::kRed;
@@ -23,10 +25,13 @@ namespace {
 void box(const TestDb& db, int code, const std::string& emission = "cast('now' as timestamp)",
          const std::string& writtenOff = "null", const std::string& cancelled = "null",
          const std::string& conveyor = "null", const std::string& ficha = "0001") {
-    db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX, "
-            "DTBAIXA_CX, DATA_CANC_CX, ESTEIRA_CX) values (" +
-            std::to_string(code) + ", 'P100', '00001', '38', '000123', '" + ficha + "', " + emission + ", " +
-            writtenOff + ", " + cancelled + ", " + conveyor + ")");
+    db.exec(Box::usual(code)
+                .ficha(ficha)
+                .emitted(emission)
+                .writtenOff(writtenOff)
+                .cancelled(cancelled)
+                .set("ESTEIRA_CX", conveyor)
+                .sql());
 }
 
 void param(const TestDb& db, const std::string& name, const std::string& value,

@@ -5,6 +5,7 @@
 #include "app/TfrmQuilbar.h"
 #include "db/Query.h"
 #include "station/StationSettings.h"
+#include "support/Box.h"
 #include "support/OffscreenScreens.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::Schema;
 using vek::test::TestDb;
 
@@ -226,8 +228,7 @@ TEST(StationWindow, PicturesAndHeaderFollowTheirPanelsWhenTheLayoutSizesThem) {
 TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
     TestDb db(Schema::Main);
     for (int code = 7001; code <= 7003; ++code) {
-        db.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" + std::to_string(code) +
-                ", '000123', '0001', cast('now' as timestamp))");
+        db.exec(Box(code).prog("000123").ficha("0001").emitted().sql());
     }
     const std::string ini = db.dir() + "/s.INI";
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nCODESTEIRA=01\n";

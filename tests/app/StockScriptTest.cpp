@@ -2,6 +2,7 @@
 // against a copy of the reference database, Brazilian formats.
 #include "StationRun.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/TestDb.h"
 
 #include <QJsonDocument>
@@ -12,6 +13,7 @@
 #include <vector>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::conveyorIni;
 using vek::test::kGreen;
 using vek::test::kRed;
@@ -42,10 +44,7 @@ public:
     }
     void box(int code, const std::string& pedido = "", const std::string& item = "", const std::string& prod = "P100",
              const std::string& tam = "38") {
-        m_db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, MARCA_CX, PROG_CX, FICHA_CX, "
-                  "PEDIDO_CX, ITEM_CX, DTEMISSAO_CX) values (" +
-                  std::to_string(code) + ", '" + prod + "', '00001', '" + tam + "', 'MARCA SETE', '000123', '0001', '" +
-                  pedido + "', '" + item + "', cast('now' as timestamp))");
+        m_db.exec(Box::usual(code).prod(prod).tam(tam).marca("MARCA SETE").pedido(pedido).item(item).sql());
     }
     void orderItem(const std::string& ped, const std::string& item, int qtped) {
         m_db.exec("insert into ITENSPV (PEDIDO_IT, ITEM_IT, PROD_IT, PADRON_IT, PROG_IT, FICHA_IT, SIT_IT) values ('" +

@@ -2,6 +2,7 @@
 // moment: each box is taken by exactly one of them, and only that one reports a success.
 #include "StationRun.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/TestDb.h"
 
 #include <QJsonArray>
@@ -12,6 +13,7 @@
 #include <map>
 #include <thread>
 
+using vek::test::Box;
 using vek::test::Schema;
 using vek::test::TestDb;
 using vek::test::u;
@@ -58,9 +60,7 @@ protected:
                   "'S')");
         auto c = m_db.connect();
         c->executeImmediate("execute block as declare i integer = 1; begin while (i <= " + std::to_string(kBoxes) +
-                            ") do begin insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, "
-                            "FICHA_CX, DTEMISSAO_CX) values (:i, 'P100', '00001', '38', '000123', '0001', cast('now' "
-                            "as timestamp)); i = i + 1; end end");
+                            ") do begin " + Box::usual(":i").sql() + "; i = i + 1; end end");
     }
 
     std::string ini(const std::string& conveyor, const std::string& extra = {}) const {

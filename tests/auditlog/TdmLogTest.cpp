@@ -6,7 +6,7 @@
 #include "db/MemTable.h"
 #include "db/Provider.h"
 #include "db/Query.h"
-#include "support/QuotedStatements.h"
+#include "support/TestDb.h"
 
 #include <gtest/gtest.h>
 
@@ -53,13 +53,6 @@ protected:
     db::MemTable m_cds{"cdsTeste"};
     TdmLog m_log{"QUILBAR", *m_conn};
 };
-
-TEST(AuditLogStatements, AreTheOnesTheSchemaTestPrepares) {
-    const auto quoted = test::quotedStatements();
-    EXPECT_EQ(quoted.at("sqlCampoChavePrimaria"), auditlog::sql::kCampoChavePrimaria);
-    EXPECT_EQ(quoted.at("sqlDataServidor"), auditlog::sql::kDataServidor);
-    EXPECT_EQ(quoted.at("GRAVALOG"), auditlog::sql::kGravarLog);
-}
 
 TEST(AuditLogNothingPending, SendsNoStatement) {
     db::Connection nowhere; // fails on first use: any statement would raise

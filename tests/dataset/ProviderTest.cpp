@@ -4,6 +4,7 @@
 #include "db/MemTable.h"
 #include "db/Query.h"
 #include "support/TestDb.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@ using namespace vek;
 using namespace vek::db;
 using vek::test::Schema;
 using vek::test::TestDb;
+using vek::test::thrown;
 
 namespace {
 
@@ -132,12 +134,9 @@ TEST_F(ProviderDb, RowChangedMeanwhileIsAnErrorAndStaysPending) {
     m_cds.edit(); // on ID 1, as read before the change
     m_cds.setValue("QTDE_PS", 99);
     m_cds.post();
-    try {
-        m_cds.applyChanges();
-        FAIL() << "an update that finds no row must raise";
-    } catch (const DbError& e) {
-        EXPECT_NE(std::string(e.what()).find("not found"), std::string::npos) << e.what();
-    }
+    const auto notFound = thrown<DbError>([&] { m_cds.applyChanges(); });
+    ASSERT_TRUE(notFound) << "an update that finds no row must raise";
+    EXPECT_NE(std::string(notFound->what()).find("not found"), std::string::npos) << notFound->what();
     EXPECT_EQ(m_cds.changeCount(), 1) << "the change stays pending";
     EXPECT_EQ(row(*other, 1), "000123|4|outro|U");
     EXPECT_FALSE(m_conn->inTransaction());
@@ -160,12 +159,9 @@ TEST_F(ProviderDb, RefusedRowRaisesTheServersTextAndWritesNothing) {
     m_cds.append();
     m_cds.setValue("ID_PS", 1); // the key exists
     m_cds.post();
-    try {
-        m_cds.applyChanges();
-        FAIL() << "a refused row must raise";
-    } catch (const DbError& e) {
-        EXPECT_NE(std::string(e.what()).find("PRIMARY or UNIQUE KEY"), std::string::npos) << e.what();
-    }
+    const auto refused = thrown<DbError>([&] { m_cds.applyChanges(); });
+    ASSERT_TRUE(refused) << "a refused row must raise";
+    EXPECT_NE(std::string(refused->what()).find("PRIMARY or UNIQUE KEY"), std::string::npos) << refused->what();
     EXPECT_FALSE(m_conn->inTransaction()) << "its own transaction rolled back";
     EXPECT_EQ(row(*m_db.connect(), 10), "missing") << "the apply is one unit of work";
     EXPECT_EQ(m_cds.changeCount(), 2);

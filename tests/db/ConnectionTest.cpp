@@ -4,6 +4,7 @@
 #include "db/ScriptRunner.h"
 #include "db/UnitOfWork.h"
 #include "support/TestDb.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@ using namespace vek;
 using namespace vek::db;
 using vek::test::Schema;
 using vek::test::TestDb;
+using vek::test::thrown;
 
 namespace {
 
@@ -229,12 +231,9 @@ TEST_P(DbLayer, LockedRowWaitsThenSucceedsOrTimesOut) {
     waitUntilRunning("'second'");
     EXPECT_EQ(second.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
     holder->commit();
-    try {
-        second.get();
-        FAIL() << "update over a concurrent commit succeeded";
-    } catch (const DbError& e) {
-        EXPECT_TRUE(e.isLockConflict()) << e.what();
-    }
+    const auto conflict = thrown<DbError>([&] { second.get(); });
+    ASSERT_TRUE(conflict) << "update over a concurrent commit succeeded";
+    EXPECT_TRUE(conflict->isLockConflict()) << conflict->what();
 
     // The lock stays: the update fails with the lock-conflict error after the timeout.
     holder->startTransaction();
@@ -244,13 +243,10 @@ TEST_P(DbLayer, LockedRowWaitsThenSucceedsOrTimesOut) {
     Query upd(*impatient);
     upd.setSql("update T set TXT = 'never' where ID = 1");
     const auto start = std::chrono::steady_clock::now();
-    try {
-        upd.execSql();
-        FAIL() << "update of a locked row succeeded";
-    } catch (const DbError& e) {
-        EXPECT_TRUE(e.isLockConflict()) << e.what();
-        EXPECT_NE(std::string(e.what()).find("lock"), std::string::npos) << e.what();
-    }
+    const auto timedOut = thrown<DbError>([&] { upd.execSql(); });
+    ASSERT_TRUE(timedOut) << "update of a locked row succeeded";
+    EXPECT_TRUE(timedOut->isLockConflict()) << timedOut->what();
+    EXPECT_NE(std::string(timedOut->what()).find("lock"), std::string::npos) << timedOut->what();
     // The server counts the timeout in whole seconds on a one-second clock, so 2 s waits between
     // one and two seconds: long enough to tell from not waiting at all.
     const auto waited = std::chrono::steady_clock::now() - start;
@@ -264,24 +260,18 @@ TEST_P(DbLayer, ServerErrorsCarryTheServersMessage) {
     auto c = connect();
     Query q(*c);
     q.setSql("select NOPE from T");
-    try {
-        q.open();
-        FAIL();
-    } catch (const DbError& e) {
-        const std::string msg = e.what();
-        EXPECT_NE(msg.find("Column unknown"), std::string::npos) << msg;
-        EXPECT_NE(msg.find("NOPE"), std::string::npos) << msg;
-        EXPECT_NE(e.gdsCode(), 0);
-    }
+    const auto unknownColumn = thrown<DbError>([&] { q.open(); });
+    ASSERT_TRUE(unknownColumn);
+    const std::string msg = unknownColumn->what();
+    EXPECT_NE(msg.find("Column unknown"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("NOPE"), std::string::npos) << msg;
+    EXPECT_NE(unknownColumn->gdsCode(), 0);
     exec("insert into T (ID) values (1)");
     Query dup(*c);
     dup.setSql("insert into T (ID) values (1)");
-    try {
-        dup.execSql();
-        FAIL();
-    } catch (const DbError& e) {
-        EXPECT_NE(std::string(e.what()).find("PRIMARY"), std::string::npos) << e.what();
-    }
+    const auto duplicate = thrown<DbError>([&] { dup.execSql(); });
+    ASSERT_TRUE(duplicate);
+    EXPECT_NE(std::string(duplicate->what()).find("PRIMARY"), std::string::npos) << duplicate->what();
     EXPECT_FALSE(c->inTransaction());
 }
 
@@ -382,12 +372,10 @@ TEST(DbServer, WrongPasswordGivesTheServersText) {
     Connection c;
     c.setDatabase(db.remoteLocation());
     c.setPassword("wrong");
-    try {
-        c.open();
-        FAIL();
-    } catch (const DbError& e) {
-        EXPECT_NE(std::string(e.what()).find("user name and password are not defined"), std::string::npos) << e.what();
-    }
+    const auto refused = thrown<DbError>([&] { c.open(); });
+    ASSERT_TRUE(refused);
+    EXPECT_NE(std::string(refused->what()).find("user name and password are not defined"), std::string::npos)
+        << refused->what();
     EXPECT_FALSE(c.isOpen());
     c.setPassword("");
     EXPECT_THROW(c.open(), DbError) << "no password parameter at all";

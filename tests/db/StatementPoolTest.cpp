@@ -3,11 +3,13 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Query.h"
+#include "support/Box.h"
 #include "support/TestDb.h"
 
 #include <gtest/gtest.h>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::Schema;
 using vek::test::TestDb;
 
@@ -25,9 +27,9 @@ int countFor(db::Connection& c, const std::string& prog) {
 
 TEST(StatementPool, AQueryOfTheSameTextTakesTheKeptStatementAndGetsItsOwnResults) {
     TestDb db(Schema::Main);
-    db.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX) values (1, '000001', '0001')");
-    db.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX) values (2, '000002', '0001')");
-    db.exec("insert into CODCXUNIT (CODIGO_CX, PROG_CX, FICHA_CX) values (3, '000002', '0001')");
+    db.exec(Box(1).prog("000001").ficha("0001").sql());
+    db.exec(Box(2).prog("000002").ficha("0001").sql());
+    db.exec(Box(3).prog("000002").ficha("0001").sql());
     auto c = db.connect();
     EXPECT_EQ(countFor(*c, "000001"), 1);
     EXPECT_EQ(c->statementPool().size(), 1u) << "kept when its query went away";

@@ -3,6 +3,7 @@
 #include "enquiry/AuthorisedUser.h"
 #include "EnquiryRig.h"
 #include "enquiry/TfrmUsuarioAutorizado.h"
+#include "support/Thrown.h"
 #include "widgets/ImageButton.h"
 #include "widgets/PanelForm.h"
 
@@ -70,18 +71,12 @@ TEST(FormatPassword, EveryByteValueAddsModulo256) {
 }
 
 TEST(FormatPassword, EmptyNameOrPasswordFails) {
-    try {
-        FormatPassword("", "x");
-        FAIL() << "no error";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_EQ(toQString(e.what()), u8("Usuário inválido para formatação da senha"));
-    }
-    try {
-        FormatPassword("A", "");
-        FAIL() << "no error";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_EQ(toQString(e.what()), u8("Senha inválida para formatação da senha"));
-    }
+    const auto noName = thrown<std::invalid_argument>([&] { FormatPassword("", "x"); });
+    ASSERT_TRUE(noName) << "no error";
+    EXPECT_EQ(toQString(noName->what()), u8("Usuário inválido para formatação da senha"));
+    const auto noPassword = thrown<std::invalid_argument>([&] { FormatPassword("A", ""); });
+    ASSERT_TRUE(noPassword) << "no error";
+    EXPECT_EQ(toQString(noPassword->what()), u8("Senha inválida para formatação da senha"));
 }
 
 TEST(DailyServicePassword, FirstAndLastFiveDigitsOfTheDaysDigest) {

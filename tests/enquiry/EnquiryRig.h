@@ -8,6 +8,7 @@
 #include "enquiry/SectorCancellation.h"
 #include "monitoring/ProductPictures.h"
 #include "station/StationContext.h"
+#include "support/Box.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
 #include "util/TextCodec.h"
@@ -60,11 +61,9 @@ public:
             db.exec("insert into PRODUTO_SETOR (CODIGO_PRODUTO_PS, CODIGO_SETOR_PS) values ('" + product + "', '" + s +
                     "')");
     }
-    void box(int code, const std::string& product, const std::string& prog, const std::string& ficha,
-             const std::string& extraColumns = {}, const std::string& extraValues = {}) {
-        db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX" +
-                extraColumns + ") values (" + std::to_string(code) + ", '" + product + "', '00001', '38', '" + prog +
-                "', '" + ficha + "', cast('now' as timestamp)" + extraValues + ")");
+    void box(const Box& b) { db.exec(b.sql()); }
+    void box(int code, const std::string& product, const std::string& prog, const std::string& ficha) {
+        box(Box::usual(code).prod(product).prog(prog).ficha(ficha));
     }
     /// The box recorded in a sector, as a sector station records it.
     void recorded(int code, const std::string& sector, int id) {

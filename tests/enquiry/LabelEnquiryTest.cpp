@@ -177,7 +177,7 @@ TEST(LabelEnquiry, SectorFiltersRouteAndTicketEdges) {
         EnquiryRig rig;
         rig.box(2001, "P200", "000200", "0002");
         rig.box(3001, "P100", "000300", "0000");
-        rig.box(4001, "P''1", "000400", "0004");
+        rig.box(4001, "P'1", "000400", "0004");
         rig.route("P''1", {"20"});
         rig.ctx.settings.SETORES_CONSULTA_ETIQUETA = r.configured;
         rig.ctx.settings.SETOR = r.sector;
@@ -187,14 +187,14 @@ TEST(LabelEnquiry, SectorFiltersRouteAndTicketEdges) {
         EXPECT_EQ(rig.enquiry.fields.totFicha, r.total) << "the station's own sector";
     }
     EnquiryRig rig;
-    rig.box(4001, "P''1", "000400", "0004");
+    rig.box(4001, "P'1", "000400", "0004");
     rig.enquiry.EnquireLabel("4001");
     EXPECT_NE(rig.enquiry.sqlSetoresConsulta.sql().find("PS.CODIGO_PRODUTO_PS = 'P''1'"), std::string::npos);
 }
 
 TEST(LabelEnquiry, CancelledBoxIsShownAllTheSame) {
     EnquiryRig rig;
-    rig.box(1004, "P100", "000123", "0001", ", DATA_CANC_CX", ", cast('2024-03-05 14:07:00' as timestamp)");
+    rig.box(Box::usual(1004).cancelled("cast('2024-03-05 14:07:00' as timestamp)"));
     rig.recorded(1001, "20", 1);
     rig.enquiry.EnquireLabel("1004");
     EXPECT_EQ(rig.enquiryMessage(), u8("Código CANCELADO em 05/03 14:07"));

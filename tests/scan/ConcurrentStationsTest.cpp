@@ -7,6 +7,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
+#include "support/Box.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
@@ -17,6 +18,7 @@
 #include <thread>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
 using vek::test::TestDb;
@@ -68,9 +70,7 @@ void addBoxes(const TestDb& db) {
             ")");
     auto c = db.connect();
     c->executeImmediate("execute block as declare i integer = 1; begin while (i <= " + std::to_string(kBoxes) +
-                        ") do begin insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, "
-                        "DTEMISSAO_CX) values (:i, 'P100', '00001', '38', '000123', '0001', cast('now' as "
-                        "timestamp)); i = i + 1; end end");
+                        ") do begin " + Box::usual(":i").sql() + "; i = i + 1; end end");
     c->close();
 }
 

@@ -7,6 +7,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
+#include "support/Box.h"
 #include "support/HttpReceiver.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
@@ -47,11 +48,7 @@ public:
         ctx.params.ALERTA_SONORO = true;
     }
 
-    void box(int code, const std::string& ficha = "0001") {
-        db.exec(
-            "insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
-            std::to_string(code) + ", 'P100', '00001', '38', '000123', '" + ficha + "', cast('now' as timestamp))");
-    }
+    void box(int code, const std::string& ficha = "0001") { db.exec(vek::test::Box::usual(code).ficha(ficha).sql()); }
     std::string scanIn(const std::string& sector, int code) {
         ctx.settings.SETOR = sector;
         scan.ProcessScan(std::to_string(code));

@@ -8,6 +8,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
+#include "support/Box.h"
 #include "support/ScanStation.h"
 
 #include <string>
@@ -36,10 +37,16 @@ public:
     }
 
     void box(const TestBox& b) const {
-        db.exec("insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, MARCA_CX, PROG_CX, FICHA_CX, "
-                "PEDIDO_CX, ITEM_CX, DTEMISSAO_CX, DATA_CANC_CX) values (" +
-                std::to_string(b.code) + ", '" + b.prod + "', '00001', '" + b.tam + "', 'MARCA SETE', '000123', '" +
-                b.ficha + "', '" + b.pedido + "', '" + b.item + "', " + b.emission + ", " + b.cancelled + ")");
+        db.exec(Box::usual(b.code)
+                    .prod(b.prod)
+                    .tam(b.tam)
+                    .marca("MARCA SETE")
+                    .ficha(b.ficha)
+                    .pedido(b.pedido)
+                    .item(b.item)
+                    .emitted(b.emission)
+                    .cancelled(b.cancelled)
+                    .sql());
     }
     void subTicket(const std::string& sub, const std::string& tam, int qtde, int id = 1) const {
         db.exec("insert into SUBPROD (ID_PR, PROG_PR, FICHA_PR, SUBFICHA_PR, TAMA_PR, QTDE_PR) values (" +

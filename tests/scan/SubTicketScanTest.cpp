@@ -11,6 +11,7 @@
 #include <set>
 
 using namespace vek;
+using vek::test::Box;
 using vek::test::StockScanRig;
 using vek::test::TestBox;
 
@@ -232,8 +233,7 @@ TEST_F(SubTicket, BoxesAnotherStationWritesOffMeanwhileAreNeitherCountedNorBooke
 
 TEST_F(SubTicket, LeadingZerosReachTheDatabaseAsText) {
     // Programme 000123 as a number would be 123 and find nothing.
-    rig.db.exec("insert into CODCXUNIT (CODIGO_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values "
-                "(5, '38', '123', '1', cast('now' as timestamp))");
+    rig.db.exec(Box(5).tam("38").prog("123").ficha("1").emitted().sql());
     rig.box({.code = 6});
     rig.subTicket("0000", "38", 1);
     rig.scan.ProcessScan("200012300010000");

@@ -7,7 +7,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
-#include "support/QuotedStatements.h"
+#include "support/Box.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
@@ -40,9 +40,7 @@ public:
     }
 
     void box(const std::string& code, const std::string& ficha = "0001") {
-        db.exec(
-            "insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, DTEMISSAO_CX) values (" +
-            code + ", 'P100', '00001', '38', '000123', '" + ficha + "', cast('now' as timestamp))");
+        db.exec(vek::test::Box::usual(code).ficha(ficha).sql());
     }
     int writtenOff() const { return db.count("CODCXUNIT where DTBAIXA_CX is not null"); }
     bool isWrittenOff(const std::string& code) const {
@@ -176,12 +174,6 @@ TEST(UnitBoxScanFlow, AnUpdateErrorShowsTheUpdateBoxAndIsPassedOn) {
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NO_WRITE_OFF")));
     EXPECT_EQ(rig.ctx.DayCount, 0);
     EXPECT_NE(rig.display.text("pnMens"), "Etiqueta Atualizada.");
-}
-
-TEST(UnitBoxScanFlow, TheWriteOffSentIsTheOneTheSchemaCheckPrepares) {
-    vek::test::WithTestDb base;
-    vek::test::ScanStation station(base.db.path());
-    EXPECT_EQ(station.ctx.sqlQuilbar.sql(), vek::test::quotedStatements().at("sqlQuilbar.OneWriteOffPerBox"));
 }
 
 } // namespace

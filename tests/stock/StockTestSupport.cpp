@@ -1,6 +1,7 @@
 #include "stock/StockTestSupport.h"
 
 #include "db/Query.h"
+#include "support/Box.h"
 #include "util/TextCodec.h"
 
 #include <QString>
@@ -57,8 +58,7 @@ void StockDbTest::itemPedido(const std::string& ped, const std::string& item, co
 
 void StockDbTest::caixaUnit(std::int32_t codigo, const std::string& ped, const std::string& item,
                             const std::string& tam) {
-    m_db.exec("insert into CODCXUNIT (CODIGO_CX, PEDIDO_CX, ITEM_CX, TAM_CX) values (" + std::to_string(codigo) + ", " +
-              lit(ped) + ", " + lit(item) + ", " + lit(tam) + ")");
+    m_db.exec(vek::test::Box(codigo).pedido(ped).item(item).tam(tam).sql());
 }
 
 void StockDbTest::parametro(const std::string& nome, const std::string& valor) {

@@ -2,7 +2,7 @@
 #include "validation/TdmProducaoValidacao.h"
 
 #include "db/DbError.h"
-#include "support/QuotedStatements.h"
+#include "support/TestDb.h"
 
 #include <gtest/gtest.h>
 
@@ -169,30 +169,6 @@ TEST(ValidationText, PreviousSectorListSplitsAsTheSectorTableWritesIt) {
     };
     for (const auto& [text, items] : cases) {
         EXPECT_EQ(TdmProducaoValidacao::ItensSetorAnterior(text), items) << "text [" << text << "]";
-    }
-}
-
-TEST(ValidationText, StatementsAreTheOnesTheSchemaTestPrepares) {
-    auto quoted = test::quotedStatements();
-    namespace sql = validation::sql;
-    for (const auto& [name, text] : {std::pair{"TdmProducaoValidacao.sqlSetor", sql::kSetor},
-                                     {"ValidarProdutoSetor", sql::kProdutoSetor},
-                                     {"ValidarSetorAnterior.SetoresProduto", sql::kSetoresProduto},
-                                     {"sqlSetorAgrupamento", sql::kSetorAgrupamento},
-                                     {"ValidarSetorAnterior.SetoresAgrupamento", sql::kMembrosAgrupamento},
-                                     {"ValidarFicha.FichaBaixadaNoSetor", sql::kFichaBaixadaNoSetor},
-                                     {"ValidarCxUnit.CxUnitBaixadaNoSetor", sql::kCxUnitBaixadaNoSetor},
-                                     {"sqlProg", sql::kProg},
-                                     {"sqlFichaProdSetor", sql::kFichaProdSetor},
-                                     {"sqlSubFichaProdSetor", sql::kSubFichaProdSetor},
-                                     {"sqlSubP", sql::kSubP},
-                                     {"sqlCodCxCol", sql::kCodCxCol},
-                                     {"sqlSubProd.SubFichaPrincipal", sql::kSubProdSubFichaPrincipal},
-                                     {"sqlSubProd.CxColet", sql::kSubProdCxColet},
-                                     {"TdmProducaoValidacao.sqlProdSetor.Ficha", sql::kProdSetorFicha},
-                                     {"TdmProducaoValidacao.sqlProdSetor.SubFicha", sql::kProdSetorSubFicha},
-                                     {"TdmProducaoValidacao.sqlProdSetorUnit", sql::kProdSetorUnit}}) {
-        EXPECT_EQ(quoted[name], text) << name;
     }
 }
 
