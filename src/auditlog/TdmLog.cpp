@@ -5,6 +5,7 @@
 #include "db/Delta.h"
 #include "db/MemTable.h"
 #include "db/Query.h"
+#include "util/Text.h"
 
 namespace vek::auditlog {
 
@@ -35,13 +36,6 @@ using TListaCamposLog = std::vector<TRegCamposLog>;
 
 std::string firstChars(const std::string& text, std::size_t n) {
     return text.size() > n ? text.substr(0, n) : text;
-}
-
-std::string trimmed(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
 }
 
 /// The first entry that is free or already carries `campo`; the list grows by one free entry when

@@ -3,6 +3,7 @@
 #include "db/MemTable.h"
 #include "db/Query.h"
 #include "util/Format.h"
+#include "util/Text.h"
 
 #include <fstream>
 #include <stdexcept>
@@ -13,13 +14,6 @@ namespace fs = std::filesystem;
 namespace vek {
 
 namespace {
-
-std::string trimBlanks(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return std::string(s.substr(b, e - b));
-}
 
 // Upper and lower case of the station's code page folded together.
 unsigned char foldCase(unsigned char c) {
@@ -201,11 +195,11 @@ void WriteSqlTrace(const db::Query& query, std::string_view fileName, const fs::
 }
 
 std::string QuotedList(std::string_view text) {
-    const std::string s = trimBlanks(text);
+    const std::string s = trimmed(text);
     std::vector<std::string> items;
     std::string cur;
     auto flush = [&] {
-        std::string item = trimBlanks(cur);
+        std::string item = trimmed(cur);
         if (!item.empty()) {
             items.push_back(std::move(item));
         }

@@ -4,40 +4,12 @@
 #include "monitoring/ProductPictures.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
+#include "util/Text.h"
 #include "util/TextCodec.h"
-
-#include <limits>
 
 namespace vek::enquiry {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-// A whole number with leading blanks and a sign allowed; 0 for anything else or out of range.
-std::int32_t wholeNumberOr0(const std::string& text) {
-    std::size_t i = text.find_first_not_of(" \t");
-    if (i == std::string::npos) return 0;
-    bool negative = false;
-    if (text[i] == '+' || text[i] == '-') {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == text.size()) return 0;
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return 0;
-        value = value * 10 + (text[i] - '0');
-        if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return 0;
-    }
-    if (negative) value = -value;
-    if (value > std::numeric_limits<std::int32_t>::max() || value < std::numeric_limits<std::int32_t>::min()) return 0;
-    return static_cast<std::int32_t>(value);
-}
 
 std::string sqlLiteral(const std::string& text) {
     std::string out = "'";
@@ -103,7 +75,7 @@ void LabelEnquiry::ClearEnquiry() {
 
 void LabelEnquiry::EnquireLabel(const std::string& text) {
     ClearEnquiry();
-    if (trimmed(text).empty()) return;
+    if (text.find_first_not_of(" \t") == std::string::npos) return;
     EnquiredCode = wholeNumberOr0(text);
     if (EnquiredCode == 0) {
         m_ctx.display.ShowEnquiryError(cp1252("Código Inválido."));

@@ -8,6 +8,7 @@
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
+#include "util/Text.h"
 #include "util/TextCodec.h"
 
 #include <chrono>
@@ -28,10 +29,6 @@ constexpr std::int64_t kSlack = DateTime::kTicksPerSecond;
 // A sector record carries the last clock tick's time, up to a minute before its scan.
 constexpr std::int64_t kSectorSlack = 61 * DateTime::kTicksPerSecond;
 
-std::string trimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
 
 // "dd/MM HH:mm:ss" of the journal's "yyyy-mm-dd hh:mm:ss.zzz".
 std::string scanTimeText(const std::string& local) {
@@ -293,7 +290,7 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
         q.param("COD").setInt(*code);
         q.param("SETOR").setString(s.SETOR);
         q.open();
-        rb.ours = !q.eof() && trimmed(q.field("FUNCIONAR_PU").asString()) == trimmed(s.FUNCIONARIO) &&
+        rb.ours = !q.eof() && withoutTrailingBlanks(q.field("FUNCIONAR_PU").asString()) == withoutTrailingBlanks(s.FUNCIONARIO) &&
                   !q.field("DTSAIDA_PU").isNull() && q.field("DTSAIDA_PU").asDateTime() >= at.addTicks(-kSectorSlack);
         if (rb.ours) rb.dashboardId = q.field("ID_PU").asInt();
         return rb;
@@ -304,9 +301,9 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
     q.param("COD").setInt(*code);
     q.open();
     rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() && q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
-              trimmed(q.field("ESTEIRA_CX").asString()) == trimmed(s.CODESTEIRA) &&
-              trimmed(q.field("SETOR_CX").asString()) == trimmed(s.SETOR) &&
-              trimmed(q.field("FUNCIONARIO_CX").asString()) == trimmed(s.FUNCIONARIO);
+              withoutTrailingBlanks(q.field("ESTEIRA_CX").asString()) == withoutTrailingBlanks(s.CODESTEIRA) &&
+              withoutTrailingBlanks(q.field("SETOR_CX").asString()) == withoutTrailingBlanks(s.SETOR) &&
+              withoutTrailingBlanks(q.field("FUNCIONARIO_CX").asString()) == withoutTrailingBlanks(s.FUNCIONARIO);
     return rb;
 }
 

@@ -7,6 +7,7 @@
 #include "db/Provider.h"
 #include "db/Query.h"
 #include "db/UnitOfWork.h"
+#include "util/Text.h"
 #include "util/TextCodec.h"
 
 #include <ibase.h>
@@ -14,7 +15,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -35,26 +35,8 @@ std::string txt(const char* utf8) {
     return fromQString(QString::fromUtf8(utf8));
 }
 
-std::string semBrancosFinais(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
-std::string semBrancos(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return std::string(s);
-}
-
 std::string corte(const std::string& s, std::size_t limite) {
     return s.size() > limite ? s.substr(0, limite) : s;
-}
-
-// A whole decimal number, or 0 for anything else.
-int inteiroOuZero(const std::string& s) {
-    int v = 0;
-    const auto [fim, erro] = std::from_chars(s.data(), s.data() + s.size(), v);
-    return erro == std::errc() && fim == s.data() + s.size() && !s.empty() ? v : 0;
 }
 
 ELancProducaoEstoqueException recusa(const char* utf8) {
@@ -508,10 +490,10 @@ void TdmEstoqueProducao::LancarLinhasCxColet(const std::string& numeracao, const
     // Slots of three characters; a slot starts below character 100 (counting from 1).
     for (std::size_t pos = 0; pos + 1 < 100; pos += 3) {
         const std::string tam = pos < numeracao.size() ? numeracao.substr(pos, 2) : std::string();
-        if (semBrancos(tam).empty()) {
+        if (trimmed(tam).empty()) {
             break;
         }
-        const int qtde = inteiroOuZero(pos < qtPares.size() ? semBrancos(qtPares.substr(pos, 2)) : std::string());
+        const int qtde = wholeNumberOr0(pos < qtPares.size() ? trimmed(qtPares.substr(pos, 2)) : std::string());
         if (qtde <= 0) {
             continue;
         }
@@ -750,7 +732,7 @@ void TdmEstoqueProducao::GravarLinhaEntrada(std::int32_t id, const TRegEntradaEs
     e.param("QTDE_EMP").setDouble(Arredondar(t.value("QTDE_NOVO_LANC").asDouble(), 8));
     e.param("PROD_EMP").setString(prod);
     e.param("PADRON_EMP").setString(padron);
-    e.param("TAMANHO_EMP").setString(semBrancosFinais(tam) == "*" ? std::string() : tam);
+    e.param("TAMANHO_EMP").setString(withoutTrailingBlanks(tam) == "*" ? std::string() : tam);
     e.param("USUARIO_EMP").setString(reg.Usuario);
     e.param("PROG_EMP").setString(t.value("PROG_IT").asString());
     e.param("FICHA_EMP").setString(t.value("FICHA_IT").asString());
@@ -786,8 +768,8 @@ std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produt
                                                        const std::string& tamanho, std::int32_t filial) {
     conexao();
     // A CHAR column pads its value; the padding is not part of the pattern or size.
-    const std::string pad = semBrancosFinais(padron);
-    const std::string tam = semBrancosFinais(tamanho);
+    const std::string pad = withoutTrailingBlanks(padron);
+    const std::string tam = withoutTrailingBlanks(tamanho);
     std::string codigo = produto;
     if (!pad.empty() && pad != "*") codigo += "." + pad;
     if (!tam.empty() && tam != "*") codigo += "." + tam;
