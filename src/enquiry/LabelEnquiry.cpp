@@ -1,6 +1,7 @@
 #include "enquiry/LabelEnquiry.h"
 
 #include "db/DataSetHelpers.h"
+#include "db/SqlTrace.h"
 #include "monitoring/ProductPictures.h"
 #include "station/StationContext.h"
 #include "util/Format.h"

@@ -1,9 +1,9 @@
 #include "scan/StockMovement.h"
 
-#include "db/DataSetHelpers.h"
 #include "db/UnitOfWork.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
+#include "util/DateTime.h"
 #include "util/Format.h"
 #include "util/ListText.h"
 #include "util/TextCodec.h"

@@ -1,7 +1,6 @@
 #include "stock/TdmEstoqueProducao.h"
 
 #include "db/Connection.h"
-#include "db/DataSetHelpers.h"
 #include "db/DbError.h"
 #include "db/MemTable.h"
 #include "db/Provider.h"

@@ -1,7 +1,9 @@
-#include "db/DataSetHelpers.h"
 #include "db/Connection.h"
+#include "db/DataSetHelpers.h"
 #include "db/MemTable.h"
 #include "db/Query.h"
+#include "db/SqlTrace.h"
+#include "util/DateTime.h"
 #include "util/Format.h"
 
 #include <QTemporaryDir>
