@@ -106,14 +106,18 @@ DateTime TdmLog::DataServidor() {
 
 void TdmLog::WriteLogRow(const std::string& chave, const std::string& tabela, const std::string& campo,
                          const std::string& vrAnt, const std::string& vrAtu) {
+    WriteRow({chave, tabela, campo, firstChars(m_usuario, kUsuarioMax), DataServidor(), vrAnt, vrAtu});
+}
+
+void TdmLog::WriteRow(const LogRow& row) {
     db::Query& p = m_c->stpGravarLog;
-    p.param("CHAVE").setString(firstChars(chave, kChaveMax));
-    p.param("ARQ").setString(tabela);
-    p.param("CAMPO").setString(campo);
-    p.param("USUARIO").setString(firstChars(m_usuario, kUsuarioMax));
-    p.param("DATA").setDateTime(DataServidor());
-    p.param("VRANT").setString(firstChars(vrAnt, kValorMax));
-    p.param("VRATU").setString(firstChars(vrAtu, kValorMax));
+    p.param("CHAVE").setString(firstChars(row.chave, kChaveMax));
+    p.param("ARQ").setString(row.tabela);
+    p.param("CAMPO").setString(row.campo);
+    p.param("USUARIO").setString(row.usuario);
+    p.param("DATA").setDateTime(row.data);
+    p.param("VRANT").setString(firstChars(row.vrAnt, kValorMax));
+    p.param("VRATU").setString(firstChars(row.vrAtu, kValorMax));
     p.execSql();
 }
 

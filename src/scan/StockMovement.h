@@ -70,7 +70,6 @@ private:
     db::Query sqlBloqItemPed;
     db::Query sqlAtuPend;
     db::Query sqlAtuPed;
-    db::Query stpGravaLog;
 };
 
 } // namespace vek

@@ -1,5 +1,6 @@
 #include "stock/TdmEstoqueProducao.h"
 
+#include "auditlog/TdmLog.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/MemTable.h"
@@ -32,10 +33,6 @@ namespace {
 
 std::string txt(const char* utf8) {
     return fromQString(QString::fromUtf8(utf8));
-}
-
-std::string corte(const std::string& s, std::size_t limite) {
-    return s.size() > limite ? s.substr(0, limite) : s;
 }
 
 ELancProducaoEstoqueException recusa(const char* utf8) {
@@ -219,7 +216,7 @@ struct TdmEstoqueProducao::Componentes {
 
     std::unique_ptr<Query> sqlParam, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha, sqlProdEst, sqlBloqItemPed;
     std::unique_ptr<Query> sqlEntMpAdd, sqlProdEstAdd, sqlProdItemEstoque, sqlDescProdItemEst, sqlAddProdItemEstoque;
-    std::unique_ptr<Query> sqlProdEstCanc, sqlChaveLogEntradaMp, sqlEntMpDel, sqlDataServ, stpGravarLog;
+    std::unique_ptr<Query> sqlProdEstCanc, sqlChaveLogEntradaMp, sqlEntMpDel, sqlDataServ;
     std::unique_ptr<db::Provider> dspProdEst, dspProdEstCanc;
 
     Componentes() { cdsProdEst.addFieldDef(db::FieldDef::real("QTDE_NOVO_LANC")); }
@@ -294,8 +291,6 @@ struct TdmEstoqueProducao::Componentes {
                                        "and ITEM_EMP = :ITEM\n"
                                        "and ORDEM_EMP = :ORDEM");
         sqlDataServ = q("sqlDataServ", "select CURRENT_TIMESTAMP as DATA_ATUAL from RDB$DATABASE");
-        stpGravarLog =
-            q("stpGravarLog", "execute procedure GRAVALOG(:CHAVE, :ARQ, :CAMPO, :USUARIO, :DATA, :VRANT, :VRATU)");
 
         dspProdEst = std::make_unique<db::Provider>(*sqlProdEst, "dspProdEst");
         dspProdEstCanc = std::make_unique<db::Provider>(*sqlProdEstCanc, "dspProdEstCanc");
@@ -351,15 +346,6 @@ void TdmEstoqueProducao::LerParametros() {
     m_atuCodCxColet = LerParametro("PRODUCAO_ESTOQUE", "ATU_CODCXCOLET") != "N";
     m_atuCodCxUnit = LerParametro("PRODUCAO_ESTOQUE", "ATU_CODCXUNIT") != "N";
     m_atuFilialProg = LerParametro("PRODUCAO_ESTOQUE", "ATU_FILIAL_PROG") == "S";
-}
-
-std::int32_t TdmEstoqueProducao::NovoId(const std::string& generator) {
-    // The name becomes part of the statement text: only a plain identifier is accepted.
-    if (generator.empty() || generator.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                         "0123456789_$") != std::string::npos) {
-        throw std::invalid_argument("NovoId: not a generator name: " + generator);
-    }
-    return conexao().nextId(generator);
 }
 
 double TdmEstoqueProducao::Arredondar(double valor, int casas) {
@@ -687,7 +673,7 @@ void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
     }
     for (t.first(); !t.eof(); t.next()) {
         if (t.value("QTDE_NOVO_LANC").asDouble() != 0) {
-            GravarLinhaEntrada(NovoId(kGeradorProdEst), reg);
+            GravarLinhaEntrada(conexao().nextId(kGeradorProdEst), reg);
         }
     }
     transacao.commit();
@@ -806,7 +792,7 @@ std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produt
     }
     d.close();
 
-    const std::int32_t id = NovoId(kGeradorProdItem);
+    const std::int32_t id = conexao().nextId(kGeradorProdItem);
     Query& add = *comp().sqlAddProdItemEstoque;
     add.param("O_ID_PROD_ITEM_EST").setInt(id);
     add.param("I_PROD").setString(produto);
@@ -906,6 +892,7 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
     Query& chave = *c.sqlChaveLogEntradaMp;
     Query& del = *c.sqlEntMpDel;
     Query& agora = *c.sqlDataServ;
+    auditlog::TdmLog log(reg.Usuario, conexao());
     for (links.first(); !links.eof(); links.next()) {
         for (Query* q : {&chave, &del}) {
             q->close();
@@ -919,16 +906,17 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
         chave.open();
         const std::string chaveLog = chave.eof() ? std::string() : chave.field("CHAVE_LOG").asString();
         chave.close();
-        if (!chaveLog.empty()) {
-            GravarLog(chaveLog, "ENTRADAMP", "EXCLUIDO", "Cancelamento de Entrada de Estoque de Producao", "",
-                      reg.Usuario);
-        }
-        del.execSql();
-
+        // One reading of the server's clock stamps both the audit row and the cancelled link.
         agora.close();
         agora.open();
         const DateTime momento = agora.fieldAt(0).asDateTime();
         agora.close();
+        if (!chaveLog.empty()) {
+            log.WriteRow({chaveLog, "ENTRADAMP", "EXCLUIDO", reg.Usuario, momento,
+                          "Cancelamento de Entrada de Estoque de Producao", ""});
+        }
+        del.execSql();
+
         links.edit();
         links.setValue("DATA_CANC_ES", Value(momento));
         links.setValue("USUARIO_CANC_ES", Value(reg.Usuario));
@@ -940,28 +928,6 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
         links.applyChanges();
     }
     transacao.commit();
-}
-
-void TdmEstoqueProducao::GravarLog(const std::string& chave, const std::string& tabela, const std::string& campo,
-                                   const std::string& valorAnterior, const std::string& valorAtual,
-                                   const std::string& usuario) {
-    conexao();
-    Query& q = *comp().stpGravarLog;
-    q.param("CHAVE").setString(corte(chave, 30));
-    q.param("ARQ").setString(tabela);
-    q.param("CAMPO").setString(corte(campo, 30));
-    q.param("USUARIO").setString(usuario);
-    q.param("DATA").setDateTime(DataServidor());
-    q.param("VRANT").setString(corte(valorAnterior, 100));
-    q.param("VRATU").setString(corte(valorAtual, 100));
-    q.execSql();
-}
-
-DateTime TdmEstoqueProducao::DataServidor() {
-    Query q(conexao(), "DataServidor");
-    q.setSql("select cast('now' as timestamp) as DATA_SERVIDOR from CONFIG");
-    q.open();
-    return q.field("DATA_SERVIDOR").asDateTime();
 }
 
 } // namespace vek::stock
