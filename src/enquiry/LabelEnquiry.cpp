@@ -3,6 +3,7 @@
 #include "db/DataSetHelpers.h"
 #include "db/SqlTrace.h"
 #include "monitoring/ProductPictures.h"
+#include "monitoring/ProductionMonitor.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
 #include "util/Text.h"
@@ -44,9 +45,9 @@ std::string EnquirySectorsSql(const std::string& product, const std::string& fil
     return sql;
 }
 
-LabelEnquiry::LabelEnquiry(StationContext& ctx, ProductPictures& pictures)
+LabelEnquiry::LabelEnquiry(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
     : sqlSetoresConsulta(ctx.sqlCon, "sqlSetoresConsulta"), sqlCodCxUnConsulta(ctx.sqlCon, "sqlCodCxUnConsulta"),
-      m_ctx(ctx), m_pictures(pictures), m_records(ctx) {
+      m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_records(ctx, monitor) {
     sqlCodCxUnConsulta.setSql(sql::kCodCxUn);
     cdsSetoresConsulta.setFieldDefs({db::FieldDef::text("SETOR", 3).withLabel("Setores"),
                                      db::FieldDef::text("DESC_SETOR", 50).withLabel(" "),
@@ -96,7 +97,7 @@ void LabelEnquiry::EnquireLabel(const std::string& text) {
     fields.prog = box.field("PROG_CX").asString();
     fields.ficha = box.field("FICHA_CX").asString();
     m_records.CountTicketBoxesInSector(fields.prog, fields.ficha, m_ctx.settings.SETOR);
-    fields.totFicha = std::to_string(m_ctx.CountDone + m_ctx.CountPending);
+    fields.totFicha = std::to_string(m_monitor.ticketCount().done + m_monitor.ticketCount().pending);
     if (!box.field("DATA_CANC_CX").isNull()) {
         m_ctx.display.ShowEnquiryError(cp1252("Código CANCELADO em ") +
                                        formatDateTime("dd/MM HH:mm", box.field("DATA_CANC_CX").asDateTime()));
@@ -104,7 +105,7 @@ void LabelEnquiry::EnquireLabel(const std::string& text) {
     if (m_ctx.settings.EXIBIR_IMG_PRODUTO == "S" && m_ctx.ImagesOn) {
         const std::string data = m_pictures.LookupThumbnail(fields.prod, box.field("PADRON_CX").asString());
         if (!data.empty()) {
-            m_ctx.cdsImgProd = data;
+            m_pictures.cdsImgProd = data;
             picture = data;
             pictureVisible = true;
         } else {
@@ -143,8 +144,9 @@ void LabelEnquiry::LoadEnquirySectors() {
         cdsSetoresConsulta.setValue("SETOR", db::Value(sector));
         cdsSetoresConsulta.setValue("DESC_SETOR", sqlSetoresConsulta.field("NOME_SE"));
         m_records.CountTicketBoxesInSector(fields.prog, fields.ficha, sector);
-        cdsSetoresConsulta.setValue("QTDE_ATUALIZADA", db::Value(std::int32_t{m_ctx.CountDone}));
-        cdsSetoresConsulta.setValue("QTDE_PENDENTE", db::Value(std::int32_t{m_ctx.CountPending}));
+        const TicketCount& count = m_monitor.ticketCount();
+        cdsSetoresConsulta.setValue("QTDE_ATUALIZADA", db::Value(std::int32_t{count.done}));
+        cdsSetoresConsulta.setValue("QTDE_PENDENTE", db::Value(std::int32_t{count.pending}));
         cdsSetoresConsulta.post();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "auditlog/TdmLog.h"
 #include "db/UnitOfWork.h"
+#include "monitoring/ProductionMonitor.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
 #include "util/DateTime.h"
@@ -26,8 +27,8 @@ std::string stockMovementObs(const StockMovementArgs& a) {
            "/" + a.subTicket + "\".";
 }
 
-StockMovement::StockMovement(StationContext& ctx)
-    : m_ctx(ctx), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"), sqlBloqItemPed(ctx.sqlCon, "sqlBloqItemPed"),
+StockMovement::StockMovement(StationContext& ctx, ProductionMonitor& monitor)
+    : m_ctx(ctx), m_monitor(monitor), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"), sqlBloqItemPed(ctx.sqlCon, "sqlBloqItemPed"),
       sqlAtuPend(ctx.sqlCon, "sqlAtuPend"), sqlAtuPed(ctx.sqlCon, "sqlAtuPed") {
     sqlAtuEst.setSql(
         "insert into PROD_ESTOQUE_MOV (CODIGO_MV, DOCTO_MV, DATA_MV, ENTSAI_MV, PROD_MV, PADRON_MV, MARCA_MV, "
@@ -151,18 +152,13 @@ void StockMovement::PostProductionStockEntry(std::int32_t code) {
     if (m_ctx.params.FILIAL_ESTOQUE_PRODUCAO <= 0) {
         return;
     }
-    auto& module = m_ctx.dmEstoqueProducao;
-    if (!module) {
-        module = std::make_unique<stock::TdmEstoqueProducao>();
-        module->DefinirConexao(m_ctx.sqlCon);
-    }
     stock::TRegEntradaEstoqueProd reg;
     reg.Filial = m_ctx.params.FILIAL_ESTOQUE_PRODUCAO;
     reg.Usuario = "QUILBAR";
-    reg.DataLanc = SqlTimeStampAt(m_ctx.LastClockTime, 0, 0, 0);
+    reg.DataLanc = SqlTimeStampAt(m_monitor.lastClockTime(), 0, 0, 0);
     reg.TipoLancProducaoEstoque = stock::TTipoLancProducaoEstoque::tlCxUnit;
     reg.CodigoCxUnit = code;
-    module->LancarEntrada(reg);
+    m_ctx.dmEstoqueProducao().LancarEntrada(reg);
 }
 
 } // namespace vek

@@ -215,7 +215,7 @@ void StoreAndForward::resolveInDoubt(const Entry& entry, const std::exception& l
     const std::optional<std::int64_t> id = entry.id ? std::optional<std::int64_t>(entry.id) : std::nullopt;
     if (reconnect()) {
         try {
-            const DateTime at = entry.serverTime.value_or(m_ctx.LastClockTime);
+            const DateTime at = entry.serverTime.value_or(m_monitor.lastClockTime());
             const ReadBack rb = readBack(entry, at);
             if (rb.ours) {
                 afterCommit(entry, at, rb, false);
@@ -329,14 +329,12 @@ void StoreAndForward::afterCommit(const Entry& entry, const DateTime& at, const 
         m_monitor.CountSettledWriteOffs(at, written);
     } else {
         for (int i = 0; i < written; ++i) {
-            m_monitor.AddHourlyWriteOff(at);
-            ++m_ctx.DayCount;
-            ++m_ctx.MonthCount;
+            m_monitor.CountWriteOff(at);
         }
     }
     m_monitor.ShowCounters();
     if (entry.kind == Kind::Box) {
-        display.ShowTicketCount(m_ctx.ticketCountText());
+        display.ShowTicketCount(m_monitor.ticketCountText());
     }
     display.ShowSuccessMessage(kUpdated);
 }
@@ -348,7 +346,7 @@ void StoreAndForward::lateRefusal(const Entry& entry, const std::string& reason)
 
 StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
     // An entry made before the server's clock was ever read takes the time it is settled at.
-    const DateTime at = entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_ctx.LastClockTime);
+    const DateTime at = entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_monitor.lastClockTime());
     OperatorDisplay& display = m_ctx.display;
     try {
         // Read back first, for held entries too: a station that died between the server's commit

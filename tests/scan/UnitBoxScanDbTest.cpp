@@ -98,7 +98,7 @@ TEST_P(UnitBoxScanDb, OnlyWholeCodesInRangeReachABox) {
         EXPECT_EQ(rig.display.messageColour, MessageColour::Success);
     }
     EXPECT_EQ(rig.writtenOff(), 4);
-    EXPECT_EQ(rig.ctx.DayCount, 4);
+    EXPECT_EQ(rig.monitor.dayCount(), 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(CodeColumnTypes, UnitBoxScanDb,
@@ -116,7 +116,7 @@ TEST(UnitBoxScanFlow, WriteOffCountersAndTheRescan) {
     EXPECT_EQ(rig.display.text("edPad"), "00001 ");
     EXPECT_EQ(rig.display.text("edTotEtiq"), "1/2");
     EXPECT_EQ(rig.display.text("pnQtParesDia"), "1");
-    EXPECT_EQ(rig.ctx.cdsProdHora.recordCount(), 1);
+    EXPECT_EQ(rig.monitor.cdsProdHora.recordCount(), 1);
     EXPECT_GE(rig.display.repaints, 1) << "the counters are painted at once";
     EXPECT_TRUE(rig.isWrittenOff("1234567"));
     EXPECT_FALSE(rig.isWrittenOff("1234568"));
@@ -125,7 +125,7 @@ TEST(UnitBoxScanFlow, WriteOffCountersAndTheRescan) {
     EXPECT_TRUE(
         toQString(rig.display.text("pnMens")).startsWith(QString::fromUtf8("Código \"1.234.567\" já baixado em ")));
     EXPECT_EQ(rig.tones.take(), kAlarm);
-    EXPECT_EQ(rig.ctx.DayCount, 1);
+    EXPECT_EQ(rig.monitor.dayCount(), 1);
 
     // With the success message off a good scan only beeps and leaves the panel as the scan found it.
     rig.ctx.params.MSG_CONLUSAO = false;
@@ -174,7 +174,7 @@ TEST(UnitBoxScanFlow, AnUpdateErrorShowsTheUpdateBoxAndIsPassedOn) {
     EXPECT_EQ(boxes[0].title, QStringLiteral("Erro"));
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Erro ao atualizar a Etiqueta \"42\".\r")));
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NO_WRITE_OFF")));
-    EXPECT_EQ(rig.ctx.DayCount, 0);
+    EXPECT_EQ(rig.monitor.dayCount(), 0);
     EXPECT_NE(rig.display.text("pnMens"), "Etiqueta Atualizada.");
 }
 
