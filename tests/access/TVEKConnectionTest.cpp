@@ -1,8 +1,8 @@
 #include "AccessFixtures.h"
 
 #include "access/AccessClient.h"
-#include "access/HttpClient.h"
 #include "access/ResponseCodec.h"
+#include "http/HttpClient.h"
 #include "json/TJSONObject.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,8 @@
 #include <thread>
 
 using namespace vek::access;
+using vek::http::HttpClient;
+using vek::http::HttpError;
 using vek::access::testing::kTwoCompanies;
 using vek::access::testing::ServedClient;
 
