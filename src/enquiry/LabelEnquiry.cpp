@@ -97,7 +97,7 @@ void LabelEnquiry::EnquireLabel(const std::string& text) {
     fields.prog = box.field("PROG_CX").asString();
     fields.ficha = box.field("FICHA_CX").asString();
     m_records.CountTicketBoxesInSector(fields.prog, fields.ficha, m_ctx.settings.SETOR);
-    fields.totFicha = std::to_string(m_monitor.ticketCount().done + m_monitor.ticketCount().pending);
+    fields.totFicha = std::to_string(m_monitor.countDone() + m_monitor.countPending());
     if (!box.field("DATA_CANC_CX").isNull()) {
         m_ctx.display.ShowEnquiryError(cp1252("Código CANCELADO em ") +
                                        formatDateTime("dd/MM HH:mm", box.field("DATA_CANC_CX").asDateTime()));
@@ -144,9 +144,8 @@ void LabelEnquiry::LoadEnquirySectors() {
         cdsSetoresConsulta.setValue("SETOR", db::Value(sector));
         cdsSetoresConsulta.setValue("DESC_SETOR", sqlSetoresConsulta.field("NOME_SE"));
         m_records.CountTicketBoxesInSector(fields.prog, fields.ficha, sector);
-        const TicketCount& count = m_monitor.ticketCount();
-        cdsSetoresConsulta.setValue("QTDE_ATUALIZADA", db::Value(std::int32_t{count.done}));
-        cdsSetoresConsulta.setValue("QTDE_PENDENTE", db::Value(std::int32_t{count.pending}));
+        cdsSetoresConsulta.setValue("QTDE_ATUALIZADA", db::Value(std::int32_t{m_monitor.countDone()}));
+        cdsSetoresConsulta.setValue("QTDE_PENDENTE", db::Value(std::int32_t{m_monitor.countPending()}));
         cdsSetoresConsulta.post();
     }
 }

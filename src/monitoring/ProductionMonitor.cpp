@@ -97,7 +97,7 @@ void ProductionMonitor::loadCounters(bool sector) {
         db::UpdatesSuspended quiet(cdsProdHora);
         ClearDataSet(cdsProdHora);
         for (const DateTime& t : f.todayTimes) {
-            vek::AddHourlyWriteOff(cdsProdHora, t);
+            AddHourlyWriteOff(cdsProdHora, t);
         }
     }
     PreviousDayTexts prev;
@@ -120,12 +120,8 @@ void ProductionMonitor::RefreshCountersIfDue() {
     }
 }
 
-void ProductionMonitor::AddHourlyWriteOff(const DateTime& t) {
-    vek::AddHourlyWriteOff(cdsProdHora, t);
-}
-
 void ProductionMonitor::CountWriteOff(const DateTime& t) {
-    vek::AddHourlyWriteOff(cdsProdHora, t);
+    AddHourlyWriteOff(cdsProdHora, t);
     ++DayCount;
     ++MonthCount;
 }
@@ -135,7 +131,7 @@ void ProductionMonitor::CountSettledWriteOffs(const DateTime& at, int count) {
     const bool sameMonth = at.year() == today.year() && at.month() == today.month();
     for (int i = 0; i < count; ++i) {
         if (at.datePart() == today.datePart()) {
-            vek::AddHourlyWriteOff(cdsProdHora, at);
+            AddHourlyWriteOff(cdsProdHora, at);
             ++DayCount;
         }
         if (sameMonth) {
@@ -153,8 +149,13 @@ void ProductionMonitor::ShowCounters() {
     m_ctx.display.Repaint();
 }
 
+void ProductionMonitor::setTicketCount(int done, int pending) {
+    CountDone = done;
+    CountPending = pending;
+}
+
 std::string ProductionMonitor::ticketCountText() const {
-    return std::to_string(m_ticketCount.done) + "/" + std::to_string(m_ticketCount.done + m_ticketCount.pending);
+    return std::to_string(CountDone) + "/" + std::to_string(CountDone + CountPending);
 }
 
 } // namespace vek

@@ -11,12 +11,6 @@ namespace vek {
 
 class StationContext;
 
-/// A ticket's boxes as the last count found them: done and pending, cancelled ones left out.
-struct TicketCount {
-    int done = 0;
-    int pending = 0;
-};
-
 /// The production figures on screen: the one-minute clock, the day and month counters, the hourly
 /// grid and the ticket count, loaded from the database and moved on by each scan.
 class ProductionMonitor {
@@ -43,7 +37,6 @@ public:
     /// After a scan: reloads when TEMPO_ESPERA milliseconds have passed since the last load.
     void RefreshCountersIfDue();
 
-    void AddHourlyWriteOff(const DateTime& t);
     /// A box written off by a live scan at `t`: the hourly grid, the day and the month move on.
     void CountWriteOff(const DateTime& t);
     /// Write-offs of kept scans settled now, made at `at`: counted in the day's figures and the
@@ -56,9 +49,11 @@ public:
     int monthCount() const { return MonthCount; }
     int monthCancelledCount() const { return MonthCancelledCount; }
 
-    /// The last ticket count, kept until the next one (a scan that counts nothing shows it again).
-    const TicketCount& ticketCount() const { return m_ticketCount; }
-    void setTicketCount(const TicketCount& count) { m_ticketCount = count; }
+    /// The last ticket count, kept until the next one (a scan that counts nothing shows it again):
+    /// the ticket's boxes done and pending, cancelled ones left out.
+    int countDone() const { return CountDone; }
+    int countPending() const { return CountPending; }
+    void setTicketCount(int done, int pending);
     /// "done/total" of the last count, as `edTotEtiq` shows it.
     std::string ticketCountText() const;
 
@@ -77,7 +72,8 @@ private:
     DateTime LastClockTime;
     std::string LastClockTimeText;
     std::int64_t LastCounterRefresh = 0; // local clock, ms since the epoch; 0 = never
-    TicketCount m_ticketCount;
+    int CountDone = 0;
+    int CountPending = 0;
 };
 
 } // namespace vek

@@ -58,30 +58,31 @@ SectorRecords::SectorRecords(StationContext& ctx, ProductionMonitor& monitor)
 }
 
 void SectorRecords::CountTicketBoxes(const std::string& prog, const std::string& ficha) {
-    m_monitor.setTicketCount({});
+    m_monitor.setTicketCount(0, 0);
     sqlPesqEtiqProgFicha.param("PROG").setString(prog);
     sqlPesqEtiqProgFicha.param("FICHA").setString(ficha);
-    m_monitor.setTicketCount(readStatusCounts(sqlPesqEtiqProgFicha));
+    readStatusCounts(sqlPesqEtiqProgFicha);
 }
 
-TicketCount SectorRecords::readStatusCounts(db::Query& query) {
-    TicketCount count;
+void SectorRecords::readStatusCounts(db::Query& query) {
+    int done = 0;
+    int pending = 0;
     query.open();
     for (; !query.eof(); query.next()) {
         const std::string status = query.field("STATUS").asString();
         if (status == "B") {
-            count.done = query.field("QTDE").asInt();
+            done = query.field("QTDE").asInt();
         } else if (status == "P") {
-            count.pending = query.field("QTDE").asInt();
+            pending = query.field("QTDE").asInt();
         }
     }
     query.close();
-    return count;
+    m_monitor.setTicketCount(done, pending);
 }
 
 void SectorRecords::CountTicketBoxesInSector(const std::string& prog, const std::string& ficha,
                                              const std::string& sector) {
-    m_monitor.setTicketCount({});
+    m_monitor.setTicketCount(0, 0);
     if (sector.empty() || prog.empty() || ficha.empty() || ficha == "0000") {
         return;
     }
@@ -89,7 +90,7 @@ void SectorRecords::CountTicketBoxesInSector(const std::string& prog, const std:
     q.param("SETOR").setString(sector);
     q.param("PROG").setString(prog);
     q.param("FICHA").setString(ficha);
-    m_monitor.setTicketCount(readStatusCounts(q));
+    readStatusCounts(q);
 }
 
 DateTime SectorRecords::recordTime() const {
@@ -153,7 +154,7 @@ std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::stri
         LockTicket(prog, ficha);
     }
     CountTicketBoxes(prog, ficha);
-    if (!recordable || m_monitor.ticketCount().pending != 0) {
+    if (!recordable || m_monitor.countPending() != 0) {
         return std::nullopt;
     }
     m_ctx.OpenSectorData(sector);
@@ -173,7 +174,7 @@ std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::stri
     cdsProdSetor.append();
     cdsProdSetor.setValue("ID_PS", std::int32_t{0});
     setCommonColumns(cdsProdSetor, "PS", prog, ficha, subTicket, sector, kind);
-    cdsProdSetor.setValue("QTDE_PS", std::int32_t{m_monitor.ticketCount().done});
+    cdsProdSetor.setValue("QTDE_PS", std::int32_t{m_monitor.countDone()});
     cdsProdSetor.post();
     m_ctx.dmLog().LogChanges("PRODUCAO_SETOR", cdsProdSetor);
     // A refused row raises: the scan reports it as an update error.

@@ -13,7 +13,6 @@ namespace vek {
 
 class StationContext;
 class ProductionMonitor;
-struct TicketCount;
 
 namespace sql {
 extern const char* const kPesqEtiqProgFicha;      // a ticket's box counts by status, PROG and FICHA
@@ -47,7 +46,8 @@ public:
     std::int32_t NextGeneratorValue(const std::string& generator);
 
 private:
-    TicketCount readStatusCounts(db::Query& query);
+    /// Sets the monitor's ticket count from the statement's rows.
+    void readStatusCounts(db::Query& query);
     /// The time a record of this scan takes: the kept scan's, else the last clock tick's.
     DateTime recordTime() const;
     static void emptyForAppend(db::MemTable& table);
