@@ -1,8 +1,8 @@
 #include "access/TVEKConnection.h"
 
-#include "http/HttpClient.h"
 #include "access/ResponseCodec.h"
 #include "access/TfrmSelecionarBanco.h"
+#include "http/HttpClient.h"
 #include "util/HostName.h"
 #include "util/TextCodec.h"
 #include "json/TJSONObject.h"

@@ -212,7 +212,6 @@ std::vector<Index> neededIndexes(const std::string& script) {
     return out;
 }
 
-
 // The database's column indexes, active and inactive, and every index name it has.
 void databaseIndexes(vek::db::Connection& c, std::vector<Index>& active, std::vector<Index>& inactive,
                      std::set<std::string>& names) {
@@ -241,7 +240,8 @@ void databaseIndexes(vek::db::Connection& c, std::vector<Index>& active, std::ve
                 into->push_back(std::move(i));
             }
         }
-        if (into && !q.field("CAMPO").isNull()) into->back().columns.push_back(vek::trimmed(q.field("CAMPO").asString()));
+        if (into && !q.field("CAMPO").isNull())
+            into->back().columns.push_back(vek::trimmed(q.field("CAMPO").asString()));
     }
     q.close();
 }

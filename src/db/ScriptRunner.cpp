@@ -13,7 +13,6 @@ namespace vek::db {
 
 namespace {
 
-
 // The first word(s) of a statement, upper-cased and with single blanks, for recognising commands.
 std::string head(const std::string& stmt, std::size_t words) {
     std::string out;

@@ -29,7 +29,6 @@ constexpr std::int64_t kSlack = DateTime::kTicksPerSecond;
 // A sector record carries the last clock tick's time, up to a minute before its scan.
 constexpr std::int64_t kSectorSlack = 61 * DateTime::kTicksPerSecond;
 
-
 // "dd/MM HH:mm:ss" of the journal's "yyyy-mm-dd hh:mm:ss.zzz".
 std::string scanTimeText(const std::string& local) {
     if (local.size() < 19) return local;
@@ -130,8 +129,7 @@ StoreAndForward::Counts StoreAndForward::counts() const {
         for (const Entry& e : m_journal->waiting()) {
             ++(e.state == State::Held ? c.held : c.inDoubt);
         }
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return c;
 }
 
@@ -290,7 +288,8 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
         q.param("COD").setInt(*code);
         q.param("SETOR").setString(s.SETOR);
         q.open();
-        rb.ours = !q.eof() && withoutTrailingBlanks(q.field("FUNCIONAR_PU").asString()) == withoutTrailingBlanks(s.FUNCIONARIO) &&
+        rb.ours = !q.eof() &&
+                  withoutTrailingBlanks(q.field("FUNCIONAR_PU").asString()) == withoutTrailingBlanks(s.FUNCIONARIO) &&
                   !q.field("DTSAIDA_PU").isNull() && q.field("DTSAIDA_PU").asDateTime() >= at.addTicks(-kSectorSlack);
         if (rb.ours) rb.dashboardId = q.field("ID_PU").asInt();
         return rb;
@@ -300,7 +299,8 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
     q.setSql("select DTBAIXA_CX, ESTEIRA_CX, SETOR_CX, FUNCIONARIO_CX from CODCXUNIT where CODIGO_CX = :COD");
     q.param("COD").setInt(*code);
     q.open();
-    rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() && q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
+    rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() &&
+              q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
               withoutTrailingBlanks(q.field("ESTEIRA_CX").asString()) == withoutTrailingBlanks(s.CODESTEIRA) &&
               withoutTrailingBlanks(q.field("SETOR_CX").asString()) == withoutTrailingBlanks(s.SETOR) &&
               withoutTrailingBlanks(q.field("FUNCIONARIO_CX").asString()) == withoutTrailingBlanks(s.FUNCIONARIO);
@@ -346,7 +346,8 @@ void StoreAndForward::lateRefusal(const Entry& entry, const std::string& reason)
 
 StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
     // An entry made before the server's clock was ever read takes the time it is settled at.
-    const DateTime at = entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_monitor.lastClockTime());
+    const DateTime at =
+        entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_monitor.lastClockTime());
     OperatorDisplay& display = m_ctx.display;
     try {
         // Read back first, for held entries too: a station that died between the server's commit

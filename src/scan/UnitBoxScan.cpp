@@ -90,8 +90,7 @@ std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serve
 
 UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
     : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx, monitor), m_stock(ctx, monitor),
-      m_dashboard(ctx),
-      m_subTicket(ctx, monitor, m_stock), sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
+      m_dashboard(ctx), m_subTicket(ctx, monitor, m_stock), sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
     sqlBloqCxUnit.setSql(sql::kBloqCxUnit);
 }
 

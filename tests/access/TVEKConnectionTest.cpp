@@ -17,10 +17,10 @@
 #include <thread>
 
 using namespace vek::access;
-using vek::http::HttpClient;
-using vek::http::HttpError;
 using vek::access::testing::kTwoCompanies;
 using vek::access::testing::ServedClient;
+using vek::http::HttpClient;
+using vek::http::HttpError;
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "db/Connection.h"
 #include "db/DataSetHelpers.h"
+#include "db/Connection.h"
 #include "db/MemTable.h"
 #include "db/Query.h"
 #include "db/SqlTrace.h"

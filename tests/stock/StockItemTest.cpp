@@ -90,7 +90,6 @@ TEST_F(StockItem, AnExistingItemIsFoundByItsCodeWhateverTheBranch) {
     EXPECT_EQ(contar("from PROD_ITEM_ESTOQUE"), 3);
 }
 
-
 TEST_F(StockItem, ParametersReadOneRowOrNothing) {
     m_db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('PRODUCAO_ESTOQUE', 'ATU_FILIAL_PROG', 'S');"
               "insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('OUTRO', 'ATU_CODCXUNIT', 'N');"
