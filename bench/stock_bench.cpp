@@ -6,12 +6,12 @@
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
 #include "db/Connection.h"
-#include "db/DataSetHelpers.h"
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
 #include "scan/SectorRecords.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
+#include "util/DateTime.h"
 #include "util/Format.h"
 
 #include <QApplication>

@@ -1,16 +1,10 @@
 #pragma once
 
-#include <string>
+#include "http/HttpClient.h"
 
 namespace vek::access {
 
-/// An HTTP proxy; no server means requests go direct.
-struct TProxySettings {
-    std::string server;
-    int port = 0;
-    std::string userName;
-    std::string password;
-    bool basicAuthentication = false;
-};
+/// The access server's HTTP proxy; no server means requests go direct.
+using TProxySettings = http::Proxy;
 
 } // namespace vek::access

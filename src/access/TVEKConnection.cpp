@@ -1,8 +1,8 @@
 #include "access/TVEKConnection.h"
 
-#include "access/HttpClient.h"
 #include "access/ResponseCodec.h"
 #include "access/TfrmSelecionarBanco.h"
+#include "http/HttpClient.h"
 #include "util/HostName.h"
 #include "util/TextCodec.h"
 #include "json/TJSONObject.h"
@@ -30,9 +30,9 @@ bool parsePort(std::string_view text, std::int32_t& port) {
 } // namespace
 
 TVEKConnection::TVEKConnection(QObject* owner, std::chrono::milliseconds refreshInterval)
-    : QObject(owner), m_http(std::make_unique<HttpClient>()) {
+    : QObject(owner), m_http(std::make_unique<http::HttpClient>()) {
     m_http->setReadTimeout(kReadTimeout);
-    m_http->setAbortFlag(&m_stopping);
+    m_http->setAbortCheck([this] { return m_stopping.load(); });
     setSistema(TSistema::VEK);
     m_refreshThread = std::thread([this, refreshInterval] { refreshLoop(refreshInterval); });
 }

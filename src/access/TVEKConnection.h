@@ -19,8 +19,6 @@
 
 namespace vek::access {
 
-class HttpClient;
-
 /// The system of the suite for which the client speaks. Only VEK is used by this station; the other
 /// members stand for the suite's other systems, whose credentials this client does not know.
 enum class TSistema { VEK, Sistema2, Sistema3, Sistema4 };
@@ -116,7 +114,7 @@ private:
     const TDatabaseInfo* m_selected = nullptr;
 
     std::mutex m_httpMutex;
-    std::unique_ptr<HttpClient> m_http;
+    std::unique_ptr<http::HttpClient> m_http;
 
     std::mutex m_stopMutex;
     std::condition_variable m_stopSignal;

@@ -2,7 +2,6 @@
 
 #include "access/AccessClient.h"
 #include "app/ParameterLoader.h"
-#include "db/DataSetHelpers.h"
 #include "db/DbError.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -24,7 +23,7 @@ Station::Station(OperatorDisplay& display, Platform platform, std::string settin
                  AccessClient* access)
     : m_platform(std::move(platform)), m_settingsPath(std::move(settingsPath)),
       m_executablePath(std::move(executablePath)), m_access(access), m_ctx(display), m_monitor(m_ctx),
-      m_pictures(m_ctx), m_scan(m_ctx, m_monitor, m_pictures), m_forward(m_ctx, m_scan, m_monitor), m_enquiry(m_ctx, m_pictures), m_cancellation(m_enquiry),
+      m_pictures(m_ctx), m_scan(m_ctx, m_monitor, m_pictures), m_forward(m_ctx, m_scan, m_monitor), m_enquiry(m_ctx, m_monitor, m_pictures), m_cancellation(m_enquiry),
       m_recentEntries(m_ctx, m_pictures) {
     display.setOutputs(m_platform, &m_ctx.params);
     if (!m_access) {
@@ -211,9 +210,7 @@ void Station::startUp() {
     m_sidePanelHeight = display.SidePanelHeight();
 
     // 1. The hourly table and the counters start empty.
-    ClearDataSet(c.cdsProdHora);
-    c.DayCount = 0;
-    c.MonthCount = 0;
+    m_monitor.ClearCounters();
 
     // 2-4. Settings, then the database and its password.
     c.settings = readStationSettings(IniFile(m_settingsPath));
@@ -291,12 +288,13 @@ void Station::connectAndLoad() {
     c.sqlQuilbar.prepare();
 
     // 12. Company rule.
+    bool hideTotals = false;
     {
         db::Query sqlEmpresa(c.sqlCon, "sqlEmpresa");
         sqlEmpresa.setSql(sql::kEmpresa);
         sqlEmpresa.open();
         if (sqlEmpresa.field("nome_empresa").asString() == "FELQAR") {
-            c.hideTotals = true;
+            hideTotals = true;
             display.HideTotals();
         }
     }
@@ -322,10 +320,10 @@ void Station::connectAndLoad() {
     }
 
     // 17. cdsImgProd starts empty.
-    c.cdsImgProd.clear();
+    m_pictures.cdsImgProd.clear();
 
     // 18.
-    display.ApplyScanModeLayout(s.scanMode(), s.sectorMode(), c.hideTotals);
+    display.ApplyScanModeLayout(s.scanMode(), s.sectorMode(), hideTotals);
     c.ready = true;
 }
 

@@ -54,6 +54,7 @@ public:
     StationContext& context() { return m_ctx; }
     const StationContext& context() const { return m_ctx; }
     ProductionMonitor& monitor() { return m_monitor; }
+    const ProductionMonitor& monitor() const { return m_monitor; }
     UnitBoxScan& scan() { return m_scan; }
     /// The label enquiry (F1) and the cancellation of a sector update (F4, F9).
     enquiry::LabelEnquiry& enquiry() { return m_enquiry; }

@@ -216,7 +216,7 @@ void TfrmQuilbar::buildUi() {
     prod->addWidget(pnConsultaEtiq);
 
     // Hourly grid over the in-memory table, which exists (empty) from the start.
-    m_hourlyGrid = new db::TableModel(m_station.context().cdsProdHora, this);
+    m_hourlyGrid = new db::TableModel(m_station.monitor().cdsProdHora, this);
     dbgProducaoHora = new QTableView(this);
     dbgProducaoHora->setObjectName(QStringLiteral("dbgProducaoHora"));
     dbgProducaoHora->setModel(m_hourlyGrid);

@@ -62,9 +62,9 @@ public:
     bool imagesOn() const { return m_station.context().ImagesOn; }
     bool accessDbOn() const { return m_station.context().AccessDbOn; }
     bool ready() const { return m_station.context().ready; }
-    int dayCount() const { return m_station.context().DayCount; }
-    int monthCount() const { return m_station.context().MonthCount; }
-    int monthCancelledCount() const { return m_station.context().MonthCancelledCount; }
+    int dayCount() const { return m_station.monitor().dayCount(); }
+    int monthCount() const { return m_station.monitor().monthCount(); }
+    int monthCancelledCount() const { return m_station.monitor().monthCancelledCount(); }
     db::Connection& sqlCon() { return m_station.context().sqlCon; }
     db::Connection& sqlConCat() { return m_station.context().sqlConCat; }
     db::Connection& sqlConAcesso() { return m_station.context().sqlConAcesso; }

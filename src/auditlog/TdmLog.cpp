@@ -5,6 +5,7 @@
 #include "db/Delta.h"
 #include "db/MemTable.h"
 #include "db/Query.h"
+#include "util/Text.h"
 
 namespace vek::auditlog {
 
@@ -35,13 +36,6 @@ using TListaCamposLog = std::vector<TRegCamposLog>;
 
 std::string firstChars(const std::string& text, std::size_t n) {
     return text.size() > n ? text.substr(0, n) : text;
-}
-
-std::string trimmed(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
 }
 
 /// The first entry that is free or already carries `campo`; the list grows by one free entry when
@@ -112,14 +106,18 @@ DateTime TdmLog::DataServidor() {
 
 void TdmLog::WriteLogRow(const std::string& chave, const std::string& tabela, const std::string& campo,
                          const std::string& vrAnt, const std::string& vrAtu) {
+    WriteRow({chave, tabela, campo, firstChars(m_usuario, kUsuarioMax), DataServidor(), vrAnt, vrAtu});
+}
+
+void TdmLog::WriteRow(const LogRow& row) {
     db::Query& p = m_c->stpGravarLog;
-    p.param("CHAVE").setString(firstChars(chave, kChaveMax));
-    p.param("ARQ").setString(tabela);
-    p.param("CAMPO").setString(campo);
-    p.param("USUARIO").setString(firstChars(m_usuario, kUsuarioMax));
-    p.param("DATA").setDateTime(DataServidor());
-    p.param("VRANT").setString(firstChars(vrAnt, kValorMax));
-    p.param("VRATU").setString(firstChars(vrAtu, kValorMax));
+    p.param("CHAVE").setString(firstChars(row.chave, kChaveMax));
+    p.param("ARQ").setString(row.tabela);
+    p.param("CAMPO").setString(row.campo);
+    p.param("USUARIO").setString(row.usuario);
+    p.param("DATA").setDateTime(row.data);
+    p.param("VRANT").setString(firstChars(row.vrAnt, kValorMax));
+    p.param("VRATU").setString(firstChars(row.vrAtu, kValorMax));
     p.execSql();
 }
 

@@ -25,6 +25,17 @@ constexpr std::size_t kChaveMax = 30;
 constexpr std::size_t kUsuarioMax = 20;
 constexpr std::size_t kValorMax = 100;
 
+/// One audit row as GRAVALOG receives it.
+struct LogRow {
+    std::string chave;
+    std::string tabela;
+    std::string campo;
+    std::string usuario;
+    DateTime data;
+    std::string vrAnt;
+    std::string vrAtu;
+};
+
 /// Turns the pending changes of an in-memory table into audit rows through the database's
 /// procedure GRAVALOG: one row per field whose text changed, one per inserted and one per deleted
 /// record, keyed by the record's primary key as the catalogue gives it. Server errors are not
@@ -42,9 +53,13 @@ public:
     /// Without a pending change nothing is sent to the server.
     void LogChanges(const std::string& tabela, const db::MemTable& memoria);
 
-    /// One call of GRAVALOG with the server's current time; key, user and values are cut.
+    /// One call of GRAVALOG with the module's user and the server's current time; key, user and
+    /// values are cut.
     void WriteLogRow(const std::string& chave, const std::string& tabela, const std::string& campo,
                      const std::string& vrAnt, const std::string& vrAtu);
+    /// One call of GRAVALOG for a row of another user or time (the stock's rows): key and values
+    /// are cut, user and time go as given.
+    void WriteRow(const LogRow& row);
 
     const std::string& usuario() const { return m_usuario; }
 

@@ -8,7 +8,6 @@
 #include <ibase.h>
 
 #include <atomic>
-#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -253,10 +252,10 @@ std::int64_t Connection::nextGeneratorValue(const std::string& generator) {
     if (generator.empty()) {
         throw DbError("Invalid generator name");
     }
-    for (char c : generator) {
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$')) {
-            throw DbError("Invalid generator name: " + generator);
-        }
+    // ASCII only: a letter of the process's locale is no letter of an SQL identifier.
+    if (generator.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_$") !=
+        std::string::npos) {
+        throw DbError("Invalid generator name: " + generator);
     }
     Query q(*this);
     q.setSql("select gen_id(" + generator + ", 1) from rdb$database");

@@ -2,6 +2,7 @@
 
 #include "db/DbError.h"
 #include "util/Format.h"
+#include "util/Text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -123,13 +124,6 @@ bool isNumber(const Value& v) {
 template <class T>
 int threeWay(const T& a, const T& b) {
     return a < b ? -1 : (b < a ? 1 : 0);
-}
-
-std::string trimmed(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return std::string(s.substr(b, e - b));
 }
 
 } // namespace

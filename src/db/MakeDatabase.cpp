@@ -9,6 +9,7 @@
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
+#include "util/Text.h"
 
 #include <cctype>
 #include <cstdint>
@@ -211,11 +212,6 @@ std::vector<Index> neededIndexes(const std::string& script) {
     return out;
 }
 
-std::string trimmed(std::string s) {
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
-    return s;
-}
-
 // The database's column indexes, active and inactive, and every index name it has.
 void databaseIndexes(vek::db::Connection& c, std::vector<Index>& active, std::vector<Index>& inactive,
                      std::set<std::string>& names) {
@@ -230,7 +226,7 @@ void databaseIndexes(vek::db::Connection& c, std::vector<Index>& active, std::ve
     std::string last;
     std::vector<Index>* into = nullptr;
     for (; !q.eof(); q.next()) {
-        const std::string name = trimmed(q.field("NAME").asString());
+        const std::string name = vek::trimmed(q.field("NAME").asString());
         if (name != last) {
             last = name;
             names.insert(name);
@@ -239,12 +235,13 @@ void databaseIndexes(vek::db::Connection& c, std::vector<Index>& active, std::ve
                 into = q.field("INATIVO").asInt() == 0 ? &active : &inactive;
                 Index i;
                 i.name = name;
-                i.table = trimmed(q.field("TABELA").asString());
+                i.table = vek::trimmed(q.field("TABELA").asString());
                 i.descending = q.field("TIPO").asInt() == 1;
                 into->push_back(std::move(i));
             }
         }
-        if (into && !q.field("CAMPO").isNull()) into->back().columns.push_back(trimmed(q.field("CAMPO").asString()));
+        if (into && !q.field("CAMPO").isNull())
+            into->back().columns.push_back(vek::trimmed(q.field("CAMPO").asString()));
     }
     q.close();
 }

@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/SqlText.h"
+#include "util/Text.h"
 
 #include <cctype>
 #include <fstream>
@@ -11,13 +12,6 @@
 namespace vek::db {
 
 namespace {
-
-std::string trim(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return std::string(s.substr(b, e - b));
-}
 
 // The first word(s) of a statement, upper-cased and with single blanks, for recognising commands.
 std::string head(const std::string& stmt, std::size_t words) {
@@ -46,7 +40,7 @@ std::vector<std::string> splitScript(std::string_view script) {
     std::size_t i = 0;
     const std::size_t n = script.size();
     auto flush = [&]() {
-        std::string stmt = trim(cur);
+        std::string stmt = trimmed(cur);
         cur.clear();
         if (stmt.empty()) {
             return;
@@ -57,7 +51,7 @@ std::vector<std::string> splitScript(std::string_view script) {
             std::size_t p = stmt.find_first_of(" \t\r\n");
             p = stmt.find_first_not_of(" \t\r\n", p);
             p = stmt.find_first_of(" \t\r\n", p);
-            term = trim(stmt.substr(p));
+            term = trimmed(stmt.substr(p));
             if (term.empty()) {
                 throw DbError("SET TERM without a terminator");
             }
@@ -90,14 +84,14 @@ std::vector<std::string> splitScript(std::string_view script) {
             std::size_t j = script.find('\n', i);
             j = j == std::string_view::npos ? n : j;
             // Inside a body the comment is harmless and keeps line numbers; outside it is dropped.
-            if (!trim(cur).empty()) {
+            if (!trimmed(cur).empty()) {
                 cur.append(script.substr(i, j - i));
             }
             i = j;
         } else if (c == '/' && i + 1 < n && script[i + 1] == '*') {
             std::size_t j = script.find("*/", i + 2);
             j = j == std::string_view::npos ? n : j + 2;
-            if (!trim(cur).empty()) {
+            if (!trimmed(cur).empty()) {
                 cur.append(script.substr(i, j - i));
             }
             i = j;

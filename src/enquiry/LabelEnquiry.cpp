@@ -1,43 +1,17 @@
 #include "enquiry/LabelEnquiry.h"
 
 #include "db/DataSetHelpers.h"
+#include "db/SqlTrace.h"
 #include "monitoring/ProductPictures.h"
+#include "monitoring/ProductionMonitor.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
+#include "util/Text.h"
 #include "util/TextCodec.h"
-
-#include <limits>
 
 namespace vek::enquiry {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-// A whole number with leading blanks and a sign allowed; 0 for anything else or out of range.
-std::int32_t wholeNumberOr0(const std::string& text) {
-    std::size_t i = text.find_first_not_of(" \t");
-    if (i == std::string::npos) return 0;
-    bool negative = false;
-    if (text[i] == '+' || text[i] == '-') {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == text.size()) return 0;
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return 0;
-        value = value * 10 + (text[i] - '0');
-        if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return 0;
-    }
-    if (negative) value = -value;
-    if (value > std::numeric_limits<std::int32_t>::max() || value < std::numeric_limits<std::int32_t>::min()) return 0;
-    return static_cast<std::int32_t>(value);
-}
 
 std::string sqlLiteral(const std::string& text) {
     std::string out = "'";
@@ -71,9 +45,9 @@ std::string EnquirySectorsSql(const std::string& product, const std::string& fil
     return sql;
 }
 
-LabelEnquiry::LabelEnquiry(StationContext& ctx, ProductPictures& pictures)
+LabelEnquiry::LabelEnquiry(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
     : sqlSetoresConsulta(ctx.sqlCon, "sqlSetoresConsulta"), sqlCodCxUnConsulta(ctx.sqlCon, "sqlCodCxUnConsulta"),
-      m_ctx(ctx), m_pictures(pictures), m_records(ctx) {
+      m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_records(ctx, monitor) {
     sqlCodCxUnConsulta.setSql(sql::kCodCxUn);
     cdsSetoresConsulta.setFieldDefs({db::FieldDef::text("SETOR", 3).withLabel("Setores"),
                                      db::FieldDef::text("DESC_SETOR", 50).withLabel(" "),
@@ -103,7 +77,7 @@ void LabelEnquiry::ClearEnquiry() {
 
 void LabelEnquiry::EnquireLabel(const std::string& text) {
     ClearEnquiry();
-    if (trimmed(text).empty()) return;
+    if (text.find_first_not_of(" \t") == std::string::npos) return;
     EnquiredCode = wholeNumberOr0(text);
     if (EnquiredCode == 0) {
         m_ctx.display.ShowEnquiryError(cp1252("Código Inválido."));
@@ -123,7 +97,7 @@ void LabelEnquiry::EnquireLabel(const std::string& text) {
     fields.prog = box.field("PROG_CX").asString();
     fields.ficha = box.field("FICHA_CX").asString();
     m_records.CountTicketBoxesInSector(fields.prog, fields.ficha, m_ctx.settings.SETOR);
-    fields.totFicha = std::to_string(m_ctx.CountDone + m_ctx.CountPending);
+    fields.totFicha = std::to_string(m_monitor.countDone() + m_monitor.countPending());
     if (!box.field("DATA_CANC_CX").isNull()) {
         m_ctx.display.ShowEnquiryError(cp1252("Código CANCELADO em ") +
                                        formatDateTime("dd/MM HH:mm", box.field("DATA_CANC_CX").asDateTime()));
@@ -131,7 +105,7 @@ void LabelEnquiry::EnquireLabel(const std::string& text) {
     if (m_ctx.settings.EXIBIR_IMG_PRODUTO == "S" && m_ctx.ImagesOn) {
         const std::string data = m_pictures.LookupThumbnail(fields.prod, box.field("PADRON_CX").asString());
         if (!data.empty()) {
-            m_ctx.cdsImgProd = data;
+            m_pictures.cdsImgProd = data;
             picture = data;
             pictureVisible = true;
         } else {
@@ -170,8 +144,8 @@ void LabelEnquiry::LoadEnquirySectors() {
         cdsSetoresConsulta.setValue("SETOR", db::Value(sector));
         cdsSetoresConsulta.setValue("DESC_SETOR", sqlSetoresConsulta.field("NOME_SE"));
         m_records.CountTicketBoxesInSector(fields.prog, fields.ficha, sector);
-        cdsSetoresConsulta.setValue("QTDE_ATUALIZADA", db::Value(std::int32_t{m_ctx.CountDone}));
-        cdsSetoresConsulta.setValue("QTDE_PENDENTE", db::Value(std::int32_t{m_ctx.CountPending}));
+        cdsSetoresConsulta.setValue("QTDE_ATUALIZADA", db::Value(std::int32_t{m_monitor.countDone()}));
+        cdsSetoresConsulta.setValue("QTDE_PENDENTE", db::Value(std::int32_t{m_monitor.countPending()}));
         cdsSetoresConsulta.post();
     }
 }

@@ -13,6 +13,7 @@
 namespace vek {
 
 class StationContext;
+class ProductionMonitor;
 class ProductPictures;
 
 namespace enquiry {
@@ -31,7 +32,8 @@ struct EnquiryFields {
 /// and pending. No widgets: the panel shows what this holds.
 class LabelEnquiry {
 public:
-    LabelEnquiry(StationContext& ctx, ProductPictures& pictures);
+    /// The enquiry's counts are the monitor's ticket count, as the scan's are.
+    LabelEnquiry(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures);
     LabelEnquiry(const LabelEnquiry&) = delete;
     LabelEnquiry& operator=(const LabelEnquiry&) = delete;
 
@@ -70,6 +72,7 @@ public:
 
 private:
     StationContext& m_ctx;
+    ProductionMonitor& m_monitor;
     ProductPictures& m_pictures;
     SectorRecords m_records;
 };

@@ -73,16 +73,11 @@ bool SectorCancellation::run(const std::string& sector) {
         sqlCancelaCodCxUnit.param("CODIGO").setInt(code);
         sqlCancelaCodCxUnit.execSql();
 
-        auto& stock = m_ctx.dmEstoqueProducao;
-        if (!stock) {
-            stock = std::make_unique<stock::TdmEstoqueProducao>();
-            stock->DefinirConexao(con);
-        }
         stock::TRegEntradaEstoqueProd reg;
         reg.TipoLancProducaoEstoque = stock::TTipoLancProducaoEstoque::tlCxUnit;
         reg.CodigoCxUnit = code;
         reg.Usuario = m_enquiry.AuthorisingUser;
-        stock->CancelarEntrada(reg);
+        m_ctx.dmEstoqueProducao().CancelarEntrada(reg);
 
         // Who consented, also when the box had no stock booking to take back.
         auditlog::TdmLog log(m_enquiry.AuthorisingUser, con);

@@ -19,6 +19,9 @@ public:
     /// pattern has neither.
     std::string LookupThumbnail(const std::string& product, const std::string& pattern);
 
+    /// The picture of the last looked-up product (the scan's or the enquiry's).
+    std::string cdsImgProd;
+
 private:
     db::Query sqlImgProd;
 };

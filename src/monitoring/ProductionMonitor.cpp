@@ -24,18 +24,28 @@ ProductionMonitor::ProductionMonitor(StationContext& ctx)
                          "      C.DTSAIDA_PU <= :DATAF and\n"
                          "      C.SETOR_PU = :SETOR");
     // The hourly table exists, empty, from the start: the grid shows it before any load.
-    ctx.cdsProdHora.setFieldDefs(hourlyFields());
-    ctx.cdsProdHora.createEmpty();
-    ctx.cdsProdHora.setIndexFieldNames("HORA");
+    cdsProdHora.setFieldDefs(hourlyFields());
+    cdsProdHora.createEmpty();
+    cdsProdHora.setIndexFieldNames("HORA");
 }
 
 void ProductionMonitor::ClockTick() {
     if (!m_ctx.configured) {
         return;
     }
-    m_ctx.LastClockTime = m_ctx.ReadServerTime();
-    m_ctx.LastClockTimeText = formatDateTime("hh:nn:ss", m_ctx.LastClockTime);
-    m_ctx.display.ShowClockHeader(clockHeader(m_ctx.LastClockTime, m_ctx.settings.CODESTEIRA));
+    setClockTime(m_ctx.ReadServerTime());
+}
+
+void ProductionMonitor::setClockTime(const DateTime& t) {
+    LastClockTime = t;
+    LastClockTimeText = formatDateTime("hh:nn:ss", LastClockTime);
+    m_ctx.display.ShowClockHeader(clockHeader(LastClockTime, m_ctx.settings.CODESTEIRA));
+}
+
+void ProductionMonitor::ClearCounters() {
+    ClearDataSet(cdsProdHora);
+    DayCount = 0;
+    MonthCount = 0;
 }
 
 void ProductionMonitor::reloadCounters() {
@@ -56,7 +66,7 @@ void ProductionMonitor::LoadSectorCounters() {
 
 void ProductionMonitor::loadCounters(bool sector) {
     DateTime from, to;
-    counterBounds(m_ctx.LastClockTime, from, to);
+    counterBounds(LastClockTime, from, to);
     db::Query& query = sector ? sqlTotParUnit : sqlTotPar;
     query.close();
     query.param("DATAI").setDateTime(from);
@@ -65,7 +75,7 @@ void ProductionMonitor::loadCounters(bool sector) {
         query.param("SETOR").setString(m_ctx.settings.SETOR);
     }
     query.open();
-    m_ctx.LastCounterRefresh = QDateTime::currentMSecsSinceEpoch();
+    LastCounterRefresh = QDateTime::currentMSecsSinceEpoch();
     std::vector<CounterRow> rows;
     rows.reserve(query.recordCount());
     const auto timeCol = static_cast<std::size_t>(query.fieldIndex(sector ? "DTSAIDA_PU" : "DTBAIXA_CX"));
@@ -79,15 +89,15 @@ void ProductionMonitor::loadCounters(bool sector) {
     }
     query.close();
 
-    const CounterFigures f = countProduction(rows, m_ctx.LastClockTime.datePart());
-    m_ctx.DayCount = f.dayCount;
-    m_ctx.MonthCount = f.monthCount;
-    m_ctx.MonthCancelledCount = f.monthCancelledCount;
+    const CounterFigures f = countProduction(rows, LastClockTime.datePart());
+    DayCount = f.dayCount;
+    MonthCount = f.monthCount;
+    MonthCancelledCount = f.monthCancelledCount;
     {
-        db::UpdatesSuspended quiet(m_ctx.cdsProdHora);
-        ClearDataSet(m_ctx.cdsProdHora);
+        db::UpdatesSuspended quiet(cdsProdHora);
+        ClearDataSet(cdsProdHora);
         for (const DateTime& t : f.todayTimes) {
-            vek::AddHourlyWriteOff(m_ctx.cdsProdHora, t);
+            AddHourlyWriteOff(cdsProdHora, t);
         }
     }
     PreviousDayTexts prev;
@@ -104,37 +114,48 @@ void ProductionMonitor::RefreshCountersIfDue() {
         return;
     }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - m_ctx.LastCounterRefresh >= m_ctx.settings.TEMPO_ESPERA) {
+    if (now - LastCounterRefresh >= m_ctx.settings.TEMPO_ESPERA) {
         reloadCounters();
-        m_ctx.LastCounterRefresh = now;
+        LastCounterRefresh = now;
     }
 }
 
-void ProductionMonitor::AddHourlyWriteOff(const DateTime& t) {
-    vek::AddHourlyWriteOff(m_ctx.cdsProdHora, t);
+void ProductionMonitor::CountWriteOff(const DateTime& t) {
+    AddHourlyWriteOff(cdsProdHora, t);
+    ++DayCount;
+    ++MonthCount;
 }
 
 void ProductionMonitor::CountSettledWriteOffs(const DateTime& at, int count) {
-    const DateTime today = m_ctx.LastClockTime;
+    const DateTime today = LastClockTime;
     const bool sameMonth = at.year() == today.year() && at.month() == today.month();
     for (int i = 0; i < count; ++i) {
         if (at.datePart() == today.datePart()) {
-            vek::AddHourlyWriteOff(m_ctx.cdsProdHora, at);
-            ++m_ctx.DayCount;
+            AddHourlyWriteOff(cdsProdHora, at);
+            ++DayCount;
         }
         if (sameMonth) {
-            ++m_ctx.MonthCount;
+            ++MonthCount;
         }
     }
 }
 
 void ProductionMonitor::ShowCounters() {
     CounterTexts texts;
-    texts.day = formatFloat("###,##0", m_ctx.DayCount);
-    texts.month = cp1252("Produção do Mês: ") + formatFloat("###,000", m_ctx.MonthCount);
-    texts.monthTotal = cp1252("Total do Mês: ") + formatFloat("###,000", m_ctx.MonthCount - m_ctx.MonthCancelledCount);
+    texts.day = formatFloat("###,##0", DayCount);
+    texts.month = cp1252("Produção do Mês: ") + formatFloat("###,000", MonthCount);
+    texts.monthTotal = cp1252("Total do Mês: ") + formatFloat("###,000", MonthCount - MonthCancelledCount);
     m_ctx.display.ShowCounters(texts);
     m_ctx.display.Repaint();
+}
+
+void ProductionMonitor::setTicketCount(int done, int pending) {
+    CountDone = done;
+    CountPending = pending;
+}
+
+std::string ProductionMonitor::ticketCountText() const {
+    return std::to_string(CountDone) + "/" + std::to_string(CountDone + CountPending);
 }
 
 } // namespace vek

@@ -1,24 +1,35 @@
 #pragma once
 
+#include "db/MemTable.h"
 #include "db/Query.h"
 #include "util/DateTime.h"
+
+#include <cstdint>
+#include <string>
 
 namespace vek {
 
 class StationContext;
 
-/// The production figures on screen: the one-minute clock, the day and month counters and the
-/// hourly grid, loaded from the database and moved on by each scan.
+/// The production figures on screen: the one-minute clock, the day and month counters, the hourly
+/// grid and the ticket count, loaded from the database and moved on by each scan.
 class ProductionMonitor {
 public:
     explicit ProductionMonitor(StationContext& ctx);
     ProductionMonitor(const ProductionMonitor&) = delete;
     ProductionMonitor& operator=(const ProductionMonitor&) = delete;
 
-    /// Reads the server's time into LastClockTime and the header. Does nothing before the start-up
+    /// Reads the server's time into the clock and the header. Does nothing before the start-up
     /// checks passed: there is no database that may be opened then.
     void ClockTick();
+    /// The clock's time is `t`: the counters' reference date, the sector records' time, the header.
+    void setClockTime(const DateTime& t);
+    const DateTime& lastClockTime() const { return LastClockTime; }
+    /// The clock's time as "hh:nn:ss".
+    const std::string& lastClockTimeText() const { return LastClockTimeText; }
 
+    /// The start-up's first step: no counts and an empty hourly grid.
+    void ClearCounters();
     /// The loader of the station's mode.
     void reloadCounters();
     void LoadConveyorCounters();
@@ -26,12 +37,28 @@ public:
     /// After a scan: reloads when TEMPO_ESPERA milliseconds have passed since the last load.
     void RefreshCountersIfDue();
 
-    void AddHourlyWriteOff(const DateTime& t);
-    /// Shows DayCount and the month's counters and paints them at once.
-    void ShowCounters();
+    /// A box written off by a live scan at `t`: the hourly grid, the day and the month move on.
+    void CountWriteOff(const DateTime& t);
     /// Write-offs of kept scans settled now, made at `at`: counted in the day's figures and the
     /// hourly grid only when made today, in the month's only when made this month (by the clock).
     void CountSettledWriteOffs(const DateTime& at, int count);
+    /// Shows the day's and the month's counters and paints them at once.
+    void ShowCounters();
+
+    int dayCount() const { return DayCount; }
+    int monthCount() const { return MonthCount; }
+    int monthCancelledCount() const { return MonthCancelledCount; }
+
+    /// The last ticket count, kept until the next one (a scan that counts nothing shows it again):
+    /// the ticket's boxes done and pending, cancelled ones left out.
+    int countDone() const { return CountDone; }
+    int countPending() const { return CountPending; }
+    void setTicketCount(int done, int pending);
+    /// "done/total" of the last count, as `edTotEtiq` shows it.
+    std::string ticketCountText() const;
+
+    /// Today's production per hour, shown by the hourly grid.
+    db::MemTable cdsProdHora{"cdsProdHora"};
 
 private:
     void loadCounters(bool sector);
@@ -39,6 +66,14 @@ private:
     StationContext& m_ctx;
     db::Query sqlTotPar;
     db::Query sqlTotParUnit;
+    int DayCount = 0;
+    int MonthCount = 0;
+    int MonthCancelledCount = 0;
+    DateTime LastClockTime;
+    std::string LastClockTimeText;
+    std::int64_t LastCounterRefresh = 0; // local clock, ms since the epoch; 0 = never
+    int CountDone = 0;
+    int CountPending = 0;
 };
 
 } // namespace vek

@@ -1,36 +1,13 @@
 #include "scan/DashboardNotifier.h"
 
+#include "http/HttpClient.h"
 #include "station/StationContext.h"
 #include "util/HostName.h"
 
-#include <curl/curl.h>
-
-#include <atomic>
 #include <cstdio>
-#include <memory>
+#include <optional>
 
 namespace vek {
-
-namespace {
-
-struct CurlDeleter {
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
-struct SlistDeleter {
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
-
-std::size_t discard(char*, std::size_t size, std::size_t n, void*) {
-    return size * n;
-}
-
-// Ends a transfer still running when the queue's time at close is up.
-int abortWhenDue(void* deadline, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const auto* at = static_cast<const std::atomic<std::chrono::steady_clock::rep>*>(deadline);
-    return std::chrono::steady_clock::now().time_since_epoch().count() >= at->load() ? 1 : 0;
-}
-
-} // namespace
 
 HttpPostQueue::HttpPostQueue() : m_thread([this] { run(); }) {}
 
@@ -86,29 +63,23 @@ void HttpPostQueue::run() {
 }
 
 void HttpPostQueue::send(const Request& r) {
-    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
-    if (!curl) {
+    std::optional<http::HttpClient> client;
+    try {
+        client.emplace();
+    } catch (const http::HttpError&) {
         std::fprintf(stderr, "dashboard: no HTTP client\n");
         return;
     }
-    const std::string header = "Content-Type: " + r.contentType;
-    std::unique_ptr<curl_slist, SlistDeleter> headers(curl_slist_append(nullptr, header.c_str()));
-    CURL* c = curl.get();
-    curl_easy_setopt(c, CURLOPT_URL, r.url.c_str());
-    curl_easy_setopt(c, CURLOPT_POST, 1L);
-    curl_easy_setopt(c, CURLOPT_POSTFIELDS, r.body.c_str());
-    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, static_cast<long>(r.body.size()));
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(kConnectTimeout.count()));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(kRequestTimeout.count()));
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, discard);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, abortWhenDue);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &m_abortTicks);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    const CURLcode rc = curl_easy_perform(c);
-    if (rc != CURLE_OK) {
-        std::fprintf(stderr, "dashboard: %s: %s\n", r.url.c_str(), curl_easy_strerror(rc));
+    client->setConnectTimeout(kConnectTimeout);
+    client->setRequestTimeout(kRequestTimeout);
+    // Ends a transfer still running when the queue's time at close is up.
+    client->setAbortCheck(
+        [this] { return std::chrono::steady_clock::now().time_since_epoch().count() >= m_abortTicks.load(); });
+    try {
+        // The answer, whatever its status, is not looked at: a notification is sent or it is not.
+        client->send(r.url, &r.body, r.contentType);
+    } catch (const http::HttpError& e) {
+        std::fprintf(stderr, "dashboard: %s\n", e.what());
     }
 }
 

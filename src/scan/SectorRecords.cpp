@@ -2,6 +2,7 @@
 
 #include "auditlog/TdmLog.h"
 #include "db/DataSetHelpers.h"
+#include "monitoring/ProductionMonitor.h"
 #include "scan/BoxWriteOff.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
@@ -24,8 +25,8 @@ const char* const kPesqEtiqProgFichaSetor =
     "group by 1";
 } // namespace sql
 
-SectorRecords::SectorRecords(StationContext& ctx)
-    : m_ctx(ctx), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
+SectorRecords::SectorRecords(StationContext& ctx, ProductionMonitor& monitor)
+    : m_ctx(ctx), m_monitor(monitor), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
       sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"),
       sqlPrimeiraCxFicha(ctx.sqlCon, "sqlPrimeiraCxFicha"), sqlBloqFicha(ctx.sqlCon, "sqlBloqFicha"),
       sqlProdSetor(ctx.sqlCon, "sqlProdSetor"), sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"),
@@ -57,30 +58,31 @@ SectorRecords::SectorRecords(StationContext& ctx)
 }
 
 void SectorRecords::CountTicketBoxes(const std::string& prog, const std::string& ficha) {
-    m_ctx.CountDone = 0;
-    m_ctx.CountPending = 0;
+    m_monitor.setTicketCount(0, 0);
     sqlPesqEtiqProgFicha.param("PROG").setString(prog);
     sqlPesqEtiqProgFicha.param("FICHA").setString(ficha);
     readStatusCounts(sqlPesqEtiqProgFicha);
 }
 
 void SectorRecords::readStatusCounts(db::Query& query) {
+    int done = 0;
+    int pending = 0;
     query.open();
     for (; !query.eof(); query.next()) {
         const std::string status = query.field("STATUS").asString();
         if (status == "B") {
-            m_ctx.CountDone = query.field("QTDE").asInt();
+            done = query.field("QTDE").asInt();
         } else if (status == "P") {
-            m_ctx.CountPending = query.field("QTDE").asInt();
+            pending = query.field("QTDE").asInt();
         }
     }
     query.close();
+    m_monitor.setTicketCount(done, pending);
 }
 
 void SectorRecords::CountTicketBoxesInSector(const std::string& prog, const std::string& ficha,
                                              const std::string& sector) {
-    m_ctx.CountDone = 0;
-    m_ctx.CountPending = 0;
+    m_monitor.setTicketCount(0, 0);
     if (sector.empty() || prog.empty() || ficha.empty() || ficha == "0000") {
         return;
     }
@@ -89,6 +91,10 @@ void SectorRecords::CountTicketBoxesInSector(const std::string& prog, const std:
     q.param("PROG").setString(prog);
     q.param("FICHA").setString(ficha);
     readStatusCounts(q);
+}
+
+DateTime SectorRecords::recordTime() const {
+    return m_ctx.settlingTime ? *m_ctx.settlingTime : m_monitor.lastClockTime();
 }
 
 std::optional<std::string> SectorRecords::ValidateTicketForSector(const std::string& product, const std::string& prog,
@@ -131,9 +137,9 @@ void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, co
     t.setValue("TIPO_ATUALIZACAO_" + sfx, kind);
     // The time of the last clock tick, not of the scan: records of one minute share it. A kept scan
     // settled later is recorded at the time it was made.
-    t.setValue("DTSAIDA_" + sfx, m_ctx.recordTime());
+    t.setValue("DTSAIDA_" + sfx, recordTime());
     t.setValue("HORASAIDA_" + sfx,
-               m_ctx.settlingTime ? formatDateTime("hh:nn:ss", *m_ctx.settlingTime) : m_ctx.LastClockTimeText);
+               m_ctx.settlingTime ? formatDateTime("hh:nn:ss", *m_ctx.settlingTime) : m_monitor.lastClockTimeText());
 }
 
 std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::string& prog, const std::string& ficha,
@@ -148,7 +154,7 @@ std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::stri
         LockTicket(prog, ficha);
     }
     CountTicketBoxes(prog, ficha);
-    if (!recordable || m_ctx.CountPending != 0) {
+    if (!recordable || m_monitor.countPending() != 0) {
         return std::nullopt;
     }
     m_ctx.OpenSectorData(sector);
@@ -168,7 +174,7 @@ std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::stri
     cdsProdSetor.append();
     cdsProdSetor.setValue("ID_PS", std::int32_t{0});
     setCommonColumns(cdsProdSetor, "PS", prog, ficha, subTicket, sector, kind);
-    cdsProdSetor.setValue("QTDE_PS", std::int32_t{m_ctx.CountDone});
+    cdsProdSetor.setValue("QTDE_PS", std::int32_t{m_monitor.countDone()});
     cdsProdSetor.post();
     m_ctx.dmLog().LogChanges("PRODUCAO_SETOR", cdsProdSetor);
     // A refused row raises: the scan reports it as an update error.

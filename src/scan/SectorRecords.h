@@ -3,6 +3,7 @@
 #include "db/MemTable.h"
 #include "db/Provider.h"
 #include "db/Query.h"
+#include "util/DateTime.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,6 +12,7 @@
 namespace vek {
 
 class StationContext;
+class ProductionMonitor;
 
 namespace sql {
 extern const char* const kPesqEtiqProgFicha;      // a ticket's box counts by status, PROG and FICHA
@@ -21,11 +23,12 @@ extern const char* const kPesqEtiqProgFichaSetor; // the same in one sector, SET
 /// station and the box records of a sector station.
 class SectorRecords {
 public:
-    explicit SectorRecords(StationContext& ctx);
+    /// The counts go to the monitor's ticket count, which `edTotEtiq` shows.
+    SectorRecords(StationContext& ctx, ProductionMonitor& monitor);
     SectorRecords(const SectorRecords&) = delete;
     SectorRecords& operator=(const SectorRecords&) = delete;
 
-    /// CountDone and CountPending: the ticket's boxes written off and not, cancelled ones left out.
+    /// The ticket count: the ticket's boxes written off and not, cancelled ones left out.
     void CountTicketBoxes(const std::string& prog, const std::string& ficha);
     /// The same for the boxes recorded in the sector; nothing counted for a missing value or ticket "0000".
     void CountTicketBoxesInSector(const std::string& prog, const std::string& ficha, const std::string& sector);
@@ -43,7 +46,10 @@ public:
     std::int32_t NextGeneratorValue(const std::string& generator);
 
 private:
+    /// Sets the monitor's ticket count from the statement's rows.
     void readStatusCounts(db::Query& query);
+    /// The time a record of this scan takes: the kept scan's, else the last clock tick's.
+    DateTime recordTime() const;
     static void emptyForAppend(db::MemTable& table);
     /// The refusal's message, or nothing when the ticket may be recorded.
     std::optional<std::string> ValidateTicketForSector(const std::string& product, const std::string& prog,
@@ -57,6 +63,7 @@ private:
                           const std::string& kind);
 
     StationContext& m_ctx;
+    ProductionMonitor& m_monitor;
     db::Query sqlPesqEtiqProgFicha;
     db::Query sqlPesqEtiqProgFichaSetor;
     db::Query sqlPrimeiraCxFicha;

@@ -1,9 +1,11 @@
 #include "scan/StockMovement.h"
 
-#include "db/DataSetHelpers.h"
+#include "auditlog/TdmLog.h"
 #include "db/UnitOfWork.h"
+#include "monitoring/ProductionMonitor.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
+#include "util/DateTime.h"
 #include "util/Format.h"
 #include "util/ListText.h"
 #include "util/TextCodec.h"
@@ -25,9 +27,9 @@ std::string stockMovementObs(const StockMovementArgs& a) {
            "/" + a.subTicket + "\".";
 }
 
-StockMovement::StockMovement(StationContext& ctx)
-    : m_ctx(ctx), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"), sqlBloqItemPed(ctx.sqlCon, "sqlBloqItemPed"),
-      sqlAtuPend(ctx.sqlCon, "sqlAtuPend"), sqlAtuPed(ctx.sqlCon, "sqlAtuPed"), stpGravaLog(ctx.sqlCon, "stpGravaLog") {
+StockMovement::StockMovement(StationContext& ctx, ProductionMonitor& monitor)
+    : m_ctx(ctx), m_monitor(monitor), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"), sqlBloqItemPed(ctx.sqlCon, "sqlBloqItemPed"),
+      sqlAtuPend(ctx.sqlCon, "sqlAtuPend"), sqlAtuPed(ctx.sqlCon, "sqlAtuPed") {
     sqlAtuEst.setSql(
         "insert into PROD_ESTOQUE_MOV (CODIGO_MV, DOCTO_MV, DATA_MV, ENTSAI_MV, PROD_MV, PADRON_MV, MARCA_MV, "
         "FILIAL_MV, NUMERACAO_MV, GRADE_MV, QTDE_MV, OBS_MV, USUARIO_MV, QTPEND_MV, PEDIDO_ENTRADA_MV, "
@@ -45,7 +47,6 @@ StockMovement::StockMovement(StationContext& ctx)
                       "      C.DTBAIXA_CX is null  ");
     sqlAtuPed.setSql("update itenspv i set i.sit_it = :sit\n"
                      "where i.pedido_it = :ped and i.item_it = :item");
-    stpGravaLog.setSql("execute procedure GRAVALOG(:CHAVE, :ARQ, :CAMPO, :USUARIO, :DATA, :VRANT, :VRATU)");
 }
 
 bool StockMovement::ProductGroupSelected(const std::string& group) const {
@@ -142,32 +143,22 @@ void StockMovement::CompleteOrderItem(const StockMovementArgs& a) {
     sqlAtuPed.param("ITEM").setString(a.item);
     sqlAtuPed.execSql();
 
-    stpGravaLog.param("CHAVE").setString(a.order + "|" + a.item);
-    stpGravaLog.param("ARQ").setString("ITENSPV");
-    stpGravaLog.param("CAMPO").setString("SIT_IT");
-    stpGravaLog.param("USUARIO").setString(a.user);
-    stpGravaLog.param("DATA").setDateTime(a.date);
-    stpGravaLog.param("VRANT").setString(cp1252("ESTOQUE AUTOMÁTICO PELA ATUALIZAÇÃO CX UNITÁRIA"));
-    stpGravaLog.param("VRATU").setString("E");
-    stpGravaLog.execSql();
+    // The movement's user and time, not the log module's.
+    m_ctx.dmLog().WriteRow({a.order + "|" + a.item, "ITENSPV", "SIT_IT", a.user, a.date,
+                            cp1252("ESTOQUE AUTOMÁTICO PELA ATUALIZAÇÃO CX UNITÁRIA"), "E"});
 }
 
 void StockMovement::PostProductionStockEntry(std::int32_t code) {
     if (m_ctx.params.FILIAL_ESTOQUE_PRODUCAO <= 0) {
         return;
     }
-    auto& module = m_ctx.dmEstoqueProducao;
-    if (!module) {
-        module = std::make_unique<stock::TdmEstoqueProducao>();
-        module->DefinirConexao(m_ctx.sqlCon);
-    }
     stock::TRegEntradaEstoqueProd reg;
     reg.Filial = m_ctx.params.FILIAL_ESTOQUE_PRODUCAO;
     reg.Usuario = "QUILBAR";
-    reg.DataLanc = SqlTimeStampAt(m_ctx.LastClockTime, 0, 0, 0);
+    reg.DataLanc = SqlTimeStampAt(m_monitor.lastClockTime(), 0, 0, 0);
     reg.TipoLancProducaoEstoque = stock::TTipoLancProducaoEstoque::tlCxUnit;
     reg.CodigoCxUnit = code;
-    module->LancarEntrada(reg);
+    m_ctx.dmEstoqueProducao().LancarEntrada(reg);
 }
 
 } // namespace vek

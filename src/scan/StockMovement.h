@@ -10,6 +10,7 @@
 namespace vek {
 
 class StationContext;
+class ProductionMonitor;
 
 /// What one stock movement row books. Texts are 8-bit.
 struct StockMovementArgs {
@@ -42,7 +43,8 @@ std::string stockMovementObs(const StockMovementArgs& a);
 /// Stock booking of a written-off box: the station's own movement row, or the production stock module.
 class StockMovement {
 public:
-    explicit StockMovement(StationContext& ctx);
+    /// The monitor's clock dates the production stock's bookings.
+    StockMovement(StationContext& ctx, ProductionMonitor& monitor);
     StockMovement(const StockMovement&) = delete;
     StockMovement& operator=(const StockMovement&) = delete;
 
@@ -66,11 +68,11 @@ private:
     void CompleteOrderItem(const StockMovementArgs& a);
 
     StationContext& m_ctx;
+    ProductionMonitor& m_monitor;
     db::Query sqlAtuEst;
     db::Query sqlBloqItemPed;
     db::Query sqlAtuPend;
     db::Query sqlAtuPed;
-    db::Query stpGravaLog;
 };
 
 } // namespace vek

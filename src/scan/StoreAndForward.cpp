@@ -8,6 +8,7 @@
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
+#include "util/Text.h"
 #include "util/TextCodec.h"
 
 #include <chrono>
@@ -41,11 +42,6 @@ const char* const kUpdated = "Etiqueta Atualizada.";
 constexpr std::int64_t kSlack = DateTime::kTicksPerSecond;
 // A sector record carries the last clock tick's time, up to a minute before its scan.
 constexpr std::int64_t kSectorSlack = 61 * DateTime::kTicksPerSecond;
-
-std::string trimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
 
 // "dd/MM HH:mm:ss" of the journal's "yyyy-mm-dd hh:mm:ss.zzz".
 std::string scanTimeText(const std::string& local) {
@@ -147,8 +143,7 @@ StoreAndForward::Counts StoreAndForward::counts() const {
         for (const Entry& e : m_journal->waiting()) {
             ++(e.state == State::Held ? c.held : c.inDoubt);
         }
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return c;
 }
 
@@ -232,7 +227,7 @@ void StoreAndForward::resolveInDoubt(const Entry& entry, const std::exception& l
     const std::optional<std::int64_t> id = entry.id ? std::optional<std::int64_t>(entry.id) : std::nullopt;
     if (reconnect()) {
         try {
-            const DateTime at = entry.serverTime.value_or(m_ctx.LastClockTime);
+            const DateTime at = entry.serverTime.value_or(m_monitor.lastClockTime());
             const ReadBack rb = readBack(entry, at);
             if (rb.ours) {
                 afterCommit(entry, at, rb, false);
@@ -302,7 +297,8 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
         q.param("COD").setInt(*code);
         q.param("SETOR").setString(s.SETOR);
         q.open();
-        rb.ours = !q.eof() && trimmed(q.field("FUNCIONAR_PU").asString()) == trimmed(s.FUNCIONARIO) &&
+        rb.ours = !q.eof() &&
+                  withoutTrailingBlanks(q.field("FUNCIONAR_PU").asString()) == withoutTrailingBlanks(s.FUNCIONARIO) &&
                   !q.field("DTSAIDA_PU").isNull() && q.field("DTSAIDA_PU").asDateTime() >= at.addTicks(-kSectorSlack);
         if (rb.ours) rb.dashboardId = q.field("ID_PU").asInt();
         return rb;
@@ -312,10 +308,11 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
     q.setSql(sql::kConfBaixa);
     q.param("COD").setInt(*code);
     q.open();
-    rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() && q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
-              trimmed(q.field("ESTEIRA_CX").asString()) == trimmed(s.CODESTEIRA) &&
-              trimmed(q.field("SETOR_CX").asString()) == trimmed(s.SETOR) &&
-              trimmed(q.field("FUNCIONARIO_CX").asString()) == trimmed(s.FUNCIONARIO);
+    rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() &&
+              q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
+              withoutTrailingBlanks(q.field("ESTEIRA_CX").asString()) == withoutTrailingBlanks(s.CODESTEIRA) &&
+              withoutTrailingBlanks(q.field("SETOR_CX").asString()) == withoutTrailingBlanks(s.SETOR) &&
+              withoutTrailingBlanks(q.field("FUNCIONARIO_CX").asString()) == withoutTrailingBlanks(s.FUNCIONARIO);
     return rb;
 }
 
@@ -341,14 +338,12 @@ void StoreAndForward::afterCommit(const Entry& entry, const DateTime& at, const 
         m_monitor.CountSettledWriteOffs(at, written);
     } else {
         for (int i = 0; i < written; ++i) {
-            m_monitor.AddHourlyWriteOff(at);
-            ++m_ctx.DayCount;
-            ++m_ctx.MonthCount;
+            m_monitor.CountWriteOff(at);
         }
     }
     m_monitor.ShowCounters();
     if (entry.kind == Kind::Box) {
-        display.ShowTicketCount(m_ctx.ticketCountText());
+        display.ShowTicketCount(m_monitor.ticketCountText());
     }
     display.ShowSuccessMessage(kUpdated);
 }
@@ -360,7 +355,8 @@ void StoreAndForward::lateRefusal(const Entry& entry, const std::string& reason)
 
 StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
     // An entry made before the server's clock was ever read takes the time it is settled at.
-    const DateTime at = entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_ctx.LastClockTime);
+    const DateTime at =
+        entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_monitor.lastClockTime());
     OperatorDisplay& display = m_ctx.display;
     try {
         // Read back first, for held entries too: a station that died between the server's commit

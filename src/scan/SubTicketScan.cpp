@@ -172,9 +172,7 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
         m_monitor.CountSettledWriteOffs(serverTime, written);
     } else {
         for (int i = 0; i < written; ++i) {
-            m_monitor.AddHourlyWriteOff(serverTime);
-            ++m_ctx.DayCount;
-            ++m_ctx.MonthCount;
+            m_monitor.CountWriteOff(serverTime);
         }
     }
     if (written > 0) {

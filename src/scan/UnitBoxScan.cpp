@@ -89,8 +89,8 @@ std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serve
 }
 
 UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
-    : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx), m_stock(ctx), m_dashboard(ctx),
-      m_subTicket(ctx, monitor, m_stock), sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
+    : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx, monitor), m_stock(ctx, monitor),
+      m_dashboard(ctx), m_subTicket(ctx, monitor, m_stock), sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
     sqlBloqCxUnit.setSql(sql::kBloqCxUnit);
 }
 
@@ -133,8 +133,8 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     if (m_ctx.settings.showPictures() && m_ctx.ImagesOn && !settling) {
         const std::string picture = m_pictures.LookupThumbnail(box.product, box.pattern);
         if (!picture.empty()) {
-            m_ctx.cdsImgProd = picture;
-            display.ShowProductPicture(m_ctx.cdsImgProd);
+            m_pictures.cdsImgProd = picture;
+            display.ShowProductPicture(m_pictures.cdsImgProd);
         }
     }
 
@@ -162,12 +162,10 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     if (settling) {
         m_monitor.CountSettledWriteOffs(serverTime, 1);
     } else {
-        m_monitor.AddHourlyWriteOff(serverTime);
-        ++m_ctx.DayCount;
-        ++m_ctx.MonthCount;
+        m_monitor.CountWriteOff(serverTime);
     }
     m_monitor.ShowCounters();
-    display.ShowTicketCount(m_ctx.ticketCountText());
+    display.ShowTicketCount(m_monitor.ticketCountText());
     display.ShowSuccessMessage("Etiqueta Atualizada.");
 }
 
@@ -274,7 +272,7 @@ bool UnitBoxScan::RecordInSector(const BoxRow& box, const DateTime& serverTime, 
         return false;
     case Outcome::Refused:
         m_ctx.display.ShowErrorMessage(refusal);
-        m_ctx.display.ShowTicketCount(m_ctx.ticketCountText());
+        m_ctx.display.ShowTicketCount(m_monitor.ticketCountText());
         return false;
     }
     return false;

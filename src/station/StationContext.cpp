@@ -1,6 +1,7 @@
 #include "station/StationContext.h"
 
 #include "auditlog/TdmLog.h"
+#include "stock/TdmEstoqueProducao.h"
 
 namespace vek {
 
@@ -50,6 +51,14 @@ auditlog::TdmLog& StationContext::dmLog() {
     return *m_dmLog;
 }
 
+stock::TdmEstoqueProducao& StationContext::dmEstoqueProducao() {
+    if (!m_dmEstoqueProducao) {
+        m_dmEstoqueProducao = std::make_unique<stock::TdmEstoqueProducao>();
+        m_dmEstoqueProducao->DefinirConexao(sqlCon);
+    }
+    return *m_dmEstoqueProducao;
+}
+
 DateTime StationContext::ReadServerTime() {
     sqlDataServ.close();
     sqlDataServ.open();
@@ -73,10 +82,6 @@ void StationContext::OpenSectorData(const std::string& sector) {
     sqlDadosSetor.close();
     sqlDadosSetor.param("COD_SETOR").setString(sector);
     sqlDadosSetor.open();
-}
-
-std::string StationContext::ticketCountText() const {
-    return std::to_string(CountDone) + "/" + std::to_string(CountDone + CountPending);
 }
 
 } // namespace vek

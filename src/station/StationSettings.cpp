@@ -1,5 +1,7 @@
 #include "station/StationSettings.h"
 
+#include "util/Text.h"
+
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -9,13 +11,6 @@
 namespace vek {
 
 namespace {
-
-std::string trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
-}
 
 bool sameText(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -53,24 +48,24 @@ void IniFile::parse(const std::string& text) {
     std::istringstream lines(text.starts_with(kBom) ? text.substr(kBom.size()) : text);
     std::string line;
     while (std::getline(lines, line)) {
-        const std::string t = trim(line);
+        const std::string t = trimmed(line);
         if (t.empty() || t[0] == ';' || t[0] == '#') {
             continue;
         }
         if (t.front() == '[') {
             const std::size_t close = t.find(']');
-            section = trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            section = trimmed(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
             continue;
         }
         const std::size_t eq = t.find('=');
         if (eq == std::string::npos) {
             continue;
         }
-        std::string value = trim(t.substr(eq + 1));
+        std::string value = trimmed(t.substr(eq + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
-        m_entries.push_back({section, trim(t.substr(0, eq)), value});
+        m_entries.push_back({section, trimmed(t.substr(0, eq)), value});
     }
 }
 

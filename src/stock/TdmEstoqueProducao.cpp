@@ -1,12 +1,13 @@
 #include "stock/TdmEstoqueProducao.h"
 
+#include "auditlog/TdmLog.h"
 #include "db/Connection.h"
-#include "db/DataSetHelpers.h"
 #include "db/DbError.h"
 #include "db/MemTable.h"
 #include "db/Provider.h"
 #include "db/Query.h"
 #include "db/UnitOfWork.h"
+#include "util/Text.h"
 #include "util/TextCodec.h"
 
 #include <ibase.h>
@@ -14,7 +15,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,28 +33,6 @@ namespace {
 
 std::string txt(const char* utf8) {
     return fromQString(QString::fromUtf8(utf8));
-}
-
-std::string semBrancosFinais(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
-std::string semBrancos(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return std::string(s);
-}
-
-std::string corte(const std::string& s, std::size_t limite) {
-    return s.size() > limite ? s.substr(0, limite) : s;
-}
-
-// A whole decimal number, or 0 for anything else.
-int inteiroOuZero(const std::string& s) {
-    int v = 0;
-    const auto [fim, erro] = std::from_chars(s.data(), s.data() + s.size(), v);
-    return erro == std::errc() && fim == s.data() + s.size() && !s.empty() ? v : 0;
 }
 
 ELancProducaoEstoqueException recusa(const char* utf8) {
@@ -238,7 +216,7 @@ struct TdmEstoqueProducao::Componentes {
 
     std::unique_ptr<Query> sqlParam, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha, sqlProdEst, sqlBloqItemPed;
     std::unique_ptr<Query> sqlEntMpAdd, sqlProdEstAdd, sqlProdItemEstoque, sqlDescProdItemEst, sqlAddProdItemEstoque;
-    std::unique_ptr<Query> sqlProdEstCanc, sqlChaveLogEntradaMp, sqlEntMpDel, sqlDataServ, stpGravarLog;
+    std::unique_ptr<Query> sqlProdEstCanc, sqlChaveLogEntradaMp, sqlEntMpDel, sqlDataServ;
     std::unique_ptr<db::Provider> dspProdEst, dspProdEstCanc;
 
     Componentes() { cdsProdEst.addFieldDef(db::FieldDef::real("QTDE_NOVO_LANC")); }
@@ -313,8 +291,6 @@ struct TdmEstoqueProducao::Componentes {
                                        "and ITEM_EMP = :ITEM\n"
                                        "and ORDEM_EMP = :ORDEM");
         sqlDataServ = q("sqlDataServ", "select CURRENT_TIMESTAMP as DATA_ATUAL from RDB$DATABASE");
-        stpGravarLog =
-            q("stpGravarLog", "execute procedure GRAVALOG(:CHAVE, :ARQ, :CAMPO, :USUARIO, :DATA, :VRANT, :VRATU)");
 
         dspProdEst = std::make_unique<db::Provider>(*sqlProdEst, "dspProdEst");
         dspProdEstCanc = std::make_unique<db::Provider>(*sqlProdEstCanc, "dspProdEstCanc");
@@ -370,15 +346,6 @@ void TdmEstoqueProducao::LerParametros() {
     m_atuCodCxColet = LerParametro("PRODUCAO_ESTOQUE", "ATU_CODCXCOLET") != "N";
     m_atuCodCxUnit = LerParametro("PRODUCAO_ESTOQUE", "ATU_CODCXUNIT") != "N";
     m_atuFilialProg = LerParametro("PRODUCAO_ESTOQUE", "ATU_FILIAL_PROG") == "S";
-}
-
-std::int32_t TdmEstoqueProducao::NovoId(const std::string& generator) {
-    // The name becomes part of the statement text: only a plain identifier is accepted.
-    if (generator.empty() || generator.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                         "0123456789_$") != std::string::npos) {
-        throw std::invalid_argument("NovoId: not a generator name: " + generator);
-    }
-    return conexao().nextId(generator);
 }
 
 double TdmEstoqueProducao::Arredondar(double valor, int casas) {
@@ -508,10 +475,10 @@ void TdmEstoqueProducao::LancarLinhasCxColet(const std::string& numeracao, const
     // Slots of three characters; a slot starts below character 100 (counting from 1).
     for (std::size_t pos = 0; pos + 1 < 100; pos += 3) {
         const std::string tam = pos < numeracao.size() ? numeracao.substr(pos, 2) : std::string();
-        if (semBrancos(tam).empty()) {
+        if (trimmed(tam).empty()) {
             break;
         }
-        const int qtde = inteiroOuZero(pos < qtPares.size() ? semBrancos(qtPares.substr(pos, 2)) : std::string());
+        const int qtde = wholeNumberOr0(pos < qtPares.size() ? trimmed(qtPares.substr(pos, 2)) : std::string());
         if (qtde <= 0) {
             continue;
         }
@@ -706,7 +673,7 @@ void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
     }
     for (t.first(); !t.eof(); t.next()) {
         if (t.value("QTDE_NOVO_LANC").asDouble() != 0) {
-            GravarLinhaEntrada(NovoId(kGeradorProdEst), reg);
+            GravarLinhaEntrada(conexao().nextId(kGeradorProdEst), reg);
         }
     }
     transacao.commit();
@@ -750,7 +717,7 @@ void TdmEstoqueProducao::GravarLinhaEntrada(std::int32_t id, const TRegEntradaEs
     e.param("QTDE_EMP").setDouble(Arredondar(t.value("QTDE_NOVO_LANC").asDouble(), 8));
     e.param("PROD_EMP").setString(prod);
     e.param("PADRON_EMP").setString(padron);
-    e.param("TAMANHO_EMP").setString(semBrancosFinais(tam) == "*" ? std::string() : tam);
+    e.param("TAMANHO_EMP").setString(withoutTrailingBlanks(tam) == "*" ? std::string() : tam);
     e.param("USUARIO_EMP").setString(reg.Usuario);
     e.param("PROG_EMP").setString(t.value("PROG_IT").asString());
     e.param("FICHA_EMP").setString(t.value("FICHA_IT").asString());
@@ -786,8 +753,8 @@ std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produt
                                                        const std::string& tamanho, std::int32_t filial) {
     conexao();
     // A CHAR column pads its value; the padding is not part of the pattern or size.
-    const std::string pad = semBrancosFinais(padron);
-    const std::string tam = semBrancosFinais(tamanho);
+    const std::string pad = withoutTrailingBlanks(padron);
+    const std::string tam = withoutTrailingBlanks(tamanho);
     std::string codigo = produto;
     if (!pad.empty() && pad != "*") codigo += "." + pad;
     if (!tam.empty() && tam != "*") codigo += "." + tam;
@@ -825,7 +792,7 @@ std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produt
     }
     d.close();
 
-    const std::int32_t id = NovoId(kGeradorProdItem);
+    const std::int32_t id = conexao().nextId(kGeradorProdItem);
     Query& add = *comp().sqlAddProdItemEstoque;
     add.param("O_ID_PROD_ITEM_EST").setInt(id);
     add.param("I_PROD").setString(produto);
@@ -925,6 +892,7 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
     Query& chave = *c.sqlChaveLogEntradaMp;
     Query& del = *c.sqlEntMpDel;
     Query& agora = *c.sqlDataServ;
+    auditlog::TdmLog log(reg.Usuario, conexao());
     for (links.first(); !links.eof(); links.next()) {
         for (Query* q : {&chave, &del}) {
             q->close();
@@ -938,16 +906,17 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
         chave.open();
         const std::string chaveLog = chave.eof() ? std::string() : chave.field("CHAVE_LOG").asString();
         chave.close();
-        if (!chaveLog.empty()) {
-            GravarLog(chaveLog, "ENTRADAMP", "EXCLUIDO", "Cancelamento de Entrada de Estoque de Producao", "",
-                      reg.Usuario);
-        }
-        del.execSql();
-
+        // One reading of the server's clock stamps both the audit row and the cancelled link.
         agora.close();
         agora.open();
         const DateTime momento = agora.fieldAt(0).asDateTime();
         agora.close();
+        if (!chaveLog.empty()) {
+            log.WriteRow({chaveLog, "ENTRADAMP", "EXCLUIDO", reg.Usuario, momento,
+                          "Cancelamento de Entrada de Estoque de Producao", ""});
+        }
+        del.execSql();
+
         links.edit();
         links.setValue("DATA_CANC_ES", Value(momento));
         links.setValue("USUARIO_CANC_ES", Value(reg.Usuario));
@@ -959,28 +928,6 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
         links.applyChanges();
     }
     transacao.commit();
-}
-
-void TdmEstoqueProducao::GravarLog(const std::string& chave, const std::string& tabela, const std::string& campo,
-                                   const std::string& valorAnterior, const std::string& valorAtual,
-                                   const std::string& usuario) {
-    conexao();
-    Query& q = *comp().stpGravarLog;
-    q.param("CHAVE").setString(corte(chave, 30));
-    q.param("ARQ").setString(tabela);
-    q.param("CAMPO").setString(corte(campo, 30));
-    q.param("USUARIO").setString(usuario);
-    q.param("DATA").setDateTime(DataServidor());
-    q.param("VRANT").setString(corte(valorAnterior, 100));
-    q.param("VRATU").setString(corte(valorAtual, 100));
-    q.execSql();
-}
-
-DateTime TdmEstoqueProducao::DataServidor() {
-    Query q(conexao(), "DataServidor");
-    q.setSql("select cast('now' as timestamp) as DATA_SERVIDOR from CONFIG");
-    q.open();
-    return q.field("DATA_SERVIDOR").asDateTime();
 }
 
 } // namespace vek::stock

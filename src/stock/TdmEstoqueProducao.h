@@ -89,8 +89,6 @@ public:
     /// The branch of the line written last.
     std::int32_t FilialLanc() const { return m_filialLanc; }
 
-    /// Next value of the named generator.
-    std::int32_t NovoId(const std::string& generator);
     /// Half away from zero to `casas` places, after dropping the representation error of the
     /// scaled value (1.005 to 2 places gives 1.01).
     static double Arredondar(double valor, int casas);
@@ -100,11 +98,6 @@ public:
     /// Id of the stock item of product, pattern and size, created when missing.
     std::int32_t BuscarProdItemEstoque(const std::string& produto, const std::string& padron,
                                        const std::string& tamanho, std::int32_t filial);
-
-    /// One audit row through GRAVALOG.
-    void GravarLog(const std::string& chave, const std::string& tabela, const std::string& campo,
-                   const std::string& valorAnterior, const std::string& valorAtual, const std::string& usuario);
-    DateTime DataServidor();
 
     /// The work set of the last booking: one row per order line with QTDE_NOVO_LANC.
     db::MemTable& cdsProdEst();

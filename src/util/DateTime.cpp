@@ -133,4 +133,13 @@ const char* DateTime::isoText(char (&buf)[32]) const {
     return buf;
 }
 
+DateTime SqlTimeStampAt(const DateTime& date, int hour, int minute, int second) {
+    constexpr int kMax = 65535;
+    if (hour < 0 || hour > kMax || minute < 0 || minute > kMax || second < 0 || second > kMax) {
+        throw std::out_of_range("Hour, minute or second out of range");
+    }
+    const std::int64_t seconds = std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second;
+    return date.datePart().addTicks(seconds * DateTime::kTicksPerSecond);
+}
+
 } // namespace vek

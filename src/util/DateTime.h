@@ -72,4 +72,8 @@ std::int32_t dayNumberFromCivil(int year, int month, int day);
 void civilFromDayNumber(std::int32_t dayNumber, int& year, int& month, int& day);
 bool isValidDate(int year, int month, int day);
 
+/// The calendar day of `date` at the given time; an hour, minute or second outside 0 to 65535
+/// throws std::out_of_range. Times past the day's end carry into the following days.
+DateTime SqlTimeStampAt(const DateTime& date, int hour, int minute, int second);
+
 } // namespace vek

@@ -1,10 +1,10 @@
 #include "AccessFixtures.h"
 
 #include "access/AccessClient.h"
-#include "access/HttpClient.h"
 #include "access/ResponseCodec.h"
-#include "support/Thrown.h"
+#include "http/HttpClient.h"
 #include "json/TJSONObject.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +21,8 @@ using namespace vek::access;
 using vek::access::testing::kTwoCompanies;
 using vek::access::testing::ServedClient;
 using vek::test::thrown;
+using vek::http::HttpClient;
+using vek::http::HttpError;
 
 namespace {
 

@@ -109,7 +109,7 @@ TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWh
     }
     EXPECT_EQ(s.display.text("pnConexao"), cp1252("SEM CONEXÃO - 3 leituras guardadas"));
     EXPECT_EQ(s.display.probeMs, StoreAndForward::kProbeMs) << "the database is tried while scans wait";
-    EXPECT_EQ(s.station().context().DayCount, 1) << "kept scans are not counted yet";
+    EXPECT_EQ(s.station().monitor().dayCount(), 1) << "kept scans are not counted yet";
     s.scan("abc");
     EXPECT_EQ(s.message(), cp1252("Código Inválido.")) << "text that is no code is refused at once";
     EXPECT_EQ(s.count(State::Held), 3);
@@ -120,7 +120,7 @@ TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWh
     EXPECT_EQ(s.display.text("pnConexao"), "");
     EXPECT_EQ(s.display.probeMs, 0);
     EXPECT_EQ(s.count(State::Replayed), 3);
-    EXPECT_EQ(s.station().context().DayCount, 5);
+    EXPECT_EQ(s.station().monitor().dayCount(), 5);
     EXPECT_EQ(s.display.text("pnQtParesDia"), "5");
     const auto rows = writtenOff(server.location(db));
     ASSERT_EQ(rows.size(), 5u);
@@ -192,7 +192,7 @@ TEST(KeptScans, AServerKilledDuringAWriteOffLeavesTheScanInDoubtUntilTheDatabase
     EXPECT_EQ(s.display.messageColour, MessageColour::Held);
     EXPECT_TRUE(s.boxes.take().empty()) << "a scan that may be booked is not reported as failed";
     EXPECT_EQ(s.count(State::InDoubt), 1);
-    EXPECT_EQ(s.station().context().DayCount, 0);
+    EXPECT_EQ(s.station().monitor().dayCount(), 0);
 
     server.start();
     s.station().Settle();
@@ -200,7 +200,7 @@ TEST(KeptScans, AServerKilledDuringAWriteOffLeavesTheScanInDoubtUntilTheDatabase
     const auto rows = writtenOff(server.location(db));
     ASSERT_EQ(rows.count(11), 1u);
     EXPECT_EQ(rows.at(11).conveyor, "01");
-    EXPECT_EQ(s.station().context().DayCount, 1);
+    EXPECT_EQ(s.station().monitor().dayCount(), 1);
     EXPECT_TRUE(s.display.lateRefusals.empty());
 }
 

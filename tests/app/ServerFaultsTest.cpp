@@ -187,7 +187,7 @@ TEST(ServerFaults, ABoxRowHeldByAnotherConnectionFailsTheScanUntilItIsReleased) 
         EXPECT_NE(s.message(), kUpdated);
         EXPECT_TRUE(writtenOff(location).empty());
         EXPECT_EQ(recorded(), 0);
-        EXPECT_EQ(s.station().context().DayCount, 0);
+        EXPECT_EQ(s.station().monitor().dayCount(), 0);
 
         holder->rollback();
         s.scan("7");

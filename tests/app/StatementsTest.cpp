@@ -188,9 +188,7 @@ TEST(Statements, EveryStatementTheStationSendsPreparesOnTheReferenceSchema) {
         EXPECT_NO_THROW(stock.CancelarEntrada(request(kind)));
         check.held(con);
     }
-    // Run rather than listed: the one-call server time, and the generators taken by name.
-    EXPECT_NO_THROW(stock.DataServidor());
-    check.ran("stock/TdmEstoqueProducao.cpp", "DataServidor");
+    // Run rather than listed: the generators taken by name.
     for (const char* generator : {"ID_PRODUCAO_SETOR_CXUNIT", "ID_PRODUCAO_ESTOQUE", "ID_PROD_ITEM_ESTOQUE"}) {
         EXPECT_NO_THROW(con.nextId(generator)) << generator;
     }

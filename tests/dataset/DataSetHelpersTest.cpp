@@ -2,6 +2,8 @@
 #include "db/Connection.h"
 #include "db/MemTable.h"
 #include "db/Query.h"
+#include "db/SqlTrace.h"
+#include "util/DateTime.h"
 #include "util/Format.h"
 
 #include <QTemporaryDir>

@@ -348,6 +348,7 @@ TEST_P(DbLayer, GeneratorsAndProcedures) {
     EXPECT_EQ(c->nextGeneratorValue("G_TEST"), 1);
     EXPECT_EQ(c->nextGeneratorValue("G_TEST"), 2);
     EXPECT_THROW(c->nextGeneratorValue("G_TEST, 1) from rdb$database; --"), DbError);
+    EXPECT_THROW(c->nextGeneratorValue(""), DbError);
     // An id column of 32 bits: the last value that fits is given, the next one raises, never wraps.
     c->executeImmediate("set generator G_TEST to 2147483646");
     EXPECT_EQ(c->nextId("G_TEST"), 2147483647);

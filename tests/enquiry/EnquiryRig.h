@@ -7,6 +7,7 @@
 #include "enquiry/LabelEnquiry.h"
 #include "enquiry/SectorCancellation.h"
 #include "monitoring/ProductPictures.h"
+#include "monitoring/ProductionMonitor.h"
 #include "station/StationContext.h"
 #include "support/Box.h"
 #include "support/RecordingDisplay.h"
@@ -103,8 +104,9 @@ public:
     RecordingToneOutput tones;
     RecordingMessageBoxes boxes;
     StationContext ctx{display};
+    ProductionMonitor monitor{ctx};
     ProductPictures pictures{ctx};
-    enquiry::LabelEnquiry enquiry{ctx, pictures};
+    enquiry::LabelEnquiry enquiry{ctx, monitor, pictures};
     enquiry::SectorCancellation cancellation{enquiry};
 };
 

@@ -92,7 +92,8 @@ TEST(TwoStations, EveryBoxIsWrittenOffOnceAndOnlyItsStationSaysSo) {
     const auto [okA, okB] = race(a, b);
     EXPECT_TRUE(a.errors.empty() && b.errors.empty()) << (a.errors.empty() ? b.errors : a.errors).front();
     EXPECT_EQ(okA.size() + okB.size(), static_cast<std::size_t>(kBoxes));
-    EXPECT_EQ(a.ctx.DayCount + b.ctx.DayCount, kBoxes) << "no counter moves for a box the other station took";
+    EXPECT_EQ(a.monitor.dayCount() + b.monitor.dayCount(), kBoxes)
+        << "no counter moves for a box the other station took";
 
     auto c = db.connect();
     db::Query q(*c);

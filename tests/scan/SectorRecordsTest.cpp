@@ -83,7 +83,7 @@ TEST(SectorMode, ABoxGoesAlongTheRouteAndIsWrittenOffInTheLastSector) {
     EXPECT_EQ(rig.scanIn("20", 501), "Etiqueta Atualizada.");
     EXPECT_EQ(rig.scanIn("30", 501), "Etiqueta Atualizada.");
     EXPECT_EQ(rig.count("CODCXUNIT where CODIGO_CX = 501 and DTBAIXA_CX is not null and SETOR_CX = '30'"), 1);
-    EXPECT_EQ(rig.ctx.DayCount, 3);
+    EXPECT_EQ(rig.monitor.dayCount(), 3);
 
     // Every column of both rows, with the time of the last clock tick.
     auto c = rig.db.connect();
@@ -98,8 +98,8 @@ TEST(SectorMode, ABoxGoesAlongTheRouteAndIsWrittenOffInTheLastSector) {
     EXPECT_EQ(u.field("FUNCIONAR_PU").asString(), "7");
     EXPECT_EQ(u.field("TIPO_OPERACAO_SETOR_PU").asString(), "P");
     EXPECT_EQ(u.field("TIPO_ATUALIZACAO_PU").asString(), "U");
-    EXPECT_EQ(u.field("DTSAIDA_PU").asDateTime(), rig.ctx.LastClockTime);
-    EXPECT_EQ(u.field("HORASAIDA_PU").asString(), rig.ctx.LastClockTimeText);
+    EXPECT_EQ(u.field("DTSAIDA_PU").asDateTime(), rig.monitor.lastClockTime());
+    EXPECT_EQ(u.field("HORASAIDA_PU").asString(), rig.monitor.lastClockTimeText());
     EXPECT_EQ(u.field("CODCXUNIT_PU").asInt(), 501);
     EXPECT_EQ(u.field("QTDE_PU").asInt(), 1);
     db::Query p(*c);
@@ -114,8 +114,8 @@ TEST(SectorMode, ABoxGoesAlongTheRouteAndIsWrittenOffInTheLastSector) {
     EXPECT_EQ(p.field("TIPO_OPERACAO_SETOR_PS").asString(), "P");
     EXPECT_EQ(p.field("TIPO_ATUALIZACAO_PS").asString(), "U");
     EXPECT_EQ(p.field("FUNCIONAR_PS").asString(), "7");
-    EXPECT_EQ(p.field("DTSAIDA_PS").asDateTime(), rig.ctx.LastClockTime);
-    EXPECT_EQ(p.field("HORASAIDA_PS").asString(), rig.ctx.LastClockTimeText);
+    EXPECT_EQ(p.field("DTSAIDA_PS").asDateTime(), rig.monitor.lastClockTime());
+    EXPECT_EQ(p.field("HORASAIDA_PS").asString(), rig.monitor.lastClockTimeText());
     EXPECT_EQ(p.field("QTDE_PS").asInt(), 1);
 
     // Once written off in the last sector, every sector refuses the box.
@@ -170,8 +170,8 @@ TEST(ConveyorMode, TheLastBoxOfATicketRecordsItOnceWithItsAuditRows) {
     EXPECT_EQ(p.field("FICHA_PS").asString(), "0001");
     EXPECT_EQ(p.field("SUBFICHA_PS").asString(), "0000");
     EXPECT_EQ(p.field("TIPO_OPERACAO_SETOR_PS").asString(), "P") << "of the recording sector's row";
-    EXPECT_EQ(p.field("DTSAIDA_PS").asDateTime(), rig.ctx.LastClockTime) << "the last clock tick, not the scan";
-    EXPECT_EQ(p.field("HORASAIDA_PS").asString(), rig.ctx.LastClockTimeText);
+    EXPECT_EQ(p.field("DTSAIDA_PS").asDateTime(), rig.monitor.lastClockTime()) << "the last clock tick, not the scan";
+    EXPECT_EQ(p.field("HORASAIDA_PS").asString(), rig.monitor.lastClockTimeText());
     // The row is logged before it is applied, while the database has not numbered it yet.
     EXPECT_EQ(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CHAVE_LG = '0' and CAMPO_LG = 'INSERIDO' and "
                         "VRANT_LG = 'INSERIDO' and VRATU_LG = 'INSERIDO' and USUARIO_LG = 'QUILBAR'"),
@@ -210,7 +210,7 @@ TEST(ConveyorMode, ARefusedTicketRowIsReportedAndUndoesTheScan) {
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Erro ao atualizar a Etiqueta \"711\".\r")));
     EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("CK_NOT_HERE"))) << "with the server's own text";
     EXPECT_NE(rig.display.text("pnMens"), "Etiqueta Atualizada.");
-    EXPECT_EQ(rig.ctx.DayCount, 0) << "no counters for a failed scan";
+    EXPECT_EQ(rig.monitor.dayCount(), 0) << "no counters for a failed scan";
     // One unit of work: neither the write-off nor the audit row of a row never written stays.
     EXPECT_EQ(rig.count("CODCXUNIT where CODIGO_CX = 711 and DTBAIXA_CX is not null"), 0);
     EXPECT_EQ(rig.count("LOG where ARQ_LG = 'PRODUCAO_SETOR' and CAMPO_LG = 'INSERIDO'"), 0);

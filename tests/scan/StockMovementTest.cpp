@@ -3,6 +3,7 @@
 #include "StockScanRig.h"
 
 #include "scan/StockMovement.h"
+#include "stock/TdmEstoqueProducao.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
@@ -102,7 +103,7 @@ TEST_F(StockMovementScan, ARefusedInsertRollsBackTheWholeScan) {
     EXPECT_FALSE(rig.ctx.sqlCon.inTransaction());
     EXPECT_EQ(movements(), 0);
     EXPECT_FALSE(rig.isWrittenOff(51)) << "the write-off is part of the scan's unit of work";
-    EXPECT_EQ(rig.ctx.DayCount, 0);
+    EXPECT_EQ(rig.monitor.dayCount(), 0);
 
     // The next box books normally: nothing of the failed insert was left open.
     rig.scan.ProcessScan("52");
@@ -146,21 +147,21 @@ TEST(StockProductionEntry, BooksKindZeroWithTheClockDateAndKeepsItsModule) {
     // No production-stock branch: nothing is booked and no module is made.
     rig.scan.ProcessScan("71");
     EXPECT_EQ(rig.display.text("pnMens"), "Etiqueta Atualizada.");
-    EXPECT_EQ(rig.ctx.dmEstoqueProducao, nullptr);
+    EXPECT_EQ(rig.ctx.dmEstoqueProducaoIfMade(), nullptr);
     EXPECT_EQ(rig.count("from ENTRADAMP"), 0);
 
     rig.ctx.params.FILIAL_ESTOQUE_PRODUCAO = 5;
-    rig.ctx.LastClockTime = DateTime::fromDateTime(2025, 2, 3, 15, 20, 41);
+    rig.monitor.setClockTime(DateTime::fromDateTime(2025, 2, 3, 15, 20, 41));
     rig.scan.ProcessScan("72");
-    ASSERT_NE(rig.ctx.dmEstoqueProducao, nullptr);
-    const stock::TdmEstoqueProducao* module = rig.ctx.dmEstoqueProducao.get();
+    ASSERT_NE(rig.ctx.dmEstoqueProducaoIfMade(), nullptr);
+    const stock::TdmEstoqueProducao* module = rig.ctx.dmEstoqueProducaoIfMade();
     EXPECT_EQ(rig.count("from ENTRADAMP where USUARIO_EMP = 'QUILBAR' and QTDE_EMP = 1 and TAMANHO_EMP = '38' and "
                         "DATA_EMP = timestamp '2025-02-03 00:00:00'"),
               1);
     EXPECT_EQ(rig.count("from PRODUCAO_ESTOQUE where CODIGO_CXUNIT_ES = 72 and STATUS_ES = 'A'"), 1);
 
     rig.scan.ProcessScan("73");
-    EXPECT_EQ(rig.ctx.dmEstoqueProducao.get(), module) << "the module is kept";
+    EXPECT_EQ(rig.ctx.dmEstoqueProducaoIfMade(), module) << "the module is kept";
     EXPECT_EQ(rig.count("from ENTRADAMP"), 2);
     // The order line of two pairs is fully booked now.
     rig.scan.ProcessScan("74");
@@ -172,7 +173,7 @@ TEST(StockProductionEntry, BooksKindZeroWithTheClockDateAndKeepsItsModule) {
 TEST(StockProductionEntry, ARefusalOfTheModuleIsAnUpdateError) {
     StockScanRig rig;
     rig.ctx.params.FILIAL_ESTOQUE_PRODUCAO = 5;
-    rig.ctx.LastClockTime = DateTime::fromDate(2016, 12, 31);
+    rig.monitor.setClockTime(DateTime::fromDate(2016, 12, 31));
     rig.box({.code = 81});
     EXPECT_THROW(rig.scan.ProcessScan("81"), stock::ELancProducaoEstoqueException);
     const auto boxes = rig.boxes.take();

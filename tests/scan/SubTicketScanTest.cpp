@@ -73,7 +73,7 @@ TEST_F(SubTicket, RefusalsWriteNothing) {
         EXPECT_EQ(r.count("from CODCXUNIT where DTBAIXA_CX is not null"), 0);
         EXPECT_EQ(r.count("from SUBPROD where DTBAIXA_PR is not null"), 0);
         EXPECT_EQ(r.count("from PROD_ESTOQUE_MOV"), 0);
-        EXPECT_EQ(r.ctx.DayCount, 0);
+        EXPECT_EQ(r.monitor.dayCount(), 0);
         if (std::string(c.caso) == "no box of the size") {
             EXPECT_EQ(r.display.text("edProd"), "");
         }
@@ -100,8 +100,8 @@ TEST_F(SubTicket, WritesOffItsQuantityShowsTheCountAndBooksTheLastBoxWrittenOff)
     EXPECT_EQ(rig.display.text("edProg"), "000123");
     EXPECT_EQ(rig.display.text("edFicha"), "0001/00A1");
     EXPECT_EQ(rig.display.text("edTam"), "38");
-    EXPECT_EQ(rig.ctx.DayCount, 3);
-    EXPECT_EQ(rig.ctx.MonthCount, 3);
+    EXPECT_EQ(rig.monitor.dayCount(), 3);
+    EXPECT_EQ(rig.monitor.monthCount(), 3);
     EXPECT_EQ(rig.display.text("pnQtParesDia"), "3");
     const std::set<int> done = writtenOff();
     ASSERT_EQ(done.size(), 3u);
@@ -157,7 +157,7 @@ TEST_F(SubTicket, FewerBoxesThanItsQuantityAndAQuantityOfZero) {
             EXPECT_EQ(toQString(r.display.text("pnMens")), QString::fromUtf8(c.message));
             EXPECT_EQ(r.display.text("edTotEtiq"), c.count);
             EXPECT_EQ(r.count("from SUBPROD where DTBAIXA_PR is not null"), 1) << "the sub-ticket is marked";
-            EXPECT_EQ(r.ctx.DayCount, c.booked ? c.pending : 0);
+            EXPECT_EQ(r.monitor.dayCount(), c.booked ? c.pending : 0);
             // No box written off, nothing produced: no stock step at all.
             EXPECT_EQ(r.count("from PROD_ESTOQUE_MOV"), ownMovement && c.booked ? 1 : 0);
             EXPECT_EQ(r.count("from ENTRADAMP"), !ownMovement && c.booked ? 1 : 0);
@@ -223,7 +223,7 @@ TEST_F(SubTicket, BoxesAnotherStationWritesOffMeanwhileAreNeitherCountedNorBooke
     const auto ours = rig.rows("select CODIGO_CX from CODCXUNIT where ESTEIRA_CX = '01'");
     ASSERT_EQ(ours.size(), 1u) << "no box taken over from the other station";
     EXPECT_EQ(rig.count("from CODCXUNIT where ESTEIRA_CX = '02'"), 3);
-    EXPECT_EQ(rig.ctx.DayCount, 1) << "only the box this station wrote off counts";
+    EXPECT_EQ(rig.monitor.dayCount(), 1) << "only the box this station wrote off counts";
     EXPECT_EQ(rig.display.text("edTotEtiq"), "1/3");
     EXPECT_EQ(rig.count("from PRODUCAO_ESTOQUE"), 1);
     EXPECT_EQ(rig.count("from PRODUCAO_ESTOQUE where CODIGO_CXUNIT_ES = " + ours[0][0]), 1)
@@ -258,7 +258,7 @@ TEST_F(SubTicket, AWriteOffErrorLeavesTheWholeSubTicketOpen) {
     // Wholly or not at all: a rescan must not write off the full quantity on top of a part.
     EXPECT_EQ(writtenOff(), std::set<int>{});
     EXPECT_EQ(rig.display.text("edTotEtiq"), "");
-    EXPECT_EQ(rig.ctx.DayCount, 0);
+    EXPECT_EQ(rig.monitor.dayCount(), 0);
     EXPECT_FALSE(marked());
     EXPECT_EQ(rig.count("from PROD_ESTOQUE_MOV"), 0);
 }

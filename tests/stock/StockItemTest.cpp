@@ -90,14 +90,6 @@ TEST_F(StockItem, AnExistingItemIsFoundByItsCodeWhateverTheBranch) {
     EXPECT_EQ(contar("from PROD_ITEM_ESTOQUE"), 3);
 }
 
-TEST_F(StockItem, NovoIdStepsTheNamedGeneratorAndTakesOnlyAName) {
-    const std::int32_t a = m_dm.NovoId("ID_PROD_ITEM_ESTOQUE");
-    EXPECT_EQ(m_dm.NovoId("ID_PROD_ITEM_ESTOQUE"), a + 1);
-    EXPECT_EQ(m_dm.NovoId("ID_PRODUCAO_ESTOQUE"), 1);
-    EXPECT_THROW(m_dm.NovoId("ID_PRODUCAO_ESTOQUE, 1) from rdb$database; --"), std::invalid_argument);
-    EXPECT_THROW(m_dm.NovoId(""), std::invalid_argument);
-}
-
 TEST_F(StockItem, ParametersReadOneRowOrNothing) {
     m_db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('PRODUCAO_ESTOQUE', 'ATU_FILIAL_PROG', 'S');"
               "insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('OUTRO', 'ATU_CODCXUNIT', 'N');"

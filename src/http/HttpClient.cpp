@@ -1,11 +1,12 @@
-#include "access/HttpClient.h"
+#include "http/HttpClient.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
-namespace vek::access {
+namespace vek::http {
 
 namespace {
 
@@ -31,8 +32,8 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
 }
 
 int checkAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const auto* abort = static_cast<const std::atomic<bool>*>(user);
-    return abort && abort->load() ? 1 : 0;
+    const auto* abort = static_cast<const std::function<bool()>*>(user);
+    return *abort && (*abort)() ? 1 : 0;
 }
 
 struct SlistFree {
@@ -56,31 +57,49 @@ HttpClient::HttpClient() : m_handle(std::make_unique<Handle>()) {}
 HttpClient::~HttpClient() = default;
 
 void HttpClient::setCredentials(const std::string& userName, const std::string& password) {
-    m_userName = userName;
-    m_password = password;
+    m_credentials.emplace(userName, password);
 }
 
-void HttpClient::setProxy(const TProxySettings& proxy) {
+void HttpClient::setProxy(const Proxy& proxy) {
     m_proxy = proxy;
 }
 
-void HttpClient::setReadTimeout(std::chrono::milliseconds timeout) {
-    m_timeout = timeout;
+void HttpClient::setConnectTimeout(std::chrono::milliseconds timeout) {
+    m_connectTimeout = timeout;
 }
 
-void HttpClient::setAbortFlag(const std::atomic<bool>* abort) {
-    m_abort = abort;
+void HttpClient::setReadTimeout(std::chrono::milliseconds timeout) {
+    m_readTimeout = timeout;
 }
+
+void HttpClient::setRequestTimeout(std::chrono::milliseconds timeout) {
+    m_requestTimeout = timeout;
+}
+
+void HttpClient::setAbortCheck(std::function<bool()> abort) {
+    m_abort = std::move(abort);
+}
+
+namespace {
+
+std::string checked(const std::string& url, HttpResponse response) {
+    if (response.status < 200 || response.status > 299) {
+        throw HttpError(url + ": HTTP " + std::to_string(response.status), response.status);
+    }
+    return std::move(response.body);
+}
+
+} // namespace
 
 std::string HttpClient::get(const std::string& url) {
-    return perform(url, nullptr);
+    return checked(url, send(url, nullptr));
 }
 
-std::string HttpClient::post(const std::string& url, const std::string& body) {
-    return perform(url, &body);
+std::string HttpClient::post(const std::string& url, const std::string& body, const std::string& contentType) {
+    return checked(url, send(url, &body, contentType));
 }
 
-std::string HttpClient::perform(const std::string& url, const std::string* postBody) {
+HttpResponse HttpClient::send(const std::string& url, const std::string* postBody, const std::string& contentType) {
     CURL* curl = m_handle->curl;
     curl_easy_reset(curl);
     Received received;
@@ -92,36 +111,45 @@ std::string HttpClient::perform(const std::string& url, const std::string* postB
     // A read timeout, not a limit on the whole request: it fails once nothing arrives for the
     // timeout (under 1 byte/s over that many seconds), while a large answer that keeps coming is
     // read to its end.
-    const long idleSeconds = std::max(1L, static_cast<long>((m_timeout.count() + 999) / 1000));
+    const long idleSeconds = std::max(1L, static_cast<long>((m_readTimeout.count() + 999) / 1000));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, idleSeconds);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(kConnectTimeout.count()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count()));
+    if (m_requestTimeout.count() > 0) {
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_requestTimeout.count()));
+    }
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodySize));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &received);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkAbort);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, m_abort);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &m_abort);
 
-    // Basic only: libcurl then sends the credentials with the first request.
-    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-    curl_easy_setopt(curl, CURLOPT_USERNAME, m_userName.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str());
+    if (m_credentials) {
+        // Basic only: libcurl then sends the credentials with the first request.
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(curl, CURLOPT_USERNAME, m_credentials->first.c_str());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, m_credentials->second.c_str());
+    }
 
-    // An empty proxy also keeps libcurl from taking one from the environment.
-    curl_easy_setopt(curl, CURLOPT_PROXY, m_proxy.server.c_str());
-    if (!m_proxy.server.empty()) {
-        if (m_proxy.port > 0) curl_easy_setopt(curl, CURLOPT_PROXYPORT, static_cast<long>(m_proxy.port));
-        if (!m_proxy.userName.empty()) {
-            curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, m_proxy.userName.c_str());
-            curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, m_proxy.password.c_str());
-            curl_easy_setopt(curl, CURLOPT_PROXYAUTH,
-                             static_cast<long>(m_proxy.basicAuthentication ? CURLAUTH_BASIC : CURLAUTH_ANY));
+    if (m_proxy) {
+        // An empty proxy also keeps libcurl from taking one from the environment.
+        const Proxy& proxy = *m_proxy;
+        curl_easy_setopt(curl, CURLOPT_PROXY, proxy.server.c_str());
+        if (!proxy.server.empty()) {
+            if (proxy.port > 0) curl_easy_setopt(curl, CURLOPT_PROXYPORT, static_cast<long>(proxy.port));
+            if (!proxy.userName.empty()) {
+                curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.userName.c_str());
+                curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
+                curl_easy_setopt(curl, CURLOPT_PROXYAUTH,
+                                 static_cast<long>(proxy.basicAuthentication ? CURLAUTH_BASIC : CURLAUTH_ANY));
+            }
         }
     }
 
+    const std::string contentHeader = "Content-Type: " + contentType;
     if (postBody) {
-        headers.reset(curl_slist_append(nullptr, "Content-Type: application/json"));
+        headers.reset(curl_slist_append(nullptr, contentHeader.c_str()));
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, postBody->data());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size()));
@@ -140,10 +168,7 @@ std::string HttpClient::perform(const std::string& url, const std::string* postB
         const std::string cause = received.tooLarge ? "resposta grande demais" : curl_easy_strerror(rc);
         throw HttpError(url + ": " + cause, status);
     }
-    if (status < 200 || status > 299) {
-        throw HttpError(url + ": HTTP " + std::to_string(status), status);
-    }
-    return std::move(received.body);
+    return {status, std::move(received.body)};
 }
 
-} // namespace vek::access
+} // namespace vek::http
