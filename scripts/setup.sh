@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake g++ make pkg-config dpkg-dev libsqlite3-dev
+  cmake g++ make pkg-config dpkg-dev libsqlite3-dev python3
   qt6-base-dev libgl-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-server firebird3.0-utils
   libcurl4-openssl-dev zlib1g-dev libssl-dev libasound2-dev libcpp-httplib-dev
