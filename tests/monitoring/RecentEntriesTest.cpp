@@ -135,6 +135,9 @@ TEST(RecentEntries, DatagramsAreAcceptedOrIgnoredWithoutAWord) {
         {"an empty ficha", R"({"prog":"000123","ficha":""})", false},
         {"an empty prog", R"({"prog":"","ficha":"0001"})", false},
         {"no ficha", R"({"prog":"000123"})", false},
+        // Their text could be hundreds of megabytes: a repeated key writes its first value again.
+        {"an object as ficha", R"({"prog":"000123","ficha":{"a":[1e308,1e308],"a":0,"a":0}})", false},
+        {"an array as prog", R"({"prog":["000123"],"ficha":"0001"})", false},
         {"no prog", R"({"ficha":"0001"})", false},
         {"an empty datagram", "", false},
         {"not JSON", "{prog", false},
