@@ -81,6 +81,11 @@ class DbActivity {
 public:
     struct Counts {
         std::int64_t transactions = 0, pageWrites = 0;
+        Counts& operator+=(const Counts& c) {
+            transactions += c.transactions;
+            pageWrites += c.pageWrites;
+            return *this;
+        }
     };
 
     explicit DbActivity(const std::string& location, const std::string& password = {}) {
@@ -135,5 +140,40 @@ private:
     vek::db::Connection m_probe;
     Counts m_cost, m_start;
 };
+
+/// One side of a comparison: its scan times and what the engine did for them.
+struct Side {
+    std::vector<double> times;
+    DbActivity::Counts cost;
+};
+
+/// The station and the bare statements take turns, in rounds of `round` scans each, on the same
+/// database: neither side meets the caches, the server or the machine in a state of its own.
+/// `stationScan(i)` and `bareScan(i)` make the side's scan i, from 0 to `scans` - 1. Without an
+/// activity reader only the times are taken.
+template <class StationScan, class BareScan>
+void alternateRounds(int scans, int round, DbActivity* activity, StationScan&& stationScan, BareScan&& bareScan,
+                     Side& station, Side& bare) {
+    const auto take = [&](Side& side) {
+        if (activity) side.cost += activity->take();
+    };
+    if (activity) {
+        activity->take(); // what came before the rounds is no side's
+    }
+    for (int first = 0; first < scans; first += round) {
+        for (int i = first; i < first + round && i < scans; ++i) {
+            const auto start = Clock::now();
+            stationScan(i);
+            station.times.push_back(ms(Clock::now() - start));
+        }
+        take(station);
+        for (int i = first; i < first + round && i < scans; ++i) {
+            const auto start = Clock::now();
+            bareScan(i);
+            bare.times.push_back(ms(Clock::now() - start));
+        }
+        take(bare);
+    }
+}
 
 } // namespace vek::bench

@@ -76,26 +76,16 @@ int main(int argc, char** argv) {
     int rc = 0;
     try {
         createDatabase(db, 2 * kScans + kKept);
-        std::vector<double> on, off;
+        Side on, off;
         {
             Window withJournal((dir / "on.INI").string());
             Window without((dir / "off.INI").string());
             if (!withJournal.w->station().forward().journal() || without.w->station().forward().journal()) {
                 throw std::runtime_error("the journals are not as the benchmark needs them");
             }
-            // Turns of 50 scans each, so neither meets a colder cache or a busier engine than the other.
-            for (int first = 0; first < kScans; first += kRound) {
-                for (int i = first; i < first + kRound; ++i) {
-                    const auto start = Clock::now();
-                    enter(withJournal.ed, QString::number(i + 1));
-                    on.push_back(ms(Clock::now() - start));
-                }
-                for (int i = first; i < first + kRound; ++i) {
-                    const auto start = Clock::now();
-                    enter(without.ed, QString::number(kScans + i + 1));
-                    off.push_back(ms(Clock::now() - start));
-                }
-            }
+            alternateRounds(
+                kScans, kRound, nullptr, [&](int i) { enter(withJournal.ed, QString::number(i + 1)); },
+                [&](int i) { enter(without.ed, QString::number(kScans + i + 1)); }, on, off);
             if (withJournal.w->dayCount() != kScans || without.w->dayCount() != kScans) {
                 std::fprintf(stderr, "scans failed: %d and %d written off\n", withJournal.w->dayCount(),
                              without.w->dayCount());
@@ -104,7 +94,7 @@ int main(int argc, char** argv) {
             withJournal.w->sqlCon().close();
             without.w->sqlCon().close();
         }
-        const Figures s = figures(on), b = figures(off);
+        const Figures s = figures(on.times), b = figures(off.times);
         std::printf("conveyor scan with the scan journal against one without (%d scans each, rounds of %d):\n"
                     "  journal: median %.3f ms, p99 %.3f ms, mean %.3f ms\n"
                     "  none:    median %.3f ms, p99 %.3f ms, mean %.3f ms\n  ratio (median) %.2f\n",

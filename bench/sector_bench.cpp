@@ -158,8 +158,7 @@ private:
         sequence{c}, rows{c}, groupMembers{c}, off{c}, unit{c}, ps{c}, count{c};
 };
 
-// The station and the bare statements take turns, in rounds of 50 scans each, on the same
-// database: neither side meets the caches, the server or the machine in a state of its own.
+// The station and the bare statements in alternating rounds of 50 scans.
 bool compareSector(const fs::path& dir, const std::string& prefix, bool server, bool forcedWrites) {
     const std::string name = forcedWrites ? "fw" : "nofw";
     const std::string location = prefix + (dir / (name + ".fdb")).string();
@@ -170,12 +169,7 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
                        << "ULTIMO_SETOR_ATU_CXUNIT=40\nCHAVE=" << (server ? "2" : "0") << "\n";
     constexpr int kRound = 50;
     bool ok = true;
-    std::vector<double> station, bare;
-    DbActivity::Counts stationCost, bareCost;
-    auto add = [](DbActivity::Counts& to, const DbActivity::Counts& c) {
-        to.transactions += c.transactions;
-        to.pageWrites += c.pageWrites;
-    };
+    Side station, bare;
     vek::RecordingToneOutput tones;
     vek::RecordingMessageBoxes boxes;
     vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
@@ -188,21 +182,9 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
     {
         DbActivity activity(location, g_password);
         BareScanner scanner(location);
-        activity.take();
-        for (int first = 0; first < kScans; first += kRound) {
-            for (int i = first; i < first + kRound; ++i) {
-                const auto start = Clock::now();
-                enter(ed, QString::number(i + 1));
-                station.push_back(ms(Clock::now() - start));
-            }
-            add(stationCost, activity.take());
-            for (int i = first; i < first + kRound; ++i) {
-                const auto start = Clock::now();
-                scanner.scan(kScans + i + 1, bareWindow);
-                bare.push_back(ms(Clock::now() - start));
-            }
-            add(bareCost, activity.take());
-        }
+        alternateRounds(
+            kScans, kRound, &activity, [&](int i) { enter(ed, QString::number(i + 1)); },
+            [&](int i) { scanner.scan(kScans + i + 1, bareWindow); }, station, bare);
     }
     if (w.dayCount() != kScans || !boxes.take().empty()) {
         std::fprintf(stderr, "scans failed: %d recorded\n", w.dayCount());
@@ -210,13 +192,13 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
     }
     w.sqlCon().close();
     bareWindow.sqlCon().close();
-    const Figures s = figures(station), b = figures(bare);
+    const Figures s = figures(station.times), b = figures(bare.times);
     const std::string title = std::string("sector scan, 4-sector route, validation + both records (") +
                               (server ? "test server on 127.0.0.1" : "embedded engine") + ", forced writes " +
                               (forcedWrites ? "on" : "off") + ", 500 scans each)";
     printComparison(forcedWrites ? "sector" : "sector_nofw", title.c_str(), s, b);
-    DbActivity::print("sector", forcedWrites, kScans, stationCost);
-    DbActivity::print("sector_bare", forcedWrites, kScans, bareCost);
+    DbActivity::print("sector", forcedWrites, kScans, station.cost);
+    DbActivity::print("sector_bare", forcedWrites, kScans, bare.cost);
     return ok;
 }
 

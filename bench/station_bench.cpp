@@ -141,8 +141,7 @@ std::vector<double> bareCounterFetches(const std::string& path, int loads, int& 
     return times;
 }
 
-// The station and the bare statements take turns, in rounds of 50 scans each, on the same
-// database: neither side meets the caches or the machine in a state of its own.
+// The station and the bare statements in alternating rounds of 50 scans.
 bool compareConveyor(const fs::path& dir, bool forcedWrites) {
     const std::string db = (dir / (forcedWrites ? "fw.fdb" : "nofw.fdb")).string();
     const std::string ini = (dir / (forcedWrites ? "fw.INI" : "nofw.INI")).string();
@@ -150,8 +149,8 @@ bool compareConveyor(const fs::path& dir, bool forcedWrites) {
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
     constexpr int kRound = 50;
     bool ok = true;
-    std::vector<double> station, bare;
-    DbActivity::Counts stationCost, bareCost, tickCost, reloadCost;
+    Side station, bare;
+    DbActivity::Counts tickCost, reloadCost;
     vek::RecordingToneOutput tones;
     vek::RecordingMessageBoxes boxes;
     vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
@@ -164,25 +163,9 @@ bool compareConveyor(const fs::path& dir, bool forcedWrites) {
     {
         DbActivity activity(db);
         BareScanner scanner(db);
-        auto add = [](DbActivity::Counts& to, const DbActivity::Counts& c) {
-            to.transactions += c.transactions;
-            to.pageWrites += c.pageWrites;
-        };
-        activity.take();
-        for (int first = 0; first < kScans; first += kRound) {
-            for (int i = first; i < first + kRound; ++i) {
-                const auto start = Clock::now();
-                enter(ed, QString::number(i + 1));
-                station.push_back(ms(Clock::now() - start));
-            }
-            add(stationCost, activity.take());
-            for (int i = first; i < first + kRound; ++i) {
-                const auto start = Clock::now();
-                scanner.scan(kScans + i + 1, bareWindow);
-                bare.push_back(ms(Clock::now() - start));
-            }
-            add(bareCost, activity.take());
-        }
+        alternateRounds(
+            kScans, kRound, &activity, [&](int i) { enter(ed, QString::number(i + 1)); },
+            [&](int i) { scanner.scan(kScans + i + 1, bareWindow); }, station, bare);
         if (w.dayCount() != kScans || !boxes.take().empty()) {
             std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
             ok = false;
@@ -190,18 +173,18 @@ bool compareConveyor(const fs::path& dir, bool forcedWrites) {
         for (int i = 0; i < kRound; ++i) {
             w.ClockTick();
         }
-        add(tickCost, activity.take());
+        tickCost += activity.take();
         for (int i = 0; i < 5; ++i) {
             w.reloadCounters();
         }
-        add(reloadCost, activity.take());
-        const Figures s = figures(station), b = figures(bare);
+        reloadCost += activity.take();
+        const Figures s = figures(station.times), b = figures(bare.times);
         const std::string title = std::string("conveyor scan, Enter to message (500 scans each, embedded engine, "
                                               "forced writes ") +
                                   (forcedWrites ? "on)" : "off)");
         printComparison(forcedWrites ? "conveyor" : "conveyor_nofw", title.c_str(), s, b);
-        DbActivity::print("conveyor", forcedWrites, kScans, stationCost);
-        DbActivity::print("conveyor_bare", forcedWrites, kScans, bareCost);
+        DbActivity::print("conveyor", forcedWrites, kScans, station.cost);
+        DbActivity::print("conveyor_bare", forcedWrites, kScans, bare.cost);
         std::printf("  clock tick: %.2f transactions each (%d ticks); counter reload: %.2f transactions each\n",
                     static_cast<double>(tickCost.transactions) / kRound, kRound,
                     static_cast<double>(reloadCost.transactions) / 5);

@@ -144,13 +144,7 @@ private:
     vek::stock::TdmEstoqueProducao module;
 };
 
-void add(DbActivity::Counts& to, const DbActivity::Counts& c) {
-    to.transactions += c.transactions;
-    to.pageWrites += c.pageWrites;
-}
-
-// The station and the bare statements take turns, in rounds of 50 scans each, on the same
-// database: neither side meets the caches or the machine in a state of its own.
+// The station and the bare statements in alternating rounds of 50 scans.
 bool compareStock(const fs::path& dir, bool forcedWrites) {
     const std::string name = forcedWrites ? "fw" : "nofw";
     const std::string db = (dir / (name + ".fdb")).string();
@@ -169,26 +163,15 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
     auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
 
     constexpr int kRound = 50;
-    std::vector<double> station, bare, subTickets;
-    DbActivity::Counts stationCost, bareCost, subTicketCost;
+    Side station, bare;
+    std::vector<double> subTickets;
+    DbActivity::Counts subTicketCost;
     {
         DbActivity activity(db);
         BareScanner scanner(db);
-        activity.take();
-        for (int first = 0; first < kScans; first += kRound) {
-            for (int i = first; i < first + kRound; ++i) {
-                const auto start = Clock::now();
-                enter(ed, QString::number(i + 1));
-                station.push_back(ms(Clock::now() - start));
-            }
-            add(stationCost, activity.take());
-            for (int i = first; i < first + kRound; ++i) {
-                const auto start = Clock::now();
-                scanner.scan(kScans + i + 1, bareWindow);
-                bare.push_back(ms(Clock::now() - start));
-            }
-            add(bareCost, activity.take());
-        }
+        alternateRounds(
+            kScans, kRound, &activity, [&](int i) { enter(ed, QString::number(i + 1)); },
+            [&](int i) { scanner.scan(kScans + i + 1, bareWindow); }, station, bare);
         if (w.dayCount() != kScans || !boxes.take().empty()) {
             std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
             ok = false;
@@ -198,7 +181,7 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
             enter(ed, QStringLiteral("2000123%1").arg(5001 + i) + QStringLiteral("0001"));
             subTickets.push_back(ms(Clock::now() - start));
         }
-        add(subTicketCost, activity.take());
+        subTicketCost += activity.take();
         if (w.dayCount() != kScans + kSubTickets * kSubTicketBoxes || !boxes.take().empty()) {
             std::fprintf(stderr, "sub-tickets failed: %d written off\n", w.dayCount());
             ok = false;
@@ -220,13 +203,13 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
         ok = false;
     }
 
-    const Figures s = figures(station), b = figures(bare), t = figures(subTickets);
+    const Figures s = figures(station.times), b = figures(bare.times), t = figures(subTickets);
     const std::string title = std::string("conveyor scan with a kind-0 booking, Enter to message (500 scans each, "
                                           "embedded engine, forced writes ") +
                               (forcedWrites ? "on)" : "off)");
     printComparison(forcedWrites ? "stock" : "stock_nofw", title.c_str(), s, b);
-    DbActivity::print("stock", forcedWrites, kScans, stationCost);
-    DbActivity::print("stock_bare", forcedWrites, kScans, bareCost);
+    DbActivity::print("stock", forcedWrites, kScans, station.cost);
+    DbActivity::print("stock_bare", forcedWrites, kScans, bare.cost);
     std::printf("sub-ticket of %d boxes, Enter to message (%d sub-tickets, forced writes %s): median %.1f ms, max "
                 "%.1f ms\n",
                 kSubTicketBoxes, kSubTickets, forcedWrites ? "on" : "off", t.median,
