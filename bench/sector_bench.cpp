@@ -3,8 +3,7 @@
 // layer plus one repaint of the changed widgets. `--server` runs both through the test server on
 // 127.0.0.1 (start it first with scripts/fb-test-server.sh start).
 #include "BenchSupport.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "ScanWindows.h"
 #include "app/TfrmQuilbar.h"
 #include "db/Connection.h"
 #include "db/Query.h"
@@ -16,7 +15,6 @@
 #include "validation/TdmProducaoValidacao.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -170,15 +168,11 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
     constexpr int kRound = 50;
     bool ok = true;
     Side station, bare;
-    vek::RecordingToneOutput tones;
-    vek::RecordingMessageBoxes boxes;
-    vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-    w.FormCreate();
-    w.show();
-    vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-    bareWindow.show();
-    QCoreApplication::processEvents();
-    auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+    ScanWindows windows(ini);
+    auto& w = windows.station;
+    auto& bareWindow = windows.bare;
+    auto& boxes = windows.boxes;
+    QLineEdit* ed = windows.scanField;
     {
         DbActivity activity(location, g_password);
         BareScanner scanner(location);
@@ -190,8 +184,6 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
         std::fprintf(stderr, "scans failed: %d recorded\n", w.dayCount());
         ok = false;
     }
-    w.sqlCon().close();
-    bareWindow.sqlCon().close();
     const Figures s = figures(station.times), b = figures(bare.times);
     const std::string title = std::string("sector scan, 4-sector route, validation + both records (") +
                               (server ? "test server on 127.0.0.1" : "embedded engine") + ", forced writes " +

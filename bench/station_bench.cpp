@@ -4,6 +4,7 @@
 // and the counter reload's cost in transactions; and a counter load over 100,000 rows of the month
 // against a bare fetch of the same rows. RESULT lines carry the figures for scripts/bench.sh.
 #include "BenchSupport.h"
+#include "ScanWindows.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
@@ -151,15 +152,11 @@ bool compareConveyor(const fs::path& dir, bool forcedWrites) {
     bool ok = true;
     Side station, bare;
     DbActivity::Counts tickCost, reloadCost;
-    vek::RecordingToneOutput tones;
-    vek::RecordingMessageBoxes boxes;
-    vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-    w.FormCreate();
-    w.show();
-    vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-    bareWindow.show();
-    QCoreApplication::processEvents();
-    auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+    ScanWindows windows(ini);
+    auto& w = windows.station;
+    auto& bareWindow = windows.bare;
+    auto& boxes = windows.boxes;
+    QLineEdit* ed = windows.scanField;
     {
         DbActivity activity(db);
         BareScanner scanner(db);
@@ -193,8 +190,6 @@ bool compareConveyor(const fs::path& dir, bool forcedWrites) {
                     forcedWrites ? "on" : "off", static_cast<double>(tickCost.transactions) / kRound,
                     static_cast<double>(reloadCost.transactions) / 5);
     }
-    w.sqlCon().close();
-    bareWindow.sqlCon().close();
     return ok;
 }
 

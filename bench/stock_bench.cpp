@@ -2,8 +2,7 @@
 // by the first scan and found afterwards), from Enter to the message, against the same statements
 // run bare plus one repaint; and sub-tickets of 50 boxes, from Enter to the message.
 #include "BenchSupport.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "ScanWindows.h"
 #include "app/TfrmQuilbar.h"
 #include "db/Connection.h"
 #include "db/Query.h"
@@ -15,7 +14,6 @@
 #include "util/Format.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -152,15 +150,11 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
     createDatabase(db, forcedWrites);
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
     bool ok = true;
-    vek::RecordingToneOutput tones;
-    vek::RecordingMessageBoxes boxes;
-    vek::TfrmQuilbar w(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-    w.FormCreate();
-    w.show();
-    vek::TfrmQuilbar bareWindow(vek::Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
-    bareWindow.show();
-    QCoreApplication::processEvents();
-    auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
+    ScanWindows windows(ini);
+    auto& w = windows.station;
+    auto& bareWindow = windows.bare;
+    auto& boxes = windows.boxes;
+    QLineEdit* ed = windows.scanField;
 
     constexpr int kRound = 50;
     Side station, bare;
@@ -187,8 +181,6 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
             ok = false;
         }
     }
-    w.sqlCon().close();
-    bareWindow.sqlCon().close();
 
     vek::db::Connection check;
     check.setDatabase(db);
