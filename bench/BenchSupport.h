@@ -142,7 +142,7 @@ private:
 };
 
 /// One side of a comparison: its scan times and what the engine did for them.
-struct Side {
+struct ScanSide {
     std::vector<double> times;
     DbActivity::Counts cost;
 };
@@ -153,8 +153,8 @@ struct Side {
 /// activity reader only the times are taken.
 template <class StationScan, class BareScan>
 void alternateRounds(int scans, int round, DbActivity* activity, StationScan&& stationScan, BareScan&& bareScan,
-                     Side& station, Side& bare) {
-    const auto take = [&](Side& side) {
+                     ScanSide& station, ScanSide& bare) {
+    const auto take = [&](ScanSide& side) {
         if (activity) side.cost += activity->take();
     };
     if (activity) {

@@ -14,6 +14,7 @@
 // --forced-writes-off repeats everything on databases without forced writes. The server listens
 // on VEK_FB_PORT (default 3071) with its root in VEK_FB_ROOT (default /tmp/vek-fleetbench-fb-PORT);
 // nothing may listen on that port before.
+#include "BareSectorRecord.h"
 #include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
@@ -58,7 +59,6 @@
 
 using namespace vek::bench;
 namespace fs = std::filesystem;
-namespace vsql = vek::validation::sql;
 
 namespace {
 
@@ -118,21 +118,6 @@ public:
         // Sector mode.
         lock.setSql(vek::sql::kBloqCxUnit);
         sector.setSql(vek::sql::kDadosSetor);
-        routeOfProduct.setSql(vsql::kSetoresProduto);
-        previousGroup.setSql(vsql::kMembrosAgrupamento);
-        groupMembers.setSql(vsql::kSetorAgrupamento);
-        done.setSql(vsql::kCxUnitBaixadaNoSetor);
-        product.setSql(vsql::kProdutoSetor);
-        sequence.setSql(vsql::kSetor);
-        rows.setSql(vsql::kProdSetorUnit);
-        unit.setSql("insert into PRODUCAO_SETOR_CXUNIT (ID_PU, PROG_PU, FICHA_PU, SUBFICHA_PU, SETOR_PU, FUNCIONAR_PU, "
-                    "TIPO_OPERACAO_SETOR_PU, TIPO_ATUALIZACAO_PU, DTSAIDA_PU, HORASAIDA_PU, CODCXUNIT_PU, QTDE_PU) "
-                    "values (:ID, :PROG, :FICHA, '0000', '40', '7', 'P', 'U', cast('now' as timestamp), '10:00:00', "
-                    ":COD, 1)");
-        ps.setSql("insert into PRODUCAO_SETOR (ID_PS, PROG_PS, FICHA_PS, SUBFICHA_PS, SETOR_PS, FUNCIONAR_PS, "
-                  "TIPO_OPERACAO_SETOR_PS, TIPO_ATUALIZACAO_PS, DTSAIDA_PS, HORASAIDA_PS, CODCXUNIT_PS, QTDE_PS) "
-                  "values (0, :PROG, :FICHA, '0000', '40', '7', 'P', 'U', cast('now' as timestamp), '10:00:00', "
-                  ":COD, 1)");
         countInSector.setSql(vek::sql::kPesqEtiqProgFichaSetor);
         // The ticket's completion in sector 50.
         firstBox.setSql("select min(CODIGO_CX) as CODIGO_CX from CODCXUNIT\nwhere PROG_CX = :PROG and FICHA_CX = :FICHA");
@@ -267,33 +252,10 @@ private:
         const bool writtenOff = !lock.eof() && !lock.field("DTBAIXA_CX").isNull();
         lock.close();
         if (writtenOff) return false;
-        sector.close();
-        sector.param("COD_SETOR").setString("40");
-        sector.open();
-        routeOfProduct.param("PRODUTO").setString("P100");
-        routeOfProduct.open();
-        previousGroup.param("SETOR_AGRUP").setString("30");
-        previousGroup.open();
-        product.param("PROD").setString("P100");
-        product.open();
-        done.param("CODCXUNIT").setInt(code);
-        done.param("SETOR").setString("30");
-        done.open();
-        product.open();
-        sequence.open();
-        rows.param("CXUNIT").setInt(code);
-        rows.open();
-        groupMembers.param("SETOR").setString("40");
-        groupMembers.open();
+        record.validate(code);
         setWriteOff(code, "40");
         if (off.execSql() != 1) return false;
-        unit.param("ID").setInt64(c.nextGeneratorValue("ID_PRODUCAO_SETOR_CXUNIT"));
-        for (vek::db::Query* q : {&unit, &ps}) {
-            q->param("PROG").setString(prog);
-            q->param("FICHA").setString(ficha);
-            q->param("COD").setInt(code);
-            q->execSql();
-        }
+        record.record(code, prog, ficha);
         countInSector.param("SETOR").setString("40");
         countInSector.param("PROG").setString(prog);
         countInSector.param("FICHA").setString(ficha);
@@ -305,9 +267,9 @@ private:
     Variant m_variant;
     std::string m_conveyor;
     vek::db::Connection c;
-    vek::db::Query box{c}, now{c}, off{c}, countAll{c}, lock{c}, sector{c}, routeOfProduct{c}, previousGroup{c},
-        groupMembers{c}, done{c}, product{c}, sequence{c}, rows{c}, unit{c}, ps{c}, countInSector{c}, firstBox{c},
-        recorded{c}, keyFields{c}, logTime{c}, log{c}, completion{c};
+    vek::db::Query box{c}, now{c}, off{c}, countAll{c}, lock{c}, sector{c}, countInSector{c}, firstBox{c}, recorded{c},
+        keyFields{c}, logTime{c}, log{c}, completion{c};
+    BareSectorRecord record{c};
 };
 
 // One bare process: the codes of its file, each scan timed with one repaint, written as the

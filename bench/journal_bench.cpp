@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     int rc = 0;
     try {
         createDatabase(db, 2 * kScans + kKept);
-        Side on, off;
+        ScanSide on, off;
         {
             Window withJournal((dir / "on.INI").string());
             Window without((dir / "off.INI").string());

@@ -2,6 +2,7 @@
 // stock off), from Enter to the message, against the same statements run bare through the database
 // layer plus one repaint of the changed widgets. `--server` runs both through the test server on
 // 127.0.0.1 (start it first with scripts/fb-test-server.sh start).
+#include "BareSectorRecord.h"
 #include "BenchSupport.h"
 #include "ScanWindows.h"
 #include "app/TfrmQuilbar.h"
@@ -28,7 +29,6 @@
 
 using namespace vek::bench;
 namespace fs = std::filesystem;
-namespace vsql = vek::validation::sql;
 
 namespace {
 
@@ -78,23 +78,7 @@ public:
         box.setSql(vek::sql::kCodCxUn);
         now.setSql(vek::sql::kDataServ);
         lock.setSql(vek::sql::kBloqCxUnit);
-        sector.setSql(vek::sql::kDadosSetor);
-        routeOfProduct.setSql(vsql::kSetoresProduto);
-        previousGroup.setSql(vsql::kMembrosAgrupamento);
-        groupMembers.setSql(vsql::kSetorAgrupamento);
-        done.setSql(vsql::kCxUnitBaixadaNoSetor);
-        product.setSql(vsql::kProdutoSetor);
-        sequence.setSql(vsql::kSetor);
-        rows.setSql(vsql::kProdSetorUnit);
         off.setSql(vek::sql::kQuilbar);
-        unit.setSql("insert into PRODUCAO_SETOR_CXUNIT (ID_PU, PROG_PU, FICHA_PU, SUBFICHA_PU, SETOR_PU, FUNCIONAR_PU, "
-                    "TIPO_OPERACAO_SETOR_PU, TIPO_ATUALIZACAO_PU, DTSAIDA_PU, HORASAIDA_PU, CODCXUNIT_PU, QTDE_PU) "
-                    "values (:ID, :PROG, :FICHA, '0000', '40', '7', 'P', 'U', cast('now' as timestamp), '10:00:00', "
-                    ":COD, 1)");
-        ps.setSql("insert into PRODUCAO_SETOR (ID_PS, PROG_PS, FICHA_PS, SUBFICHA_PS, SETOR_PS, FUNCIONAR_PS, "
-                  "TIPO_OPERACAO_SETOR_PS, TIPO_ATUALIZACAO_PS, DTSAIDA_PS, HORASAIDA_PS, CODCXUNIT_PS, QTDE_PS) "
-                  "values (0, :PROG, :FICHA, '0000', '40', '7', 'P', 'U', cast('now' as timestamp), '10:00:00', "
-                  ":COD, 1)");
         count.setSql(vek::sql::kPesqEtiqProgFichaSetor);
     }
     ~BareScanner() { c.close(); }
@@ -110,38 +94,14 @@ public:
         c.startTransaction();
         lock.param("COD").setInt(code);
         lock.open();
-        sector.param("COD_SETOR").setString("40");
-        sector.open();
-        // The validation: the previous sector 30 on the product's route, done (not a group of
-        // sectors), the product passes through 40, then the unit-box rules of 40 and its group.
-        routeOfProduct.param("PRODUTO").setString("P100");
-        routeOfProduct.open();
-        previousGroup.param("SETOR_AGRUP").setString("30");
-        previousGroup.open();
-        product.param("PROD").setString("P100");
-        product.open();
-        done.param("CODCXUNIT").setInt(code);
-        done.param("SETOR").setString("30");
-        done.open();
-        product.open();
-        sequence.open();
-        rows.param("CXUNIT").setInt(code);
-        rows.open();
-        groupMembers.param("SETOR").setString("40");
-        groupMembers.open();
+        record.validate(code);
         const std::string prog = box.field("PROG_CX").asString(), ficha = box.field("FICHA_CX").asString();
         off.param("COD").setInt(code);
         off.param("ESTEIRA").setString("01");
         off.param("SETOR").setString("40");
         off.param("FUNCIONARIO").setString("7");
         off.execSql();
-        unit.param("ID").setInt64(c.nextGeneratorValue("ID_PRODUCAO_SETOR_CXUNIT"));
-        for (vek::db::Query* q : {&unit, &ps}) {
-            q->param("PROG").setString(prog);
-            q->param("FICHA").setString(ficha);
-            q->param("COD").setInt(code);
-            q->execSql();
-        }
+        record.record(code, prog, ficha);
         count.param("SETOR").setString("40");
         count.param("PROG").setString(prog);
         count.param("FICHA").setString(ficha);
@@ -152,8 +112,8 @@ public:
 
 private:
     vek::db::Connection c;
-    vek::db::Query box{c}, lock{c}, now{c}, sector{c}, routeOfProduct{c}, previousGroup{c}, done{c}, product{c},
-        sequence{c}, rows{c}, groupMembers{c}, off{c}, unit{c}, ps{c}, count{c};
+    vek::db::Query box{c}, lock{c}, now{c}, off{c}, count{c};
+    BareSectorRecord record{c};
 };
 
 // The station and the bare statements in alternating rounds of 50 scans.
@@ -167,7 +127,7 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
                        << "ULTIMO_SETOR_ATU_CXUNIT=40\nCHAVE=" << (server ? "2" : "0") << "\n";
     constexpr int kRound = 50;
     bool ok = true;
-    Side station, bare;
+    ScanSide station, bare;
     ScanWindows windows(ini);
     auto& w = windows.station;
     auto& bareWindow = windows.bare;

@@ -150,7 +150,7 @@ bool compareConveyor(const fs::path& dir, bool forcedWrites) {
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
     constexpr int kRound = 50;
     bool ok = true;
-    Side station, bare;
+    ScanSide station, bare;
     DbActivity::Counts tickCost, reloadCost;
     ScanWindows windows(ini);
     auto& w = windows.station;

@@ -157,7 +157,7 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
     QLineEdit* ed = windows.scanField;
 
     constexpr int kRound = 50;
-    Side station, bare;
+    ScanSide station, bare;
     std::vector<double> subTickets;
     DbActivity::Counts subTicketCost;
     {
