@@ -108,7 +108,13 @@ int answerJournalOption(int argc, char** argv) {
     }
     if (settings.empty()) settings = lookUpSettingsPath(executablePath());
     const StationSettings s = readStationSettings(IniFile(settings));
-    const std::string path = journal::journalPath(s.DIARIO_LEITURAS, settings);
+    std::string path;
+    try {
+        path = journal::journalPath(s.DIARIO_LEITURAS, settings);
+    } catch (const std::exception& e) { // no home to find the default place in
+        std::fprintf(stderr, "vek-station: %s\n", e.what());
+        return 1;
+    }
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
         std::fprintf(stderr, "vek-station: no scan journal at %s\n", path.c_str());

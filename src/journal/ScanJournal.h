@@ -1,11 +1,11 @@
 #pragma once
 
+#include "journal/JournalError.h"
 #include "util/DateTime.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,11 +33,6 @@ struct Entry {
     State state = State::InDoubt;
     std::string outcome;
     std::string settledAt; // local, as localTime; empty until a waiting entry settled
-};
-
-class JournalError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 /// The station's scan journal: one SQLite file per station. Every scan is entered before it

@@ -3,12 +3,14 @@
 #include "journal/ScanJournal.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 using namespace vek;
 using namespace vek::journal;
@@ -32,6 +34,22 @@ public:
 
 private:
     std::string m_path;
+};
+
+// Sets (or, with nullptr, unsets) a variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
 };
 
 TEST(ScanJournal, EntriesWaitInScanOrderUntilSettledAndKeepTheirBytesAndTimes) {
@@ -107,16 +125,59 @@ TEST(ScanJournal, AFileThatCannotBeWrittenIsRefusedAtOpen) {
     }
 }
 
-TEST(JournalPath, BesideTheSettingsWhenThatFolderIsWritableElseInTheUsersStateFolder) {
+TEST(JournalPath, NamedAfterItsSettingsBesideThemOnlyInAFolderNoOneElseCanWrite) {
     TempDir dir;
-    EXPECT_EQ(journalPath("/x/own.db", dir.file("station.INI")), "/x/own.db");
-    EXPECT_EQ(journalPath("", dir.file("station.INI")), dir.file("vek-station-journal.db"));
-    const char* home = std::getenv("HOME");
-    const std::string saved = home ? home : "";
-    ::setenv("HOME", dir.path().c_str(), 1);
-    EXPECT_EQ(journalPath("", "/nonexistent/station.INI"), dir.file(".local/state/vek-station/vek-station-journal.db"));
-    EXPECT_TRUE(fs::is_directory(dir.file(".local/state/vek-station")));
-    ::setenv("HOME", saved.c_str(), 1);
+    const std::string home = dir.file("home"), xdg = dir.file("xdg");
+    const std::string homeState = home + "/.local/state/vek-station/";
+    fs::create_directory(dir.file("open"));
+    fs::permissions(dir.file("open"), fs::perms::all);
+    fs::create_directory(dir.file("sticky"));
+    fs::permissions(dir.file("sticky"), fs::perms::all | fs::perms::sticky_bit);
+    ScopedEnv homeEnv("HOME", home.c_str());
+    struct Row {
+        const char* name;
+        std::string settings;
+        const char* xdgStateHome;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"the settings' stem names the journal", dir.file("conveyor-01.INI"), nullptr,
+         dir.file("conveyor-01-journal.db")},
+        {"the usual settings keep the usual name", dir.file("vek-station.INI"), nullptr,
+         dir.file("vek-station-journal.db")},
+        {"a world-writable folder", dir.file("open/conveyor-02.INI"), nullptr, homeState + "conveyor-02-journal.db"},
+        {"a sticky world-writable folder", dir.file("sticky/conveyor-03.INI"), nullptr,
+         homeState + "conveyor-03-journal.db"},
+        {"a folder that is not there", "/nonexistent/conveyor-04.INI", nullptr, homeState + "conveyor-04-journal.db"},
+        {"XDG_STATE_HOME", dir.file("open/conveyor-05.INI"), xdg.c_str(), xdg + "/vek-station/conveyor-05-journal.db"},
+        {"a relative XDG_STATE_HOME counts for nothing", dir.file("open/conveyor-06.INI"), "state",
+         homeState + "conveyor-06-journal.db"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScopedEnv xdgEnv("XDG_STATE_HOME", row.xdgStateHome);
+        EXPECT_EQ(journalPath("", row.settings), row.expected);
+        const fs::path folder = fs::path(row.expected).parent_path();
+        if (folder != fs::path(dir.path())) {
+            EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all)
+                << "the state folder is the user's alone";
+        }
+    }
+    EXPECT_EQ(journalPath("/x/own.db", dir.file("conveyor-01.INI")), "/x/own.db");
+    if (::geteuid() != 0) { // root may write any folder
+        fs::create_directory(dir.file("ro"));
+        fs::permissions(dir.file("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(journalPath("", dir.file("ro/conveyor-07.INI")), homeState + "conveyor-07-journal.db");
+    }
+
+    ScopedEnv noXdg("XDG_STATE_HOME", nullptr);
+    const passwd* pw = ::getpwuid(::getuid());
+    ASSERT_TRUE(pw);
+    for (const char* unsetHome : {static_cast<const char*>(nullptr), ""}) {
+        SCOPED_TRACE(unsetHome ? "HOME empty" : "HOME unset");
+        ScopedEnv noHome("HOME", unsetHome);
+        EXPECT_EQ(stateFolder(), std::string(pw->pw_dir) + "/.local/state/vek-station");
+    }
 }
 
 } // namespace
