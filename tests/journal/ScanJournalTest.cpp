@@ -1,10 +1,15 @@
-// The scan journal on its own: what waits, what it keeps, what it forgets, and a file it cannot write.
+// The scan journal on its own: what waits, what it keeps, what it forgets, a file it cannot write,
+// where it lies and who holds it.
 #include "journal/JournalPath.h"
 #include "journal/ScanJournal.h"
+#include "journal/StationLock.h"
+#include "util/TextCodec.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -178,6 +183,82 @@ TEST(JournalPath, NamedAfterItsSettingsBesideThemOnlyInAFolderNoOneElseCanWrite)
         ScopedEnv noHome("HOME", unsetHome);
         EXPECT_EQ(stateFolder(), std::string(pw->pw_dir) + "/.local/state/vek-station");
     }
+}
+
+TEST(StationLock, OneStationPerJournalAndPerSettingsFileUntilItLetsGo) {
+    TempDir dir;
+    const std::string journal = dir.file("conveyor-01-journal.db"), settings = dir.file("conveyor-01.INI");
+    std::ofstream(settings) << "[ESTEIRA]\n";
+    fs::permissions(settings, fs::perms::owner_read); // read-only is enough to hold it
+    std::optional<StationLock> first(std::in_place, journal, settings);
+    EXPECT_EQ(fs::status(journal + ".lock").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    struct Row {
+        const char* name;
+        std::string journal, settings, says;
+    };
+    const Row rows[] = {
+        {"the same journal", journal, dir.file("conveyor-02.INI"),
+         cp1252("Esta estação já está em execução (diário " + journal + ").")},
+        {"the same settings file with another journal", dir.file("other.db"), settings,
+         cp1252("Esta estação já está em execução (configuração " + settings + ").")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        try {
+            StationLock second(row.journal, row.settings);
+            ADD_FAILURE() << "a second station was let in";
+        } catch (const AlreadyRunning& e) {
+            EXPECT_EQ(std::string(e.what()), row.says);
+        }
+    }
+    StationLock moved = std::move(*first);
+    first.reset();
+    EXPECT_THROW(StationLock(journal, settings), AlreadyRunning) << "the lock goes with the object moved to";
+    { StationLock gone = std::move(moved); }
+    EXPECT_NO_THROW(StationLock(journal, settings));
+    EXPECT_THROW(StationLock(dir.file("none/j.db"), dir.file("x.INI")), JournalError) << "no folder for the lock";
+}
+
+TEST(StationLock, AnotherProcessIsRefusedAndAStationKilledLeavesNoLockBehind) {
+    TempDir dir;
+    const std::string journal = dir.file("j.db"), settings = dir.file("absent.INI");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        try {
+            StationLock held(journal, settings);
+            const char c = 'x';
+            if (::write(ready[1], &c, 1) != 1) std::_Exit(1);
+            for (;;) ::pause();
+        } catch (...) {
+            std::_Exit(1);
+        }
+    }
+    ::close(ready[1]);
+    struct Reap { // the child ends with the test, however the test ends
+        pid_t pid;
+        int fd;
+        void now() {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+            pid = 0;
+        }
+        ~Reap() {
+            now();
+            ::close(fd);
+        }
+    } reap{child, ready[0]};
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1) << "the child could not take the lock";
+    EXPECT_THROW(StationLock(journal, settings), AlreadyRunning);
+    reap.now();
+    EXPECT_NO_THROW(StationLock(journal, settings));
 }
 
 } // namespace
