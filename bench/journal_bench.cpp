@@ -107,8 +107,9 @@ int main(int argc, char** argv) {
         Window kept((dir / "kept.INI").string());
         vek::journal::ScanJournal& journal = *kept.w->station().forward().journal();
         const auto at = kept.w->station().context().serverTimeEstimate();
+        const auto station = kept.w->station().forward().stationId();
         for (int i = 0; i < kKept; ++i) {
-            const auto id = journal.begin(std::to_string(2 * kScans + i + 1), vek::journal::Kind::Box, at);
+            const auto id = journal.begin(std::to_string(2 * kScans + i + 1), vek::journal::Kind::Box, at, station);
             journal.finish(id, vek::journal::State::Held, "Sem conexão");
         }
         const int before = kept.w->dayCount(); // the day's count so far, loaded at start-up

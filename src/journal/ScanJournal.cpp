@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -102,7 +103,49 @@ struct Use {
     Statement& s;
 };
 
-constexpr const char* kColumns = "id, text, kind, local_time, server_time, state, outcome, settled_at";
+constexpr const char* kColumns =
+    "id, text, kind, local_time, server_time, state, outcome, settled_at, conveyor, sector, employee, sector_mode";
+
+// The columns added since the first journals, as `alter table` adds them to a file made before.
+struct Added {
+    const char* name;
+    const char* type;
+};
+constexpr Added kAddedColumns[] = {
+    {"conveyor", "blob"}, {"sector", "blob"}, {"employee", "blob"}, {"sector_mode", "integer"}};
+
+void run(sqlite3* db, const std::string& sql) {
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        throw JournalError(std::string("scan journal: ") + sqlite3_errmsg(db));
+    }
+}
+
+std::vector<const Added*> missingColumns(sqlite3* db) {
+    std::vector<std::string> present;
+    Statement s(db, "pragma table_info(scan)");
+    while (s.step()) present.push_back(s.bytes(1));
+    std::vector<const Added*> missing;
+    for (const Added& c : kAddedColumns) {
+        if (std::find(present.begin(), present.end(), c.name) == present.end()) missing.push_back(&c);
+    }
+    return missing;
+}
+
+// A file made by an older station keeps its entries and gains the columns; they read as null there.
+void addMissingColumns(sqlite3* db) {
+    if (missingColumns(db).empty()) return;
+    // Another process may be adding them too: take the write lock, then look again.
+    run(db, "begin immediate");
+    try {
+        for (const Added* c : missingColumns(db)) {
+            run(db, std::string("alter table scan add column ") + c->name + " " + c->type);
+        }
+        run(db, "commit");
+    } catch (const JournalError&) {
+        sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
 
 } // namespace
 
@@ -161,12 +204,18 @@ ScanJournal::ScanJournal(const std::string& path) : m_path(path), m_db(std::make
            "  server_time integer,\n"
            "  state text not null,\n"
            "  outcome blob not null default x'',\n"
-           "  settled_at text)");
+           "  settled_at text,\n"
+           "  conveyor blob,\n"
+           "  sector blob,\n"
+           "  employee blob,\n"
+           "  sector_mode integer)");
+    addMissingColumns(d.db);
     d.exec("create index if not exists scan_state on scan (state, id)");
     d.exec("create index if not exists scan_time on scan (local_time)");
     d.exec("pragma synchronous=normal");
     d.insert = std::make_unique<Statement>(
-        d.db, "insert into scan (text, kind, local_time, server_time, state) values (?1, ?2, ?3, ?4, 'in_doubt')");
+        d.db, "insert into scan (text, kind, local_time, server_time, state, conveyor, sector, employee, sector_mode) "
+              "values (?1, ?2, ?3, ?4, 'in_doubt', ?5, ?6, ?7, ?8)");
     d.update = std::make_unique<Statement>(
         d.db, "update scan set state = ?2, outcome = ?3, settled_at = coalesce(?4, settled_at) where id = ?1");
     d.waiting = std::make_unique<Statement>(
@@ -189,12 +238,17 @@ Entry entryOf(const Statement& s) {
     e.state = stateFromName(s.bytes(5)).value_or(State::InDoubt);
     e.outcome = s.bytes(6);
     e.settledAt = s.bytes(7);
+    e.hasStation = !s.isNull(8); // a zero-length blob is a station with an empty conveyor code
+    if (e.hasStation) {
+        e.station = {s.bytes(8), s.bytes(9), s.bytes(10), s.integer(11) != 0};
+    }
     return e;
 }
 
 } // namespace
 
-std::int64_t ScanJournal::begin(const std::string& text, Kind kind, const std::optional<DateTime>& serverTime) {
+std::int64_t ScanJournal::begin(const std::string& text, Kind kind, const std::optional<DateTime>& serverTime,
+                                const StationId& station) {
     Statement& s = *m_db->insert;
     Use use(s);
     s.bind(1, std::string_view(text)).bindText(2, kindName(kind)).bindText(3, localNow());
@@ -203,6 +257,8 @@ std::int64_t ScanJournal::begin(const std::string& text, Kind kind, const std::o
     } else {
         s.bindNull(4);
     }
+    s.bind(5, std::string_view(station.conveyor)).bind(6, std::string_view(station.sector));
+    s.bind(7, std::string_view(station.employee)).bind(8, std::int64_t{station.sectorMode ? 1 : 0});
     s.step();
     return sqlite3_last_insert_rowid(m_db->db);
 }

@@ -23,6 +23,16 @@ std::optional<State> stateFromName(std::string_view name);
 enum class Kind { Box, SubTicket };
 const char* kindName(Kind kind); // "box", "subticket"
 
+/// The station that scanned an entry, as its settings name it (8-bit): so a file that two stations
+/// once shared still tells whose scan each entry was.
+struct StationId {
+    std::string conveyor; // CODESTEIRA
+    std::string sector;   // SETOR
+    std::string employee; // FUNCIONARIO
+    bool sectorMode = false;
+    bool operator==(const StationId&) const = default;
+};
+
 /// One scan as the journal keeps it. Texts are 8-bit, as scanned and as shown.
 struct Entry {
     std::int64_t id = 0;
@@ -33,6 +43,8 @@ struct Entry {
     State state = State::InDoubt;
     std::string outcome;
     std::string settledAt; // local, as localTime; empty until a waiting entry settled
+    StationId station;
+    bool hasStation = false; // false for entries written before the journal kept the station
 };
 
 /// The station's scan journal: one SQLite file per station. Every scan is entered before it
@@ -40,7 +52,7 @@ struct Entry {
 /// never forgotten. All calls raise JournalError when the file cannot be read or written.
 class ScanJournal {
 public:
-    /// Opens (or creates) the file in WAL mode.
+    /// Opens (or creates) the file in WAL mode; a file of an older station gains the newer columns.
     explicit ScanJournal(const std::string& path);
     ~ScanJournal();
     ScanJournal(const ScanJournal&) = delete;
@@ -50,7 +62,8 @@ public:
 
     /// A scan about to reach the server: in doubt until its answer is entered. Not synced to the
     /// disk: a station that dies meanwhile still finds it, a power cut may lose it with the scan.
-    std::int64_t begin(const std::string& text, Kind kind, const std::optional<DateTime>& serverTime);
+    std::int64_t begin(const std::string& text, Kind kind, const std::optional<DateTime>& serverTime,
+                       const StationId& station);
     /// The scan's answer. A held or in-doubt entry is on the disk when this returns.
     void finish(std::int64_t id, State state, const std::string& outcome);
     /// The end of a waiting entry, with the time it settled.

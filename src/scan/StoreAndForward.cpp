@@ -99,10 +99,15 @@ bool StoreAndForward::isCode(const std::string& text, Kind& kind) const {
     return number && boxCodeOf(*number);
 }
 
+journal::StationId StoreAndForward::stationId() const {
+    const StationSettings& s = m_ctx.settings;
+    return {s.CODESTEIRA, s.SETOR, s.FUNCIONARIO, s.sectorMode()};
+}
+
 std::optional<std::int64_t> StoreAndForward::begin(const std::string& text, Kind kind) {
     if (!m_journal) return std::nullopt;
     try {
-        return m_journal->begin(text, kind, m_ctx.serverTimeEstimate());
+        return m_journal->begin(text, kind, m_ctx.serverTimeEstimate(), stationId());
     } catch (const std::exception& e) {
         journalFailed(e);
         return std::nullopt;

@@ -39,6 +39,8 @@ public:
     /// journal that cannot be opened is told once in a warning box, and nothing is kept.
     void OpenJournal(const std::string& settingsPath);
     journal::ScanJournal* journal() { return m_journal.get(); }
+    /// This station as its journal entries name it.
+    journal::StationId stationId() const;
 
     /// A live scan of `text`: entered, run, answered. Raises as the scan does.
     void Scan(const std::string& text);

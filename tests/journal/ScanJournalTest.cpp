@@ -1,5 +1,5 @@
 // The scan journal on its own: what waits, what it keeps, what it forgets, a file it cannot write,
-// where it lies and who holds it.
+// a file from before the station was kept, where it lies and who holds it.
 #include "journal/JournalPath.h"
 #include "journal/ScanJournal.h"
 #include "journal/StationLock.h"
@@ -57,6 +57,8 @@ private:
     std::optional<std::string> m_old;
 };
 
+const StationId kConveyor{"01", "Se\xe7\xe3o 4", "000101", false}; // 8-bit, as the settings hold it
+
 TEST(ScanJournal, EntriesWaitInScanOrderUntilSettledAndKeepTheirBytesAndTimes) {
     TempDir dir;
     const DateTime serverTime = DateTime::fromDateTime(2024, 5, 18, 17, 45, 12, 345);
@@ -64,12 +66,12 @@ TEST(ScanJournal, EntriesWaitInScanOrderUntilSettledAndKeepTheirBytesAndTimes) {
     std::int64_t live, held, doubtful;
     {
         ScanJournal j(dir.file("j.db"));
-        live = j.begin("100001", Kind::Box, serverTime);
+        live = j.begin("100001", Kind::Box, serverTime, kConveyor);
         EXPECT_EQ(j.entry(live)->state, State::InDoubt) << "a scan under way counts as in doubt until answered";
         j.finish(live, State::Done, "Etiqueta Atualizada.");
-        held = j.begin("100002", Kind::Box, serverTime);
+        held = j.begin("100002", Kind::Box, serverTime, kConveyor);
         j.finish(held, State::Held, accented);
-        doubtful = j.begin("200012300010001", Kind::SubTicket, std::nullopt);
+        doubtful = j.begin("200012300010001", Kind::SubTicket, std::nullopt, StationId{});
         j.finish(doubtful, State::InDoubt, "");
         EXPECT_EQ(j.waitingCount(), 2);
     }
@@ -82,6 +84,10 @@ TEST(ScanJournal, EntriesWaitInScanOrderUntilSettledAndKeepTheirBytesAndTimes) {
     EXPECT_EQ(waiting[1].kind, Kind::SubTicket);
     EXPECT_FALSE(waiting[1].serverTime);
     EXPECT_TRUE(waiting[0].settledAt.empty());
+    EXPECT_TRUE(waiting[0].hasStation);
+    EXPECT_EQ(waiting[0].station, kConveyor);
+    EXPECT_TRUE(waiting[1].hasStation) << "a station whose settings name nothing is still a station";
+    EXPECT_EQ(waiting[1].station, StationId{});
 
     j.settle(held, State::LateRefused, "Código não localizado.");
     j.settle(doubtful, State::Replayed, "Etiqueta Atualizada.");
@@ -98,11 +104,11 @@ TEST(ScanJournal, EntriesWaitInScanOrderUntilSettledAndKeepTheirBytesAndTimes) {
 TEST(ScanJournal, PruningForgetsOldSettledEntriesButNeverOneThatWaits) {
     TempDir dir;
     ScanJournal j(dir.file("j.db"));
-    const auto oldDone = j.begin("1", Kind::Box, std::nullopt);
+    const auto oldDone = j.begin("1", Kind::Box, std::nullopt, kConveyor);
     j.finish(oldDone, State::Done, "");
-    const auto oldHeld = j.begin("2", Kind::Box, std::nullopt);
+    const auto oldHeld = j.begin("2", Kind::Box, std::nullopt, kConveyor);
     j.finish(oldHeld, State::Held, "");
-    const auto recent = j.begin("3", Kind::Box, std::nullopt);
+    const auto recent = j.begin("3", Kind::Box, std::nullopt, kConveyor);
     j.finish(recent, State::Refused, "");
     {
         sqlite3* db = nullptr;
@@ -128,6 +134,47 @@ TEST(ScanJournal, AFileThatCannotBeWrittenIsRefusedAtOpen) {
         fs::permissions(dir.file("ro"), fs::perms::owner_read | fs::perms::owner_exec);
         EXPECT_THROW(ScanJournal(dir.file("ro") + "/j.db"), JournalError);
     }
+}
+
+TEST(ScanJournal, AFileFromBeforeTheStationWasKeptKeepsItsEntriesAndTakesNewOnesWithTheirStation) {
+    TempDir dir;
+    const std::string path = dir.file("old.db");
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        const int rc = sqlite3_exec(db,
+                                    "create table scan (\n"
+                                    "  id integer primary key autoincrement,\n"
+                                    "  text blob not null,\n"
+                                    "  kind text not null,\n"
+                                    "  local_time text not null,\n"
+                                    "  server_time integer,\n"
+                                    "  state text not null,\n"
+                                    "  outcome blob not null default x'',\n"
+                                    "  settled_at text);\n"
+                                    "insert into scan (text, kind, local_time, state) "
+                                    "values (cast('100001' as blob), 'box', '2024-05-18 17:45:12.000', 'held')",
+                                    nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        ASSERT_EQ(rc, SQLITE_OK);
+    }
+    const StationId sector{"02", "40", "000102", true};
+    std::int64_t fresh;
+    {
+        ScanJournal j(path);
+        const auto waiting = j.waiting();
+        ASSERT_EQ(waiting.size(), 1u);
+        EXPECT_EQ(waiting[0].text, "100001");
+        EXPECT_FALSE(waiting[0].hasStation);
+        fresh = j.begin("100002", Kind::Box, std::nullopt, sector);
+    }
+    ScanJournal j(path); // opened again: the columns are there already
+    const auto all = j.entries({});
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_FALSE(all[0].hasStation);
+    EXPECT_EQ(all[1].id, fresh);
+    EXPECT_TRUE(all[1].hasStation);
+    EXPECT_EQ(all[1].station, sector);
 }
 
 TEST(JournalPath, NamedAfterItsSettingsBesideThemOnlyInAFolderNoOneElseCanWrite) {
