@@ -33,8 +33,15 @@ done
 check "depends on SQLite (found by dpkg-shlibdeps)" grep -q 'libsqlite3-0' <<<"$DEPENDS"
 UNIT="$ROOT/usr/lib/systemd/user/vek-station.service"
 check "package holds the systemd user unit" test -s "$UNIT"
-check "the unit restarts a station that failed" grep -qx 'Restart=on-failure' "$UNIT"
-check "the unit waits a moment before it restarts" grep -qE '^RestartSec=[1-9][0-9]?$' "$UNIT"
+unit_value() { # unit_value SECTION KEY: the key's values in that section of the unit, one a line
+  awk -v section="[$1]" -v key="$2=" '/^\[/ { within = ($0 == section); next }
+    within && index($0, key) == 1 { print substr($0, length(key) + 1) }' "$UNIT"
+}
+check "the unit restarts the station however it ended" test "$(unit_value Service Restart)" = always
+check "the unit waits 3 s before it restarts" test "$(unit_value Service RestartSec)" = 3
+check "the unit never stops restarting" test "$(unit_value Unit StartLimitIntervalSec)" = 0
+check "the unit does not restart a second station refused (exit code 3)" \
+  test "$(unit_value Service RestartPreventExitStatus)" = 3
 check "the unit starts the installed station" grep -qx 'ExecStart=/usr/bin/vek-station --fullscreen --locale pt_BR' "$UNIT"
 AUTOSTART="$ROOT/etc/xdg/autostart/vek-station.desktop"
 check "package holds the autostart entry" test -s "$AUTOSTART"
