@@ -16,13 +16,29 @@ namespace vek::db {
 
 using namespace Firebird;
 
+namespace {
+
+// In the remote provider this shuts the client's socket down, which ends a call blocked on it (and
+// every later one) with a network error at once; in an embedded attachment it shuts the attachment
+// down, which a lost one is anyway.
+void cancelAttachment(IAttachment* att) noexcept {
+    try {
+        fb::call([&](auto* st) { att->cancelOperation(st, fb_cancel_abort); });
+    } catch (...) {
+        // Cut already, or gone: nothing more to cut.
+    }
+}
+
+} // namespace
+
 struct Connection::Handles {
     fb::Ref<IAttachment> att;
-    fb::Ref<ITransaction> tra; // the explicit transaction, when one is open
+    fb::Ref<ITransaction> tra;     // the explicit transaction, when one is open
     fb::Ref<ITransaction> readTra; // kept for reads outside one
     // Every statement outside an explicit transaction starts one, so the parameter block is kept.
     std::vector<unsigned char> tpb;
     std::optional<int> tpbLockTimeout; // the timeout the kept block was built for
+    bool cut = false;                  // the client's side of `att` is cut: the next statement drops it
 };
 
 Connection::Connection() : m_h(std::make_unique<Handles>()), m_pool(std::make_unique<StatementPool>()) {}
@@ -57,11 +73,17 @@ void Connection::open() {
     const unsigned len = dpb.length();
     m_h->att.reset(
         fb::call([&](auto* st) { return fb::provider()->attachDatabase(st, m_database.c_str(), len, buf); }));
+    m_h->cut = false;
 }
 
 void Connection::close() {
     m_transactionLost = false;
     if (!m_h->att) {
+        return;
+    }
+    if (m_h->cut) {
+        dropLostAttachment();
+        m_transactionLost = false; // closing ends it as a rollback would
         return;
     }
     if (m_h->tra) {
@@ -82,7 +104,11 @@ void Connection::close() {
         try {
             fb::call([&](auto* st) { m_h->readTra->commit(st); });
             m_h->readTra.forget();
-        } catch (const DbError&) {
+        } catch (const DbError& e) {
+            if (e.isConnectionLost()) {
+                dropLostAttachment();
+                throw;
+            }
             m_h->readTra.reset(); // it wrote nothing; the detach ends it
         }
     }
@@ -90,6 +116,7 @@ void Connection::close() {
         fb::call([&](auto* st) { m_h->att->detach(st); });
         m_h->att.forget();
     } catch (const DbError&) {
+        cutAttachment(); // the release would ask the server again
         m_h->att.reset();
         throw;
     }
@@ -105,6 +132,11 @@ void Connection::dropLostAttachment() noexcept {
     if (!m_h->att) {
         return;
     }
+    // Releasing a live transaction asks the server to roll it back and waits for the answer, which
+    // a server that has dropped us may never send (the test server, after ending an attachment,
+    // stopped reading its socket and left the rollback unanswered for minutes). Cut first, and
+    // nothing below waits.
+    cutAttachment();
     for (Query* q : m_queries) {
         q->connectionClosing();
     }
@@ -121,6 +153,15 @@ void Connection::dropLostAttachment() noexcept {
     } catch (const DbError&) {
         m_h->att.reset();
     }
+    m_h->cut = false;
+}
+
+void Connection::cutAttachment() noexcept {
+    if (!m_h->att || m_h->cut) {
+        return;
+    }
+    cancelAttachment(m_h->att.get());
+    m_h->cut = true;
 }
 
 bool Connection::isOpen() const {
@@ -128,6 +169,9 @@ bool Connection::isOpen() const {
 }
 
 IAttachment* Connection::attachment() {
+    if (m_h->cut) {
+        dropLostAttachment(); // cut by an earlier call: of no further use
+    }
     open();
     return m_h->att.get();
 }
@@ -140,7 +184,8 @@ ITransaction* Connection::newTransaction() {
     if (m_transactionLost) {
         throw DbError("The connection was lost and the open transaction with it");
     }
-    IAttachment* att = attachment();
+    open(); // never drops the attachment: a statement under way uses it
+    IAttachment* att = m_h->att.get();
     if (!m_h->tpbLockTimeout || *m_h->tpbLockTimeout != m_lockTimeout) {
         fb::Xpb tpb(IXpbBuilder::TPB);
         fb::call([&](auto* st) {
@@ -164,7 +209,8 @@ ITransaction* Connection::readTransaction() {
     if (m_transactionLost) {
         throw DbError("The connection was lost and the open transaction with it");
     }
-    IAttachment* att = attachment();
+    open();
+    IAttachment* att = m_h->att.get();
     if (!m_h->readTra) {
         static constexpr unsigned char kTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
                                                  isc_tpb_rec_version, isc_tpb_nowait};
@@ -178,6 +224,7 @@ void Connection::startTransaction() {
         throw DbError("A transaction is already active");
     }
     try {
+        attachment();
         m_h->tra.reset(newTransaction());
     } catch (const DbError& e) {
         statementFailed(e);
@@ -213,9 +260,13 @@ void Connection::rollback() {
         fb::call([&](auto* st) { m_h->tra->rollback(st); });
         m_h->tra.forget();
     } catch (const DbError& e) {
-        // The server rolls back what it can when the reference goes; the station must not stay stuck.
-        m_h->tra.reset();
-        statementFailed(e);
+        if (e.isConnectionLost()) {
+            dropLostAttachment();      // cuts before it releases the transaction, so nothing waits
+            m_transactionLost = false; // ended with the attachment, as the rollback asked
+        } else {
+            // The server rolls back what it can when the reference goes; the station must not stay stuck.
+            m_h->tra.reset();
+        }
         throw;
     }
 }
@@ -233,13 +284,20 @@ void Connection::executeImmediate(const std::string& sql) {
             own.reset(newTransaction());
             tra = own.get();
         }
-        fb::call([&](auto* st) {
-            att->execute(st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr,
-                         nullptr, nullptr);
-        });
-        if (own) {
-            fb::call([&](auto* st) { own->commit(st); });
-            own.forget();
+        try {
+            fb::call([&](auto* st) {
+                att->execute(st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr,
+                             nullptr, nullptr);
+            });
+            if (own) {
+                fb::call([&](auto* st) { own->commit(st); });
+                own.forget();
+            }
+        } catch (const DbError& e) {
+            if (own && e.isConnectionLost()) {
+                cutAttachment(); // releasing the own transaction would wait for its rollback's answer
+            }
+            throw;
         }
     } catch (const DbError& e) {
         statementFailed(e); // after the own transaction's reference went with its scope

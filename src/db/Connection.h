@@ -81,6 +81,9 @@ public:
     /// Drops the attachment, its transaction and its queries' statements when `e` says the
     /// connection is gone; any other error leaves everything as it is.
     void statementFailed(const DbError& e);
+    /// Cuts the attachment on the client's side, so that releasing its handles waits for nothing;
+    /// the next statement drops it and attaches again. Errors are ignored.
+    void cutAttachment() noexcept;
     StatementPool& statementPool() { return *m_pool; }
     void attach(Query* q) { m_queries.insert(q); }
     void detach(Query* q) { m_queries.erase(q); }

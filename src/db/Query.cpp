@@ -446,6 +446,24 @@ std::string readBlob(IAttachment* att, ITransaction* tra, ISC_QUAD id) {
     return out;
 }
 
+// A statement's own transaction after a failure: rolled back, or at least released.
+void rollbackOwn(Connection& conn, fb::Ref<ITransaction>& own) noexcept {
+    if (!own) {
+        return;
+    }
+    try {
+        fb::call([&](auto* st) { own->rollback(st); });
+        own.forget();
+    } catch (const DbError& e) {
+        if (e.isConnectionLost()) {
+            conn.cutAttachment();
+        }
+        own.reset(); // the server ends the transaction itself
+    } catch (...) {
+        own.reset();
+    }
+}
+
 } // namespace
 
 void Query::run(bool wantRows) {
@@ -466,6 +484,7 @@ void Query::run(bool wantRows) {
         own.reset(m_conn->newTransaction());
         tra = own.get();
     }
+    Connection& conn = *m_conn;
     try {
         // Input format for the values as bound now.
         const std::size_t n = m_parsed.markers.size();
@@ -641,15 +660,16 @@ void Query::run(bool wantRows) {
             fb::call([&](auto* st) { own->commit(st); });
             own.forget();
         }
-    } catch (...) {
-        if (own) {
-            try {
-                fb::call([&](auto* st) { own->rollback(st); });
-                own.forget();
-            } catch (const DbError&) {
-                // The reference is released below; the server ends the transaction itself.
-            }
+    } catch (const DbError& e) {
+        if (own && e.isConnectionLost()) {
+            // Its rollback, and the release below, would wait for a server that has dropped us.
+            conn.cutAttachment();
+        } else if (own) {
+            rollbackOwn(conn, own);
         }
+        throw;
+    } catch (...) {
+        rollbackOwn(conn, own);
         throw;
     }
 }

@@ -152,6 +152,8 @@ TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
 
 TEST_F(PrivateServer, AnAttachmentEndedByTheServerIsReplacedAtTheNextStatement) {
     // The server ends the attachment while it keeps running (an administrator, a monitoring tool).
+    // Dropping the ended attachment must not wait: the server, having ended it, may never answer
+    // the rollback its kept transaction's release asks for.
     auto c = connect();
     Query sel(*c);
     sel.setSql("select count(*) as N from T");
