@@ -2,43 +2,68 @@
 
 #include "db/StatementPool.h"
 
+#include "db/AnswerWatchdog.h"
 #include "db/FbApi.h"
 #include "db/Query.h"
+#include "db/ServerCall.h"
 
 #include <ibase.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace vek::db {
 
 using namespace Firebird;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// In the remote provider this shuts the client's socket down, which ends a call blocked on it (and
-// every later one) with a network error at once; in an embedded attachment it shuts the attachment
-// down, which a lost one is anyway.
-void cancelAttachment(IAttachment* att) noexcept {
+// The watchdog's cut of a call that got no answer. In the remote provider it shuts the client's
+// socket down, which ends the blocked call (and every later one) with a network error at once; in
+// an embedded attachment it shuts the attachment down, which ends a running statement too.
+void cancelAttachment(void* att) noexcept {
     try {
-        fb::call([&](auto* st) { att->cancelOperation(st, fb_cancel_abort); });
+        fb::call([&](auto* st) { static_cast<IAttachment*>(att)->cancelOperation(st, fb_cancel_abort); });
     } catch (...) {
         // Cut already, or gone: nothing more to cut.
     }
 }
 
+// The watchdog holds a reference of its own while armed: a call that releases the attachment (a
+// detach) then leaves an object that a cut at the same moment may still call.
+void armOn(AnswerWatchdog& watchdog, IAttachment* att, std::chrono::milliseconds within) {
+    att->addRef();
+    watchdog.arm(within, &cancelAttachment, att);
+}
+
+bool disarmFrom(AnswerWatchdog& watchdog, IAttachment* att) noexcept {
+    const bool cut = watchdog.disarm();
+    att->release();
+    return cut;
+}
+
+double seconds(std::chrono::milliseconds ms) {
+    return static_cast<double>(ms.count()) / 1000.0;
+}
+
 } // namespace
 
 struct Connection::Handles {
+    AnswerWatchdog watchdog; // first: it outlives the handles it may cut
     fb::Ref<IAttachment> att;
     fb::Ref<ITransaction> tra;     // the explicit transaction, when one is open
     fb::Ref<ITransaction> readTra; // kept for reads outside one
     // Every statement outside an explicit transaction starts one, so the parameter block is kept.
     std::vector<unsigned char> tpb;
-    std::optional<int> tpbLockTimeout; // the timeout the kept block was built for
-    bool cut = false;                  // the client's side of `att` is cut: the next statement drops it
+    std::optional<int> tpbLockTimeout;       // the timeout the kept block was built for
+    IAttachment* armedOn = nullptr;          // while a call waits under the deadline
+    int armDepth = 0;                        // calls inside a wait already armed (a cursor's blobs)
+    bool cut = false;                        // the client's side of `att` is cut: the next statement drops it
+    std::chrono::milliseconds unanswered{0}; // the deadline a call of `att` outlived, when one did
 };
 
 Connection::Connection() : m_h(std::make_unique<Handles>()), m_pool(std::make_unique<StatementPool>()) {}
@@ -74,6 +99,7 @@ void Connection::open() {
     m_h->att.reset(
         fb::call([&](auto* st) { return fb::provider()->attachDatabase(st, m_database.c_str(), len, buf); }));
     m_h->cut = false;
+    m_h->unanswered = {};
 }
 
 void Connection::close() {
@@ -102,18 +128,18 @@ void Connection::close() {
     m_pool->clear();
     if (m_h->readTra) {
         try {
-            fb::call([&](auto* st) { m_h->readTra->commit(st); });
+            fb::callServer(*this, [&](auto* st) { m_h->readTra->commit(st); });
             m_h->readTra.forget();
         } catch (const DbError& e) {
             if (e.isConnectionLost()) {
                 dropLostAttachment();
                 throw;
             }
-            m_h->readTra.reset(); // it wrote nothing; the detach ends it
+            fb::releaseOnServer(*this, m_h->readTra); // it wrote nothing; the detach ends it
         }
     }
     try {
-        fb::call([&](auto* st) { m_h->att->detach(st); });
+        fb::callServer(*this, [&](auto* st) { m_h->att->detach(st); });
         m_h->att.forget();
     } catch (const DbError&) {
         cutAttachment(); // the release would ask the server again
@@ -154,14 +180,58 @@ void Connection::dropLostAttachment() noexcept {
         m_h->att.reset();
     }
     m_h->cut = false;
+    m_h->unanswered = {};
 }
 
 void Connection::cutAttachment() noexcept {
     if (!m_h->att || m_h->cut) {
         return;
     }
-    cancelAttachment(m_h->att.get());
+    m_h->watchdog.cutNow(&cancelAttachment, m_h->att.get());
     m_h->cut = true;
+}
+
+std::chrono::milliseconds Connection::deadlineFor(Wait wait) const {
+    if (wait == Wait::RowLock && m_lockTimeout > 0) {
+        return m_answerDeadline + std::chrono::seconds(m_lockTimeout);
+    }
+    return m_answerDeadline;
+}
+
+void Connection::armAnswerDeadline(Wait wait) {
+    if (m_h->armDepth++ > 0 || m_answerDeadline.count() <= 0 || !m_h->att) {
+        return;
+    }
+    m_armedFor = deadlineFor(wait);
+    m_h->armedOn = m_h->att.get();
+    armOn(m_h->watchdog, m_h->armedOn, m_armedFor);
+}
+
+void Connection::answered() noexcept {
+    m_h->watchdog.answered();
+}
+
+void Connection::disarmAnswerDeadline() noexcept {
+    if (--m_h->armDepth > 0) {
+        m_h->watchdog.answered(); // a call inside the wait got its answer
+        return;
+    }
+    if (!m_h->armedOn) {
+        return;
+    }
+    const bool cut = disarmFrom(m_h->watchdog, std::exchange(m_h->armedOn, nullptr));
+    // A call whose answer came as the deadline passed has a cut attachment all the same.
+    if (cut && m_h->att) {
+        m_h->cut = true;
+        m_h->unanswered = m_armedFor;
+    }
+}
+
+void Connection::answerFailed(const DbError& e) {
+    disarmAnswerDeadline();
+    if (m_h->armDepth == 0 && m_h->unanswered.count() > 0 && !e.isNoAnswer()) {
+        throw DbError::noAnswer(seconds(m_h->unanswered), &e);
+    }
 }
 
 bool Connection::isOpen() const {
@@ -202,7 +272,8 @@ ITransaction* Connection::newTransaction() {
         m_h->tpbLockTimeout = m_lockTimeout;
     }
     const auto& tpb = m_h->tpb;
-    return fb::call([&](auto* st) { return att->startTransaction(st, static_cast<unsigned>(tpb.size()), tpb.data()); });
+    return fb::callServer(
+        *this, [&](auto* st) { return att->startTransaction(st, static_cast<unsigned>(tpb.size()), tpb.data()); });
 }
 
 ITransaction* Connection::readTransaction() {
@@ -214,7 +285,8 @@ ITransaction* Connection::readTransaction() {
     if (!m_h->readTra) {
         static constexpr unsigned char kTpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
                                                  isc_tpb_rec_version, isc_tpb_nowait};
-        m_h->readTra.reset(fb::call([&](auto* st) { return att->startTransaction(st, sizeof kTpb, kTpb); }));
+        m_h->readTra.reset(
+            fb::callServer(*this, [&](auto* st) { return att->startTransaction(st, sizeof kTpb, kTpb); }));
     }
     return m_h->readTra.get();
 }
@@ -240,7 +312,7 @@ void Connection::commit() {
         throw DbError("No transaction is active");
     }
     try {
-        fb::call([&](auto* st) { m_h->tra->commit(st); });
+        fb::callServer(*this, [&](auto* st) { m_h->tra->commit(st); });
     } catch (const DbError& e) {
         statementFailed(e);
         throw;
@@ -257,7 +329,7 @@ void Connection::rollback() {
         throw DbError("No transaction is active");
     }
     try {
-        fb::call([&](auto* st) { m_h->tra->rollback(st); });
+        fb::callServer(*this, [&](auto* st) { m_h->tra->rollback(st); });
         m_h->tra.forget();
     } catch (const DbError& e) {
         if (e.isConnectionLost()) {
@@ -265,7 +337,7 @@ void Connection::rollback() {
             m_transactionLost = false; // ended with the attachment, as the rollback asked
         } else {
             // The server rolls back what it can when the reference goes; the station must not stay stuck.
-            m_h->tra.reset();
+            fb::releaseOnServer(*this, m_h->tra);
         }
         throw;
     }
@@ -285,18 +357,19 @@ void Connection::executeImmediate(const std::string& sql) {
             tra = own.get();
         }
         try {
-            fb::call([&](auto* st) {
+            fb::callServer(*this, Wait::RowLock, [&](auto* st) {
                 att->execute(st, tra, static_cast<unsigned>(sql.size()), sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr,
                              nullptr, nullptr);
             });
             if (own) {
-                fb::call([&](auto* st) { own->commit(st); });
+                fb::callServer(*this, [&](auto* st) { own->commit(st); });
                 own.forget();
             }
         } catch (const DbError& e) {
             if (own && e.isConnectionLost()) {
                 cutAttachment(); // releasing the own transaction would wait for its rollback's answer
             }
+            fb::releaseOnServer(*this, own);
             throw;
         }
     } catch (const DbError& e) {
