@@ -9,9 +9,18 @@
 
 #include <ibase.h>
 
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -50,6 +59,162 @@ double seconds(std::chrono::milliseconds ms) {
     return static_cast<double>(ms.count()) / 1000.0;
 }
 
+std::vector<unsigned char> stationDpb(const std::string& user, const std::string& password, int connectTimeout) {
+    fb::Xpb dpb(IXpbBuilder::DPB);
+    fb::call([&](auto* st) {
+        dpb->insertInt(st, isc_dpb_sql_dialect, 3);
+        dpb->insertString(st, isc_dpb_lc_ctype, "NONE");
+        if (!user.empty()) {
+            dpb->insertString(st, isc_dpb_user_name, user.c_str());
+        }
+        if (!password.empty()) {
+            dpb->insertString(st, isc_dpb_password, password.c_str());
+        }
+        if (connectTimeout > 0) {
+            dpb->insertInt(st, isc_dpb_connect_timeout, connectTimeout);
+        }
+    });
+    const unsigned char* buf = dpb.buffer();
+    return {buf, buf + dpb.length()};
+}
+
+/// The TCP port of a server location ("host:path", "host/port:path", "[v6 address]/port:path",
+/// "inet://host:port/path"), or nothing for a database opened in-process (a path, an alias).
+std::optional<int> serverPort(const std::string& location) {
+    constexpr int kDefaultPort = 3050;
+    auto number = [](const std::string& text) -> std::optional<int> {
+        char* end = nullptr;
+        const long n = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || n <= 0 || n > 65535) {
+            return std::nullopt;
+        }
+        return static_cast<int>(n);
+    };
+    for (const char* scheme : {"inet://", "inet4://", "inet6://"}) {
+        if (location.rfind(scheme, 0) == 0) {
+            const std::string rest = location.substr(std::string_view(scheme).size());
+            const std::string host = rest.substr(0, rest.find('/'));
+            const std::size_t colon = host.rfind(':');
+            if (colon == std::string::npos || host.find(']', colon) != std::string::npos) {
+                return kDefaultPort;
+            }
+            return number(host.substr(colon + 1)).value_or(kDefaultPort);
+        }
+    }
+    if (location.empty() || location[0] == '/') {
+        return std::nullopt;
+    }
+    const std::size_t hostEnd = location[0] == '[' ? location.find(']') : 0;
+    if (hostEnd == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t colon = location.find(':', hostEnd);
+    if (colon == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t slash = location.find('/', hostEnd);
+    if (slash == std::string::npos || slash > colon) {
+        return kDefaultPort;
+    }
+    return number(location.substr(slash + 1, colon - slash - 1)).value_or(kDefaultPort);
+}
+
+// Calls f(fd, inode) for every socket the process has open.
+template <class F>
+void forEachSocket(F&& f) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc/self/fd"), &::closedir);
+    if (!dir) {
+        return;
+    }
+    while (const dirent* e = ::readdir(dir.get())) {
+        const int fd = std::atoi(e->d_name);
+        struct stat st {};
+        if (e->d_name[0] != '.' && ::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode)) {
+            f(fd, st.st_ino);
+        }
+    }
+}
+
+struct AttachSockets {
+    std::vector<ino_t> before; // sorted
+    int port;
+};
+
+// The cut of an attach that outlived its deadline: the attach has no handle to cancel yet, so the
+// sockets towards the server's port opened since it began are shut down, which ends the client's
+// wait with a network error.
+void shutDownNewSockets(void* target) noexcept {
+    const auto& a = *static_cast<const AttachSockets*>(target);
+    forEachSocket([&](int fd, ino_t inode) {
+        if (std::binary_search(a.before.begin(), a.before.end(), inode)) {
+            return;
+        }
+        sockaddr_storage peer{};
+        socklen_t len = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
+            return;
+        }
+        int port = -1;
+        if (peer.ss_family == AF_INET) {
+            port = ntohs(reinterpret_cast<const sockaddr_in&>(peer).sin_port);
+        } else if (peer.ss_family == AF_INET6) {
+            port = ntohs(reinterpret_cast<const sockaddr_in6&>(peer).sin6_port);
+        }
+        if (port == a.port) {
+            ::shutdown(fd, SHUT_RDWR);
+        }
+    });
+}
+
+// The client's connect timeout bounds the TCP connect and the wait for the server's first answer,
+// not the authentication and attach that follow: a network that goes silent then held an attach for
+// longer than eleven minutes (measured, without end in sight). So the whole attach gets the timeout
+// as a deadline, at which the watchdog shuts down the attach's new sockets. Attaches bounded so
+// take turns (the wait for the turn counts towards the deadline), so no other attach's socket is new
+// then.
+IAttachment* attachWithin(const std::string& location, const std::vector<unsigned char>& dpb, int timeoutSeconds,
+                          AnswerWatchdog& watchdog) {
+    auto attach = [&] {
+        return fb::call([&](auto* st) {
+            return fb::provider()->attachDatabase(st, location.c_str(), static_cast<unsigned>(dpb.size()), dpb.data());
+        });
+    };
+    const std::optional<int> port = serverPort(location);
+    if (timeoutSeconds <= 0 || !port) {
+        return attach();
+    }
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::seconds(timeoutSeconds);
+    static std::timed_mutex turn;
+    std::unique_lock lock(turn, deadline);
+    if (!lock.owns_lock()) {
+        throw DbError::noAnswer(timeoutSeconds);
+    }
+    AttachSockets sockets{{}, *port};
+    forEachSocket([&](int, ino_t inode) { sockets.before.push_back(inode); });
+    std::sort(sockets.before.begin(), sockets.before.end());
+    watchdog.arm(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()), &shutDownNewSockets, &sockets);
+    IAttachment* att = nullptr;
+    try {
+        att = attach();
+    } catch (const DbError& e) {
+        // The client's own timeout ends the wait for the first answer as a rejection.
+        const bool timedOut = e.hasCode(isc_connect_reject) && Clock::now() >= deadline;
+        if (watchdog.disarm() || timedOut) {
+            throw DbError::noAnswer(timeoutSeconds, &e);
+        }
+        throw;
+    } catch (...) {
+        watchdog.disarm();
+        throw;
+    }
+    if (watchdog.disarm()) {
+        fb::Ref<IAttachment> cut(att); // its socket is shut: released at once
+        throw DbError::noAnswer(timeoutSeconds);
+    }
+    return att;
+}
+
 } // namespace
 
 struct Connection::Handles {
@@ -83,21 +248,8 @@ void Connection::open() {
     if (m_h->att) {
         return;
     }
-    fb::Xpb dpb(IXpbBuilder::DPB);
-    fb::call([&](auto* st) {
-        dpb->insertInt(st, isc_dpb_sql_dialect, 3);
-        dpb->insertString(st, isc_dpb_lc_ctype, "NONE");
-        if (!m_user.empty()) {
-            dpb->insertString(st, isc_dpb_user_name, m_user.c_str());
-        }
-        if (!m_password.empty()) {
-            dpb->insertString(st, isc_dpb_password, m_password.c_str());
-        }
-    });
-    const unsigned char* buf = dpb.buffer();
-    const unsigned len = dpb.length();
     m_h->att.reset(
-        fb::call([&](auto* st) { return fb::provider()->attachDatabase(st, m_database.c_str(), len, buf); }));
+        attachWithin(m_database, stationDpb(m_user, m_password, m_connectTimeout), m_connectTimeout, m_h->watchdog));
     m_h->cut = false;
     m_h->unanswered = {};
 }
@@ -400,6 +552,34 @@ std::int32_t Connection::nextId(const std::string& generator) {
         throw DbError("Generator " + generator + " gave " + std::to_string(v) + ", beyond a 32-bit id");
     }
     return static_cast<std::int32_t>(v);
+}
+
+void probeDatabase(const std::string& location, const std::string& user, const std::string& password,
+                   int connectTimeoutSeconds) {
+    AnswerWatchdog watchdog; // of its own: this runs on a thread of its own
+    fb::Ref<IAttachment> att(
+        attachWithin(location, stationDpb(user, password, connectTimeoutSeconds), connectTimeoutSeconds, watchdog));
+    // The detach is one more round trip, bounded as well.
+    const bool bounded = connectTimeoutSeconds > 0;
+    if (bounded) {
+        armOn(watchdog, att.get(), std::chrono::seconds(connectTimeoutSeconds));
+    }
+    try {
+        fb::call([&](auto* st) { att->detach(st); });
+    } catch (const DbError& e) {
+        const bool cut = bounded && disarmFrom(watchdog, att.get());
+        watchdog.cutNow(&cancelAttachment, att.get()); // so that the release waits for nothing
+        att.reset();
+        if (cut) {
+            throw DbError::noAnswer(connectTimeoutSeconds, &e);
+        }
+        throw;
+    }
+    IAttachment* detached = att.get();
+    att.forget();
+    if (bounded) {
+        disarmFrom(watchdog, detached); // the watchdog's own reference, the last
+    }
 }
 
 void createDatabase(const std::string& location, const std::string& user, const std::string& password, int pageSize,

@@ -30,12 +30,14 @@ class StatementPool;
 /// because the connection is gone, the attachment and its prepared statements are dropped (the
 /// statement still raises), so the next statement attaches and prepares again.
 ///
-/// With an answer deadline set, every call that waits on the server is bounded: a call the server
-/// leaves unanswered past it (a network gone silent) is abandoned: the attachment is cut on the client's side, the call raises a lost
+/// Every wait on a server is bounded: an attach by the connect timeout, every other call by the
+/// answer deadline when one is set. A call the server leaves unanswered past it (a network gone
+/// silent) is abandoned: the attachment is cut on the client's side, the call raises a lost
 /// connection (`DbError::isNoAnswer`) and the attachment is dropped as for any other.
 class Connection {
 public:
     static constexpr int kDefaultLockTimeoutSeconds = 10;
+    static constexpr int kDefaultConnectTimeoutSeconds = 3;
 
     Connection();
     ~Connection();
@@ -52,6 +54,10 @@ public:
     /// Seconds a statement waits for a row locked by another transaction before failing.
     void setLockTimeout(int seconds) { m_lockTimeout = seconds; }
     int lockTimeout() const { return m_lockTimeout; }
+    /// Seconds an attach may take in all, from the TCP connect to the attachment; 0 leaves the
+    /// client library's own timeout (which bounds only the connect and the server's first answer).
+    void setConnectTimeout(int seconds) { m_connectTimeout = seconds; }
+    int connectTimeout() const { return m_connectTimeout; }
     /// How long a call may wait for the server's answer; zero (the default) waits as long as the
     /// network does. A statement that may wait for a row locked by another transaction gets the
     /// lock timeout on top, so a lock wait is never taken for silence.
@@ -121,11 +127,18 @@ private:
     std::string m_password;
     std::string m_user = "sysdba";
     int m_lockTimeout = kDefaultLockTimeoutSeconds;
+    int m_connectTimeout = kDefaultConnectTimeoutSeconds;
     std::chrono::milliseconds m_answerDeadline{0};
     std::chrono::milliseconds m_armedFor{0}; // the deadline of the call under way, for its error
     bool m_transactionLost = false;
     std::set<Query*> m_queries;
 };
+
+/// Attaches with the station's parameters (SQL dialect 3, character set NONE) and the connect
+/// timeout, then detaches: whether the server answers now. Raises DbError. It uses no Connection,
+/// so a thread of its own may call it while the window's thread works on its connections.
+void probeDatabase(const std::string& location, const std::string& user, const std::string& password,
+                   int connectTimeoutSeconds);
 
 /// Creates a new database file (or server database) with the given page size and default
 /// character set WIN1252, SQL dialect 3. Without forced writes a commit does not wait for the disk

@@ -47,9 +47,12 @@ protected:
     }
 
     // The test database through a relay that the test can silence.
+    std::string locationThrough(const test::TcpProxy& proxy) const {
+        return "127.0.0.1/" + std::to_string(proxy.port()) + ":" + m_db.path();
+    }
     std::unique_ptr<Connection> connectThrough(const test::TcpProxy& proxy) const {
         auto c = connect();
-        c->setDatabase("127.0.0.1/" + std::to_string(proxy.port()) + ":" + m_db.path());
+        c->setDatabase(locationThrough(proxy));
         return c;
     }
 
@@ -234,6 +237,43 @@ TEST_F(PrivateServer, ACallWithoutAnAnswerIsAbandonedAtTheDeadline) {
         EXPECT_EQ(sel.field("N").asInt(), 0);
         EXPECT_TRUE(c->isOpen());
         EXPECT_EQ(proxy.accepted(), 2) << "the next statement attached again, through the relay";
+    }
+}
+
+TEST_F(PrivateServer, AnAttachWithoutAnAnswerEndsWithinTheConnectTimeout) {
+    // Silent from the start (the client's own timeout), and silent after the server's first answer
+    // (which the client's timeout does not cover); the probe meets the same.
+    for (bool afterFirstAnswer : {false, true}) {
+        SCOPED_TRACE(afterFirstAnswer ? "silent after the first answer" : "silent from the start");
+        test::TcpProxy proxy(server().port());
+        auto silence = [&] {
+            afterFirstAnswer ? proxy.pauseAfterReply() : proxy.pause();
+            proxy.resumeAfter(20s);
+        };
+        auto c = connectThrough(proxy);
+        EXPECT_EQ(c->connectTimeout(), Connection::kDefaultConnectTimeoutSeconds);
+        c->setConnectTimeout(2);
+        silence();
+        auto start = Clock::now();
+        try {
+            c->open();
+            ADD_FAILURE() << "an attach through a silent network succeeded";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.isNoAnswer()) << e.what();
+            EXPECT_TRUE(e.isConnectionLost()) << e.what();
+        }
+        EXPECT_LT(Clock::now() - start, 7s);
+        EXPECT_FALSE(c->isOpen());
+
+        proxy.resume();
+        silence();
+        start = Clock::now();
+        EXPECT_THROW(probeDatabase(locationThrough(proxy), "sysdba", test::serverPassword(), 2), DbError);
+        EXPECT_LT(Clock::now() - start, 7s);
+
+        proxy.resume();
+        EXPECT_NO_THROW(probeDatabase(locationThrough(proxy), "sysdba", test::serverPassword(), 2));
+        EXPECT_GT(attachmentId(*c), 0) << "the connection attaches once the network answers";
     }
 }
 
