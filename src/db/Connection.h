@@ -29,9 +29,15 @@ class StatementPool;
 /// or `host/port:path` reaches a server. Opens on first use and stays open. When a statement fails
 /// because the connection is gone, the attachment and its prepared statements are dropped (the
 /// statement still raises), so the next statement attaches and prepares again.
+///
+/// Every wait on a server is bounded: an attach by the connect timeout, every other call by the
+/// answer deadline when one is set. A call the server leaves unanswered past it (a network gone
+/// silent) is abandoned: the attachment is cut on the client's side, the call raises a lost
+/// connection (`DbError::isNoAnswer`) and the attachment is dropped as for any other.
 class Connection {
 public:
     static constexpr int kDefaultLockTimeoutSeconds = 10;
+    static constexpr int kDefaultConnectTimeoutSeconds = 3;
 
     Connection();
     ~Connection();
@@ -48,6 +54,15 @@ public:
     /// Seconds a statement waits for a row locked by another transaction before failing.
     void setLockTimeout(int seconds) { m_lockTimeout = seconds; }
     int lockTimeout() const { return m_lockTimeout; }
+    /// Seconds an attach may take in all, from the TCP connect to the attachment; 0 leaves the
+    /// client library's own timeout (which bounds only the connect and the server's first answer).
+    void setConnectTimeout(int seconds) { m_connectTimeout = seconds; }
+    int connectTimeout() const { return m_connectTimeout; }
+    /// How long a call may wait for the server's answer; zero (the default) waits as long as the
+    /// network does. A statement that may wait for a row locked by another transaction gets the
+    /// lock timeout on top, so a lock wait is never taken for silence.
+    void setAnswerDeadline(std::chrono::milliseconds deadline) { m_answerDeadline = deadline; }
+    std::chrono::milliseconds answerDeadline() const { return m_answerDeadline; }
 
     void open();
     /// Rolls back an open transaction, frees the statements prepared on it and detaches.
@@ -72,6 +87,19 @@ public:
     std::int32_t nextId(const std::string& generator);
 
     // For Query.
+    /// What a call waits for: only the server's answer, or possibly a row lock first.
+    enum class Wait { Answer, RowLock };
+    /// Around each call that waits on the server (see `fb::callServer`): `armAnswerDeadline` before,
+    /// then either `disarmAnswerDeadline` or, when the call raised, `answerFailed`, which raises the
+    /// no-answer error in the call's place when the deadline cut it. Pairs nest; the outer one
+    /// counts. `answered` tells that an answer came inside (a cursor's row): the wait starts again.
+    void armAnswerDeadline(Wait wait);
+    void answered() noexcept;
+    void disarmAnswerDeadline() noexcept;
+    void answerFailed(const DbError& e);
+    /// Cuts the attachment on the client's side, so that releasing its handles waits for nothing;
+    /// the next statement drops it and attaches again. Errors are ignored.
+    void cutAttachment() noexcept;
     Firebird::IAttachment* attachment(); // opens when closed
     Firebird::ITransaction* currentTransaction() const;
     /// A new transaction with the station's parameters; the caller owns its one reference.
@@ -91,15 +119,26 @@ private:
     struct Handles;
     void dropLostAttachment() noexcept;
 
+    std::chrono::milliseconds deadlineFor(Wait wait) const;
+
     std::unique_ptr<Handles> m_h;
     std::unique_ptr<StatementPool> m_pool;
     std::string m_database;
     std::string m_password;
     std::string m_user = "sysdba";
     int m_lockTimeout = kDefaultLockTimeoutSeconds;
+    int m_connectTimeout = kDefaultConnectTimeoutSeconds;
+    std::chrono::milliseconds m_answerDeadline{0};
+    std::chrono::milliseconds m_armedFor{0}; // the deadline of the call under way, for its error
     bool m_transactionLost = false;
     std::set<Query*> m_queries;
 };
+
+/// Attaches with the station's parameters (SQL dialect 3, character set NONE) and the connect
+/// timeout, then detaches: whether the server answers now. Raises DbError. It uses no Connection,
+/// so a thread of its own may call it while the window's thread works on its connections.
+void probeDatabase(const std::string& location, const std::string& user, const std::string& password,
+                   int connectTimeoutSeconds);
 
 /// Creates a new database file (or server database) with the given page size and default
 /// character set WIN1252, SQL dialect 3. Without forced writes a commit does not wait for the disk

@@ -2,6 +2,7 @@
 
 #include <ibase.h>
 
+#include <cstdio>
 #include <string_view>
 
 namespace vek::db {
@@ -34,7 +35,19 @@ bool DbError::isUpdateConflict() const {
     return hasCode(isc_update_conflict) || hasCode(isc_deadlock) || erasedMeanwhile;
 }
 
+DbError DbError::noAnswer(double seconds, const DbError* cause) {
+    char text[96];
+    std::snprintf(text, sizeof text, "No answer from the database server within %g s", seconds);
+    DbError e(cause ? std::string(text) + ": " + cause->what() : std::string(text),
+              cause ? cause->codes() : std::vector<std::intptr_t>{});
+    e.m_noAnswer = true;
+    return e;
+}
+
 bool DbError::isConnectionLost() const {
+    if (m_noAnswer) {
+        return true;
+    }
     static constexpr std::intptr_t kLost[] = {isc_network_error,      isc_net_read_err,        isc_net_write_err,
                                               isc_lost_db_connection, isc_conn_lost,           isc_shutdown,
                                               isc_att_shutdown,       isc_net_server_shutdown, isc_bad_db_handle};

@@ -4,6 +4,7 @@
 
 #include "db/Connection.h"
 #include "db/FbApi.h"
+#include "db/ServerCall.h"
 
 #include <ibase.h>
 
@@ -225,7 +226,7 @@ void Query::prepareStatement() {
         tra = m_conn->readTransaction();
     }
     const std::string& text = m_parsed.text;
-    d.stmt.reset(fb::call([&](auto* st) {
+    d.stmt.reset(fb::callServer(*m_conn, [&](auto* st) {
         return att->prepare(st, tra, static_cast<unsigned>(text.size()), text.c_str(), SQL_DIALECT_V6,
                             IStatement::PREPARE_PREFETCH_METADATA);
     }));
@@ -415,35 +416,53 @@ InShape shapeFor(const Param& p, const InShape& described) {
     return s;
 }
 
-ISC_QUAD writeBlob(IAttachment* att, ITransaction* tra, const std::string& bytes) {
+ISC_QUAD writeBlob(Connection& c, IAttachment* att, ITransaction* tra, const std::string& bytes) {
     ISC_QUAD id{};
-    fb::Ref<IBlob> blob(fb::call([&](auto* st) { return att->createBlob(st, tra, &id, 0, nullptr); }));
+    fb::Ref<IBlob> blob(fb::callServer(c, [&](auto* st) { return att->createBlob(st, tra, &id, 0, nullptr); }));
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         const unsigned n = static_cast<unsigned>(std::min<std::size_t>(32768, bytes.size() - pos));
-        fb::call([&](auto* st) { blob->putSegment(st, n, bytes.data() + pos); });
+        fb::callServer(c, [&](auto* st) { blob->putSegment(st, n, bytes.data() + pos); });
         pos += n;
     }
-    fb::call([&](auto* st) { blob->close(st); });
+    fb::callServer(c, [&](auto* st) { blob->close(st); });
     blob.forget();
     return id;
 }
 
-std::string readBlob(IAttachment* att, ITransaction* tra, ISC_QUAD id) {
+std::string readBlob(Connection& c, IAttachment* att, ITransaction* tra, ISC_QUAD id) {
     std::string out;
-    fb::Ref<IBlob> blob(fb::call([&](auto* st) { return att->openBlob(st, tra, &id, 0, nullptr); }));
+    fb::Ref<IBlob> blob(fb::callServer(c, [&](auto* st) { return att->openBlob(st, tra, &id, 0, nullptr); }));
     char chunk[32768];
     for (;;) {
         unsigned got = 0;
-        const int r = fb::call([&](auto* st) { return blob->getSegment(st, sizeof chunk, chunk, &got); });
+        const int r = fb::callServer(c, [&](auto* st) { return blob->getSegment(st, sizeof chunk, chunk, &got); });
         if (r != IStatus::RESULT_OK && r != IStatus::RESULT_SEGMENT) {
             break;
         }
         out.append(chunk, got);
     }
-    fb::call([&](auto* st) { blob->close(st); });
+    fb::callServer(c, [&](auto* st) { blob->close(st); });
     blob.forget();
     return out;
+}
+
+// A statement's own transaction after a failure: rolled back, or at least released.
+void rollbackOwn(Connection& conn, fb::Ref<ITransaction>& own) noexcept {
+    if (!own) {
+        return;
+    }
+    try {
+        fb::callServer(conn, [&](auto* st) { own->rollback(st); });
+        own.forget();
+    } catch (const DbError& e) {
+        if (e.isConnectionLost()) {
+            conn.cutAttachment();
+        }
+        fb::releaseOnServer(conn, own); // the server ends the transaction itself
+    } catch (...) {
+        fb::releaseOnServer(conn, own);
+    }
 }
 
 } // namespace
@@ -459,13 +478,17 @@ void Query::run(bool wantRows) {
 
     ITransaction* tra = m_conn->currentTransaction();
     fb::Ref<ITransaction> own;
+    // The kept read transaction does not wait for locks; every other one may, up to the lock timeout.
+    Connection::Wait wait = Connection::Wait::RowLock;
     if (!tra && d.stmtType == isc_info_sql_stmt_select && !d.readsMonitoring) {
         // A plain read outside a unit of work: no transaction of its own to start and commit.
         tra = m_conn->readTransaction();
+        wait = Connection::Wait::Answer;
     } else if (!tra) {
         own.reset(m_conn->newTransaction());
         tra = own.get();
     }
+    Connection& conn = *m_conn;
     try {
         // Input format for the values as bound now.
         const std::size_t n = m_parsed.markers.size();
@@ -537,7 +560,7 @@ void Query::run(bool wantRows) {
                 put<ISC_DATE>(d.inBuf, f.offset, v.asDateTime().dayNumber());
                 break;
             case SQL_BLOB:
-                put<ISC_QUAD>(d.inBuf, f.offset, writeBlob(att, tra, v.asBlob()));
+                put<ISC_QUAD>(d.inBuf, f.offset, writeBlob(conn, att, tra, v.asBlob()));
                 break;
             case SQL_BOOLEAN:
                 put<unsigned char>(d.inBuf, f.offset, v.asBool() ? 1 : 0);
@@ -604,7 +627,7 @@ void Query::run(bool wantRows) {
                     row.emplace_back(DateTime::fromSerial(0).addTicks(get<ISC_TIME>(d.outBuf, f.offset)));
                     break;
                 case SQL_BLOB:
-                    row.emplace_back(Blob{readBlob(att, tra, get<ISC_QUAD>(d.outBuf, f.offset))});
+                    row.emplace_back(Blob{readBlob(conn, att, tra, get<ISC_QUAD>(d.outBuf, f.offset))});
                     break;
                 case SQL_BOOLEAN:
                     row.emplace_back(*p != 0);
@@ -620,15 +643,19 @@ void Query::run(bool wantRows) {
         m_rows.clear();
         m_rowsAffected = 0;
         if (d.isCursor()) {
-            fb::Ref<IResultSet> rs(
-                fb::call([&](auto* st) { return d.stmt->openCursor(st, tra, inMeta, inBuf, d.outMeta.get(), 0); }));
-            while (fb::call([&](auto* st) { return rs->fetchNext(st, d.outBuf.data()); }) == IStatus::RESULT_OK) {
-                m_rows.push_back(decodeRow());
-            }
-            fb::call([&](auto* st) { rs->close(st); });
-            rs.forget();
+            // One deadline for the cursor, each row an answer: a result of many rows costs no lock per row.
+            fb::waitOnServer(conn, wait, [&] {
+                fb::Ref<IResultSet> rs(
+                    fb::call([&](auto* st) { return d.stmt->openCursor(st, tra, inMeta, inBuf, d.outMeta.get(), 0); }));
+                while (fb::call([&](auto* st) { return rs->fetchNext(st, d.outBuf.data()); }) == IStatus::RESULT_OK) {
+                    m_rows.push_back(decodeRow());
+                    conn.answered();
+                }
+                fb::call([&](auto* st) { rs->close(st); });
+                rs.forget();
+            });
         } else {
-            fb::call([&](auto* st) {
+            fb::callServer(conn, wait, [&](auto* st) {
                 d.stmt->execute(st, tra, inMeta, inBuf, hasOutput ? d.outMeta.get() : nullptr,
                                 hasOutput ? d.outBuf.data() : nullptr);
                 m_rowsAffected = d.stmt->getAffectedRecords(st);
@@ -638,18 +665,19 @@ void Query::run(bool wantRows) {
             }
         }
         if (own) {
-            fb::call([&](auto* st) { own->commit(st); });
+            fb::callServer(conn, [&](auto* st) { own->commit(st); });
             own.forget();
         }
-    } catch (...) {
-        if (own) {
-            try {
-                fb::call([&](auto* st) { own->rollback(st); });
-                own.forget();
-            } catch (const DbError&) {
-                // The reference is released below; the server ends the transaction itself.
-            }
+    } catch (const DbError& e) {
+        if (own && e.isConnectionLost()) {
+            // Its rollback, and the release below, would wait for a server that has dropped us.
+            conn.cutAttachment();
+        } else if (own) {
+            rollbackOwn(conn, own);
         }
+        throw;
+    } catch (...) {
+        rollbackOwn(conn, own);
         throw;
     }
 }

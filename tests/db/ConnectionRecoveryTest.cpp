@@ -5,10 +5,12 @@
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
 #include "support/PrivateServer.h"
+#include "support/TcpProxy.h"
 #include "support/TestDb.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +20,8 @@ using namespace vek;
 using namespace vek::db;
 using vek::test::Schema;
 using vek::test::TestDb;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -39,6 +43,16 @@ protected:
         auto c = std::make_unique<Connection>();
         c->setDatabase(server().location(m_db));
         c->setPassword(test::serverPassword());
+        return c;
+    }
+
+    // The test database through a relay that the test can silence.
+    std::string locationThrough(const test::TcpProxy& proxy) const {
+        return "127.0.0.1/" + std::to_string(proxy.port()) + ":" + m_db.path();
+    }
+    std::unique_ptr<Connection> connectThrough(const test::TcpProxy& proxy) const {
+        auto c = connect();
+        c->setDatabase(locationThrough(proxy));
         return c;
     }
 
@@ -152,7 +166,10 @@ TEST_F(PrivateServer, StatementAfterTheServerCameBackRunsOnTheSameObjects) {
 
 TEST_F(PrivateServer, AnAttachmentEndedByTheServerIsReplacedAtTheNextStatement) {
     // The server ends the attachment while it keeps running (an administrator, a monitoring tool).
+    // Dropping the ended attachment must not wait: the server, having ended it, may never answer
+    // the rollback its kept transaction's release asks for. The deadline bounds the rest.
     auto c = connect();
+    c->setAnswerDeadline(10s);
     Query sel(*c);
     sel.setSql("select count(*) as N from T");
     sel.open();
@@ -168,6 +185,96 @@ TEST_F(PrivateServer, AnAttachmentEndedByTheServerIsReplacedAtTheNextStatement) 
     sel.open();
     EXPECT_EQ(sel.field("N").asInt(), 0);
     EXPECT_NE(attachmentId(*c), ended);
+}
+
+TEST_F(PrivateServer, ACallWithoutAnAnswerIsAbandonedAtTheDeadline) {
+    // The network goes silent (nothing closed, nothing forwarded) while a call waits on the server.
+    struct Case {
+        const char* what;
+        bool inTransaction;
+        std::function<void(Connection&, Query& sel)> fail;
+    };
+    const Case cases[] = {
+        {"select", false, [](Connection&, Query& sel) { sel.open(); }},
+        {"commit", true, [](Connection& c, Query&) { c.commit(); }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        test::TcpProxy proxy(server().port());
+        auto c = connectThrough(proxy);
+        c->setAnswerDeadline(2s);
+        Query sel(*c);
+        sel.setSql("select count(*) as N from T");
+        sel.open();
+        if (k.inTransaction) {
+            c->startTransaction();
+        }
+
+        proxy.pause();
+        proxy.resumeAfter(20s);
+        const auto start = Clock::now();
+        try {
+            k.fail(*c, sel);
+            ADD_FAILURE() << "a call through a silent network succeeded";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.isNoAnswer()) << e.what();
+            EXPECT_TRUE(e.isConnectionLost()) << e.what();
+        }
+        const auto waited = Clock::now() - start;
+        EXPECT_GE(waited, 1s) << "ended by something else than the deadline";
+        EXPECT_LT(waited, 8s);
+        EXPECT_FALSE(c->isOpen()) << "the cut attachment is dropped";
+        EXPECT_EQ(c->inTransaction(), k.inTransaction) << "a lost transaction stays until rolled back";
+
+        proxy.resume();
+        if (k.inTransaction) {
+            EXPECT_THROW(sel.open(), DbError);
+            c->rollback();
+        }
+        // (A commit without an answer is in doubt: the relay delivers it on resuming, and the
+        // server commits it.)
+        sel.open();
+        EXPECT_EQ(sel.field("N").asInt(), 0);
+        EXPECT_TRUE(c->isOpen());
+        EXPECT_EQ(proxy.accepted(), 2) << "the next statement attached again, through the relay";
+    }
+}
+
+TEST_F(PrivateServer, AnAttachWithoutAnAnswerEndsWithinTheConnectTimeout) {
+    // Silent from the start (the client's own timeout), and silent after the server's first answer
+    // (which the client's timeout does not cover); the probe meets the same.
+    for (bool afterFirstAnswer : {false, true}) {
+        SCOPED_TRACE(afterFirstAnswer ? "silent after the first answer" : "silent from the start");
+        test::TcpProxy proxy(server().port());
+        auto silence = [&] {
+            afterFirstAnswer ? proxy.pauseAfterReply() : proxy.pause();
+            proxy.resumeAfter(20s);
+        };
+        auto c = connectThrough(proxy);
+        EXPECT_EQ(c->connectTimeout(), Connection::kDefaultConnectTimeoutSeconds);
+        c->setConnectTimeout(2);
+        silence();
+        auto start = Clock::now();
+        try {
+            c->open();
+            ADD_FAILURE() << "an attach through a silent network succeeded";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.isNoAnswer()) << e.what();
+            EXPECT_TRUE(e.isConnectionLost()) << e.what();
+        }
+        EXPECT_LT(Clock::now() - start, 7s);
+        EXPECT_FALSE(c->isOpen());
+
+        proxy.resume();
+        silence();
+        start = Clock::now();
+        EXPECT_THROW(probeDatabase(locationThrough(proxy), "sysdba", test::serverPassword(), 2), DbError);
+        EXPECT_LT(Clock::now() - start, 7s);
+
+        proxy.resume();
+        EXPECT_NO_THROW(probeDatabase(locationThrough(proxy), "sysdba", test::serverPassword(), 2));
+        EXPECT_GT(attachmentId(*c), 0) << "the connection attaches once the network answers";
+    }
 }
 
 TEST_F(PrivateServer, ClosingAConnectionThatIsGone) {
