@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char* kJournalUsage =
     "usage: vek-station --journal [--since YYYY-MM-DD] [--state STATE] [--csv] [--settings FILE]\n"
-    "  STATE: done, refused, held, in_doubt, replayed or late_refused\n";
+    "  STATE: done, refused, failed, held, in_doubt, replayed or late_refused\n";
 
 std::string executablePath() {
     char buf[4096];

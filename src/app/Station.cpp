@@ -3,15 +3,26 @@
 #include "access/AccessClient.h"
 #include "app/ParameterLoader.h"
 #include "db/DbError.h"
+#include "journal/StationLock.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace vek {
+
+namespace {
+constexpr int kConnectTimeoutSeconds = 3;
+// The user unit does not start a station again that ended with it.
+constexpr int kExitAlreadyRunning = 3;
+// How long a server may leave a call unanswered, on top of the lock timeout for a call that may wait
+// for another station's row: a silent network holds a scan up for at most that.
+constexpr std::chrono::milliseconds kAnswerDeadline{4000};
+} // namespace
 
 namespace sql {
 const char* const kEmpresa = "select c.nome_empresa from config c";
@@ -62,7 +73,14 @@ struct EventScope {
 
 void Station::FormCreate() {
     const EventScope scope(m_eventDepth);
-    guarded([this] { startUp(); });
+    guarded([this] {
+        try {
+            startUp();
+        } catch (const std::exception& e) {
+            noteIfAway(e);
+            throw;
+        }
+    });
     // A station that died with scans kept settles them before its first scan.
     if (m_ctx.ready) {
         settleKept();
@@ -92,16 +110,29 @@ bool connectionLost(const std::exception& e) {
 
 } // namespace
 
+bool Station::noteIfAway(const std::exception& e) {
+    if (!connectionLost(e)) {
+        return false;
+    }
+    m_forward.MarkAway();
+    return true;
+}
+
 void Station::Settle() {
     const EventScope scope(m_eventDepth);
     if (!m_ctx.configured) {
+        return;
+    }
+    // While away only the probe, off the window's thread, asks the server.
+    if (m_forward.away() && !m_forward.ProbeAnswered(m_ctx.sqlCon)) {
         return;
     }
     try {
         if (!finishStartUp()) {
             return;
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        noteIfAway(e);
         return; // still away: the next probe tries again
     }
     settleKept();
@@ -121,6 +152,18 @@ void Station::ScanCode(const std::string& text) {
         return;
     }
     m_ctx.display.ClearMessage();
+    if (m_forward.away()) {
+        // No database as far as the station knows: a code is kept at once and text that is no code
+        // is refused without the server. Finding the server again is the probe's job, so a silent
+        // network never holds a scan up. With keeping off the scan tries the server as it always did.
+        if (m_forward.Hold(text)) {
+            return;
+        }
+        if (!m_forward.IsCode(text)) {
+            guarded([&] { m_forward.Scan(text); });
+            return;
+        }
+    }
     // A station whose start-up stopped half way (a server down at start) does not scan half started:
     // the missing steps run first, and while they fail nothing is written.
     try {
@@ -129,7 +172,7 @@ void Station::ScanCode(const std::string& text) {
         }
     } catch (const std::exception& e) {
         // No database since start-up: a code is kept all the same.
-        if (connectionLost(e) && m_forward.Hold(text)) {
+        if (noteIfAway(e) && m_forward.Hold(text)) {
             return;
         }
         m_ctx.display.ClearScanField();
@@ -148,6 +191,10 @@ void Station::ScanCode(const std::string& text) {
 }
 
 void Station::ClockTick() {
+    // Away, the tick leaves the server to the probe: on a silent network it would only wait.
+    if (m_forward.away()) {
+        return;
+    }
     if (m_ctx.configured && !m_ctx.ready) {
         // Not inside another entry point (a start-up or scan waiting on one of its boxes): a start-up
         // must never run nested in itself.
@@ -157,8 +204,9 @@ void Station::ClockTick() {
         const EventScope scope(m_eventDepth);
         try {
             finishStartUp(); // the clock and counters are part of it
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
             // Told at the next scan; a minute's tick stays quiet.
+            noteIfAway(e);
             return;
         }
         if (m_ctx.ready) {
@@ -167,7 +215,20 @@ void Station::ClockTick() {
         return;
     }
     const EventScope scope(m_eventDepth);
-    if (guarded([this] { m_monitor.ClockTick(); }) && m_ctx.ready && m_eventDepth == 1) {
+    bool ticked = false;
+    try {
+        m_monitor.ClockTick();
+        ticked = true;
+    } catch (const std::exception& e) {
+        // With a journal a lost server is told by pnConexao, not by a box: a box takes the next
+        // scanner's code and Enter for its own, and that scan would be lost.
+        if (!(noteIfAway(e) && m_forward.journal())) {
+            m_ctx.display.ShowPlatformError(e.what());
+        }
+    } catch (...) {
+        m_ctx.display.ShowPlatformError("Unexpected error");
+    }
+    if (ticked && m_ctx.ready && m_eventDepth == 1) {
         settleKept();
     }
 }
@@ -240,9 +301,16 @@ void Station::startUp() {
         display.ShowErrorBox(c.configProblem);
         return;
     }
-    c.configured = true;
     // Before the database: scans are kept from the first one on, also when it is away at start.
-    m_forward.OpenJournal(m_settingsPath);
+    // A second process of this station would settle the first one's scans as its own: it stops here.
+    try {
+        m_forward.OpenJournal(m_settingsPath);
+    } catch (const journal::AlreadyRunning& e) {
+        m_platform.boxes->show(MessageBoxes::Icon::Error, QString::fromLatin1(kApplicationTitle), toQString(e.what()));
+        m_platform.exitProcess(kExitAlreadyRunning);
+        return;
+    }
+    c.configured = true;
     connectAndLoad();
 }
 
@@ -258,6 +326,9 @@ void Station::connectAndLoad() {
     c.sqlConAcesso.setDatabase(s.BDADOS_ACESSO);
     for (db::Connection* con : {&c.sqlCon, &c.sqlConCat, &c.sqlConAcesso}) {
         con->setPassword(password);
+        con->setConnectTimeout(kConnectTimeoutSeconds);
+        // No answer means a silent network: the scan is kept in doubt rather than freezing the window.
+        con->setAnswerDeadline(kAnswerDeadline);
     }
 
     // 7. Pictures. An empty catalogue location names no database at all: pictures stay off rather
@@ -265,7 +336,12 @@ void Station::connectAndLoad() {
     if (s.showPictures()) {
         if (s.BDADOS_CATALOGO != "ERRO" && !s.BDADOS_CATALOGO.empty()) {
             c.ImagesOn = true;
-            c.sqlConCat.open();
+            // A catalogue away costs the pictures, not the station: they come back with it.
+            try {
+                c.sqlConCat.open();
+            } catch (const std::exception&) {
+                m_pictures.CatalogueFailed();
+            }
         }
         display.ShowPictureArea(true);
     } else {

@@ -75,6 +75,8 @@ private:
     bool finishStartUp();
     /// Kept scans go before anything else once the database is back; false while it is away.
     bool settleKept();
+    /// A lost connection puts the station away (the probe's job from then on); true when it was one.
+    bool noteIfAway(const std::exception& e);
     /// False when the process is to end.
     bool chooseDatabase(std::string& password);
     void ShowOperatorAndSector();

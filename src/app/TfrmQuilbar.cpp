@@ -590,6 +590,14 @@ void TfrmQuilbar::HideTotals() {
     scheduleFit();
 }
 
+void TfrmQuilbar::ShowPlaceholderPicture() {
+    if (m_placeholderPicture.isNull()) {
+        return;
+    }
+    m_shownPicture.clear();
+    imgProdAtu->setImage(m_placeholderPicture, true);
+}
+
 void TfrmQuilbar::ShowPictureArea(bool on) {
     if (on) {
         m_placeholderPicture = CopyPictureAsJpeg(imgProdAtu);

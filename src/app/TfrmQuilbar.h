@@ -86,6 +86,7 @@ public:
     void ShowOperatorAndSector(const std::string& text) override;
     void ShowStatusBar(const std::string& buildText, const std::string& databaseText) override;
     void HideTotals() override;
+    void ShowPlaceholderPicture() override;
     void ShowPictureArea(bool on) override;
     void SetSidePanelWidth(int width) override;
     int SidePanelHeight() const override;

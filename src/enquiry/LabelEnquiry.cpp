@@ -103,7 +103,8 @@ void LabelEnquiry::EnquireLabel(const std::string& text) {
                                        formatDateTime("dd/MM HH:mm", box.field("DATA_CANC_CX").asDateTime()));
     }
     if (m_ctx.settings.EXIBIR_IMG_PRODUTO == "S" && m_ctx.ImagesOn) {
-        const std::string data = m_pictures.LookupThumbnail(fields.prod, box.field("PADRON_CX").asString());
+        const std::string data =
+            m_pictures.TryLookupThumbnail(fields.prod, box.field("PADRON_CX").asString()).value_or(std::string());
         if (!data.empty()) {
             m_pictures.cdsImgProd = data;
             picture = data;

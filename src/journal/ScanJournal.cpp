@@ -5,12 +5,13 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <iterator>
 
 namespace vek::journal {
 
 namespace {
 
-constexpr const char* kStateNames[] = {"done", "refused", "held", "in_doubt", "replayed", "late_refused"};
+constexpr const char* kStateNames[] = {"done", "refused", "held", "in_doubt", "replayed", "late_refused", "failed"};
 
 bool waits(State s) {
     return s == State::Held || s == State::InDoubt;
@@ -182,7 +183,7 @@ const char* stateName(State state) {
 }
 
 std::optional<State> stateFromName(std::string_view name) {
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(kStateNames)); ++i) {
         if (name == kStateNames[i]) return static_cast<State>(i);
     }
     return std::nullopt;

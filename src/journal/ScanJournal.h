@@ -14,9 +14,10 @@ namespace vek::journal {
 
 /// What became of a scan. `held` and `in_doubt` wait to be settled; `replayed` and `late_refused`
 /// are how a waiting entry ends.
-enum class State { Done, Refused, Held, InDoubt, Replayed, LateRefused };
+/// `failed`: an error ended the scan (a box, the server's message), nothing of it was written.
+enum class State { Done, Refused, Held, InDoubt, Replayed, LateRefused, Failed };
 
-/// The stored names: "done", "refused", "held", "in_doubt", "replayed", "late_refused".
+/// The stored names: "done", "refused", "held", "in_doubt", "replayed", "late_refused", "failed".
 const char* stateName(State state);
 std::optional<State> stateFromName(std::string_view name);
 

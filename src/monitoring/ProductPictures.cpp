@@ -27,6 +27,29 @@ std::string ProductPictures::LookupThumbnail(const std::string& product, const s
     return result;
 }
 
+std::optional<std::string> ProductPictures::TryLookupThumbnail(const std::string& product,
+                                                               const std::string& pattern) {
+    if (!catalogueAvailable()) {
+        return std::nullopt;
+    }
+    try {
+        std::string picture = LookupThumbnail(product, pattern);
+        m_retryAt.reset();
+        return picture;
+    } catch (const std::exception&) {
+        CatalogueFailed();
+        return std::nullopt;
+    }
+}
+
+void ProductPictures::CatalogueFailed() {
+    m_retryAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRetryMs);
+}
+
+bool ProductPictures::catalogueAvailable() const {
+    return !m_retryAt || std::chrono::steady_clock::now() >= *m_retryAt;
+}
+
 QImage decodePicture(const std::string& data) {
     const QByteArray bytes = QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size()));
     QImage img;

@@ -97,7 +97,7 @@ void RecentEntries::AddRecentEntry(const std::string& prog, const std::string& f
         sqlUltEnt.close(); // only the first row is used; the rest is not kept
     }
     if (m_ctx.ImagesOn) {
-        v.picture = m_pictures.LookupThumbnail(v.prod, v.padron);
+        v.picture = m_pictures.TryLookupThumbnail(v.prod, v.padron).value_or(std::string());
     }
 
     cdsUltEnt.first();

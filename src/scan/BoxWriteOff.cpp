@@ -10,11 +10,11 @@ const char* const kBloqCxUnit = "select DTBAIXA_CX from CODCXUNIT\n"
                                 "for update with lock";
 } // namespace sql
 
-bool WriteOffBox(StationContext& ctx, std::int32_t code) {
+bool WriteOffBox(StationContext& ctx, std::int32_t code, const std::optional<DateTime>& keptAt) {
     // A kept scan is written off at the time it was made, so the ERP's times stay true.
-    db::Query& q = ctx.settlingTime ? ctx.sqlQuilbarEm : ctx.sqlQuilbar;
-    if (ctx.settlingTime) {
-        q.param("DTBAIXA").setDateTime(*ctx.settlingTime);
+    db::Query& q = keptAt ? ctx.sqlQuilbarEm : ctx.sqlQuilbar;
+    if (keptAt) {
+        q.param("DTBAIXA").setDateTime(*keptAt);
     }
     q.param("COD").setInt(code);
     q.param("ESTEIRA").setString(ctx.settings.CODESTEIRA);

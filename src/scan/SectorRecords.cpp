@@ -93,8 +93,8 @@ void SectorRecords::CountTicketBoxesInSector(const std::string& prog, const std:
     readStatusCounts(q);
 }
 
-DateTime SectorRecords::recordTime() const {
-    return m_ctx.settlingTime ? *m_ctx.settlingTime : m_monitor.lastClockTime();
+DateTime SectorRecords::recordTime(const std::optional<DateTime>& keptAt) const {
+    return keptAt ? *keptAt : m_monitor.lastClockTime();
 }
 
 std::optional<std::string> SectorRecords::ValidateTicketForSector(const std::string& product, const std::string& prog,
@@ -128,7 +128,7 @@ void SectorRecords::LockTicket(const std::string& prog, const std::string& ficha
 
 void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, const std::string& prog,
                                      const std::string& ficha, const std::string& subTicket, const std::string& sector,
-                                     const std::string& kind) {
+                                     const std::string& kind, const std::optional<DateTime>& keptAt) {
     t.setValue("PROG_" + sfx, prog);
     t.setValue("FICHA_" + sfx, ficha);
     t.setValue("SUBFICHA_" + sfx, subTicket);
@@ -137,14 +137,14 @@ void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, co
     t.setValue("TIPO_ATUALIZACAO_" + sfx, kind);
     // The time of the last clock tick, not of the scan: records of one minute share it. A kept scan
     // settled later is recorded at the time it was made.
-    t.setValue("DTSAIDA_" + sfx, recordTime());
-    t.setValue("HORASAIDA_" + sfx,
-               m_ctx.settlingTime ? formatDateTime("hh:nn:ss", *m_ctx.settlingTime) : m_monitor.lastClockTimeText());
+    t.setValue("DTSAIDA_" + sfx, recordTime(keptAt));
+    t.setValue("HORASAIDA_" + sfx, keptAt ? formatDateTime("hh:nn:ss", *keptAt) : m_monitor.lastClockTimeText());
 }
 
 std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::string& prog, const std::string& ficha,
                                                                  const std::string& subTicket,
-                                                                 const std::string& product) {
+                                                                 const std::string& product,
+                                                                 const std::optional<DateTime>& keptAt) {
     const std::string& sector = m_ctx.settings.SETOR_ATU_PRODUCAO_SETOR;
     const bool recordable = !sector.empty() && !prog.empty() && !ficha.empty() && ficha != "0000";
     // Locked before the count: two conveyors writing off a ticket's last two boxes would each count
@@ -173,7 +173,7 @@ std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::stri
     }
     cdsProdSetor.append();
     cdsProdSetor.setValue("ID_PS", std::int32_t{0});
-    setCommonColumns(cdsProdSetor, "PS", prog, ficha, subTicket, sector, kind);
+    setCommonColumns(cdsProdSetor, "PS", prog, ficha, subTicket, sector, kind, keptAt);
     cdsProdSetor.setValue("QTDE_PS", std::int32_t{m_monitor.countDone()});
     cdsProdSetor.post();
     m_ctx.dmLog().LogChanges("PRODUCAO_SETOR", cdsProdSetor);
@@ -183,7 +183,8 @@ std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::stri
 }
 
 int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std::string& ficha,
-                                             const std::string& subTicket, std::int32_t boxCode) {
+                                             const std::string& subTicket, std::int32_t boxCode,
+                                             const std::optional<DateTime>& keptAt) {
     const std::string& sector = m_ctx.settings.SETOR;
     if (sector.empty() || prog.empty() || ficha.empty() || ficha == "0000") {
         return 0;
@@ -193,7 +194,7 @@ int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std:
     const std::int32_t id = NextGeneratorValue("ID_PRODUCAO_SETOR_CXUNIT");
     cdsProdSetorUnit.append();
     cdsProdSetorUnit.setValue("ID_PU", id);
-    setCommonColumns(cdsProdSetorUnit, "PU", prog, ficha, subTicket, sector, "U");
+    setCommonColumns(cdsProdSetorUnit, "PU", prog, ficha, subTicket, sector, "U", keptAt);
     if (!employee.empty()) cdsProdSetorUnit.setValue("FUNCIONAR_PU", employee);
     cdsProdSetorUnit.setValue("CODCXUNIT_PU", boxCode);
     cdsProdSetorUnit.setValue("QTDE_PU", std::int32_t{1});
@@ -203,7 +204,7 @@ int SectorRecords::RecordUnitBoxSectorUpdate(const std::string& prog, const std:
     emptyForAppend(cdsProdSetorU);
     cdsProdSetorU.append();
     cdsProdSetorU.setValue("ID_PS", std::int32_t{0});
-    setCommonColumns(cdsProdSetorU, "PS", prog, ficha, subTicket, sector, "U");
+    setCommonColumns(cdsProdSetorU, "PS", prog, ficha, subTicket, sector, "U", keptAt);
     if (!employee.empty()) cdsProdSetorU.setValue("FUNCIONAR_PS", employee);
     cdsProdSetorU.setValue("CODCXUNIT_PS", boxCode);
     cdsProdSetorU.setValue("QTDE_PS", std::int32_t{1});

@@ -36,12 +36,14 @@ public:
     /// Conveyor mode, inside the scan's unit of work: counts the ticket and, when it is complete and
     /// passes the sector's validation, records it once in SETOR_ATU_PRODUCAO_SETOR with its audit
     /// rows. Returns the validation's refusal for the caller to show once the unit is over.
+    /// `keptAt`: a kept scan settled later is recorded at the time it was made.
     std::optional<std::string> RecordTicketCompletion(const std::string& prog, const std::string& ficha,
-                                                      const std::string& subTicket, const std::string& product);
+                                                      const std::string& subTicket, const std::string& product,
+                                                      const std::optional<DateTime>& keptAt = std::nullopt);
     /// Sector mode: records the box in the station's sector (the sector row must be open); returns
     /// the PRODUCAO_SETOR_CXUNIT id, 0 when nothing was written. Joins the connection's transaction.
     int RecordUnitBoxSectorUpdate(const std::string& prog, const std::string& ficha, const std::string& subTicket,
-                                  std::int32_t boxCode);
+                                  std::int32_t boxCode, const std::optional<DateTime>& keptAt = std::nullopt);
 
     std::int32_t NextGeneratorValue(const std::string& generator);
 
@@ -49,7 +51,7 @@ private:
     /// Sets the monitor's ticket count from the statement's rows.
     void readStatusCounts(db::Query& query);
     /// The time a record of this scan takes: the kept scan's, else the last clock tick's.
-    DateTime recordTime() const;
+    DateTime recordTime(const std::optional<DateTime>& keptAt) const;
     static void emptyForAppend(db::MemTable& table);
     /// The refusal's message, or nothing when the ticket may be recorded.
     std::optional<std::string> ValidateTicketForSector(const std::string& product, const std::string& prog,
@@ -60,7 +62,7 @@ private:
     /// The columns every sector record shares; `suffix` is the table's ("PU", "PS").
     void setCommonColumns(db::MemTable& table, const std::string& suffix, const std::string& prog,
                           const std::string& ficha, const std::string& subTicket, const std::string& sector,
-                          const std::string& kind);
+                          const std::string& kind, const std::optional<DateTime>& keptAt);
 
     StationContext& m_ctx;
     ProductionMonitor& m_monitor;

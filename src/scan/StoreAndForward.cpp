@@ -3,6 +3,7 @@
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "journal/JournalPath.h"
+#include "journal/StationLock.h"
 #include "monitoring/ProductionMonitor.h"
 #include "scan/OutcomeInDoubt.h"
 #include "scan/UnitBoxScan.h"
@@ -11,6 +12,7 @@
 #include "util/Text.h"
 #include "util/TextCodec.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -68,7 +70,38 @@ bool isLost(const std::exception& e) {
     return db && db->isConnectionLost();
 }
 
+journal::State stateOf(const ScanOutcome& outcome) {
+    return outcome.result == ScanResult::Booked ? State::Done : State::Refused;
+}
+
 } // namespace
+
+// Settling books an entry as the station that scanned it: a shift's kept scans stay the shift's
+// employee's after the settings file named the next one.
+class StoreAndForward::AsStation {
+public:
+    AsStation(StationSettings& settings, const Entry& entry) : m_settings(settings), m_saved(settings) {
+        if (!entry.hasStation) {
+            return; // scanned before entries named their station: the settings' station
+        }
+        settings.CODESTEIRA = entry.station.conveyor;
+        settings.SETOR = entry.station.sector;
+        settings.FUNCIONARIO = entry.station.employee;
+        settings.ATU_PRODUCAO_SETOR_CXUNIT.assign(1, entry.station.sectorMode ? 'S' : 'N');
+    }
+    ~AsStation() {
+        m_settings.CODESTEIRA = m_saved.CODESTEIRA;
+        m_settings.SETOR = m_saved.SETOR;
+        m_settings.FUNCIONARIO = m_saved.FUNCIONARIO;
+        m_settings.ATU_PRODUCAO_SETOR_CXUNIT = m_saved.ATU_PRODUCAO_SETOR_CXUNIT;
+    }
+    AsStation(const AsStation&) = delete;
+    AsStation& operator=(const AsStation&) = delete;
+
+private:
+    StationSettings& m_settings;
+    const StationSettings m_saved;
+};
 
 StoreAndForward::StoreAndForward(StationContext& ctx, UnitBoxScan& scan, ProductionMonitor& monitor)
     : m_ctx(ctx), m_scan(scan), m_monitor(monitor) {}
@@ -79,8 +112,11 @@ void StoreAndForward::OpenJournal(const std::string& settingsPath) {
     std::string path;
     try {
         path = journal::journalPath(m_ctx.settings.DIARIO_LEITURAS, settingsPath);
+        m_lock = std::make_unique<journal::StationLock>(path, settingsPath);
         m_journal = std::make_unique<journal::ScanJournal>(path);
         m_journal->prune(m_ctx.settings.DIARIO_DIAS);
+    } catch (const journal::AlreadyRunning&) {
+        throw;
     } catch (const std::exception& e) {
         m_journal.reset();
         m_ctx.display.ShowWarningBox(cp1252("Diário de leituras indisponível (") + path + "): " + e.what() +
@@ -125,6 +161,46 @@ bool StoreAndForward::finish(std::optional<std::int64_t> id, State state, const 
     }
 }
 
+void StoreAndForward::MarkAway() {
+    if (m_journal && !m_away) {
+        m_away = true;
+        showConnectionPanel();
+    }
+}
+
+void StoreAndForward::backAgain() {
+    if (m_away) {
+        m_away = false;
+        showConnectionPanel();
+    }
+}
+
+bool StoreAndForward::IsCode(const std::string& text) const {
+    Kind kind;
+    return isCode(text, kind);
+}
+
+bool StoreAndForward::ProbeAnswered(const db::Connection& connection) {
+    if (!m_away) {
+        return true;
+    }
+    switch (m_probe.take()) {
+    case DatabaseProbe::State::Answered:
+        backAgain();
+        return true;
+    case DatabaseProbe::State::Running:
+        return false;
+    case DatabaseProbe::State::Failed:
+        m_ctx.display.ProbeEvery(kProbeMs); // the next attempt at the next probe
+        return false;
+    case DatabaseProbe::State::Idle:
+        m_probe.start(connection.database(), connection.user(), connection.password(), connection.connectTimeout());
+        m_ctx.display.ProbeEvery(kProbePollMs); // its answer is taken as soon as it comes
+        return false;
+    }
+    return false;
+}
+
 void StoreAndForward::journalFailed(const std::exception& e) {
     m_journal.reset();
     m_ctx.display.ShowWarningBox(cp1252("Diário de leituras indisponível: ") + e.what() +
@@ -154,47 +230,60 @@ StoreAndForward::Counts StoreAndForward::counts() const {
 
 void StoreAndForward::showConnectionPanel() {
     const int n = waitingCount();
-    m_ctx.display.ShowConnectionPanel(n > 0 ? cp1252("SEM CONEXÃO - ") + std::to_string(n) + " leituras guardadas"
-                                            : std::string());
-    m_ctx.display.ProbeEvery(n > 0 ? kProbeMs : 0);
+    const bool show = n > 0 || m_away;
+    m_ctx.display.ShowConnectionPanel(show ? cp1252("SEM CONEXÃO - ") + std::to_string(n) + " leituras guardadas"
+                                           : std::string());
+    m_ctx.display.ProbeEvery(show ? kProbeMs : 0);
 }
 
-void StoreAndForward::Scan(const std::string& text) {
+ScanOutcome StoreAndForward::keep(std::optional<std::int64_t> id, State state, const std::string& reason) {
+    if (!finish(id, state, reason)) {
+        return {ScanResult::Failed, reason, 0};
+    }
+    OperatorDisplay& display = m_ctx.display;
+    const std::string message = state == State::Held ? cp1252("Sem conexão: leitura guardada (") +
+                                                           std::to_string(waitingCount()) + ")."
+                                                     : cp1252("Sem resposta do banco: leitura guardada para conferência.");
+    display.ClearScanField();
+    display.ShowHeldMessage(message);
+    showConnectionPanel();
+    return {state == State::Held ? ScanResult::Kept : ScanResult::InDoubt, message, 0};
+}
+
+ScanOutcome StoreAndForward::Scan(const std::string& text) {
     Kind kind;
     if (!isCode(text, kind)) {
-        m_scan.ProcessScan(text); // refused at once, as always
-        return;
+        return m_scan.ProcessScan(text); // refused at once, as always
     }
     const std::optional<DateTime> at = m_ctx.serverTimeEstimate();
     const std::optional<std::int64_t> id = begin(text, kind);
-    OperatorDisplay& display = m_ctx.display;
-    display.forgetSaid();
+    ScanOutcome outcome;
     try {
-        m_scan.ProcessScan(text);
+        outcome = m_scan.ProcessScan(text);
     } catch (const OutcomeInDoubt& e) {
         Entry entry;
         entry.id = id.value_or(0);
         entry.text = text;
         entry.kind = kind;
         entry.serverTime = at;
-        resolveInDoubt(entry, e);
-        return;
+        return resolveInDoubt(entry, e);
     } catch (const std::exception& e) {
-        if (isLost(e) && id && m_ctx.settings.holdWithoutConnection()) {
-            // Nothing reached the server: kept for when it is back.
-            if (finish(id, State::Held, "Sem conexão")) {
-                display.ClearScanField();
-                display.ShowHeldMessage(cp1252("Sem conexão: leitura guardada (") + std::to_string(waitingCount()) +
-                                        ").");
-                showConnectionPanel();
-                return;
+        if (isLost(e)) {
+            MarkAway();
+            if (id && m_ctx.settings.holdWithoutConnection()) {
+                // Nothing reached the server: kept for when it is back.
+                const ScanOutcome kept = keep(id, State::Held, "Sem conexão");
+                if (kept.result == ScanResult::Kept) {
+                    return kept;
+                }
             }
         }
-        finish(id, State::Refused, e.what());
+        finish(id, State::Failed, e.what());
         throw;
     }
-    const OperatorDisplay::Said& said = display.lastSaid();
-    finish(id, said.colour == MessageColour::Success ? State::Done : State::Refused, said.text);
+    backAgain();
+    finish(id, stateOf(outcome), outcome.message);
+    return outcome;
 }
 
 bool StoreAndForward::Hold(const std::string& text) {
@@ -202,63 +291,66 @@ bool StoreAndForward::Hold(const std::string& text) {
     if (!m_journal || !m_ctx.settings.holdWithoutConnection() || !isCode(text, kind)) {
         return false;
     }
-    const std::optional<std::int64_t> id = begin(text, kind);
-    if (!finish(id, State::Held, "Sem conexão")) {
-        return false;
-    }
-    m_ctx.display.ClearScanField();
-    m_ctx.display.ShowHeldMessage(cp1252("Sem conexão: leitura guardada (") + std::to_string(waitingCount()) + ").");
-    showConnectionPanel();
-    return true;
+    return keep(begin(text, kind), State::Held, "Sem conexão").result == ScanResult::Kept;
 }
 
 bool StoreAndForward::reconnect() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReconnectMs);
+    using namespace std::chrono;
+    db::Connection& con = m_ctx.sqlCon;
+    const int connectTimeout = con.connectTimeout();
+    struct Restore {
+        db::Connection& con;
+        int seconds;
+        ~Restore() { con.setConnectTimeout(seconds); }
+    } restore{con, connectTimeout};
+    const auto deadline = steady_clock::now() + milliseconds(kReconnectMs);
     for (;;) {
+        // An attempt never runs past the deadline by more than the connect timeout's rounding.
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        con.setConnectTimeout(static_cast<int>(std::clamp<long long>((left + 999) / 1000, 1, connectTimeout > 0 ? connectTimeout : 1)));
         try {
             m_ctx.ReadServerTime();
             return true;
         } catch (const db::DbError& e) {
-            if (!e.isConnectionLost() || std::chrono::steady_clock::now() >= deadline) {
+            if (!e.isConnectionLost() || e.isNoAnswer() || steady_clock::now() >= deadline) {
                 return false;
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(milliseconds(200));
     }
 }
 
-void StoreAndForward::resolveInDoubt(const Entry& entry, const std::exception& lost) {
+ScanOutcome StoreAndForward::resolveInDoubt(const Entry& entry, const OutcomeInDoubt& lost) {
     OperatorDisplay& display = m_ctx.display;
     const std::optional<std::int64_t> id = entry.id ? std::optional<std::int64_t>(entry.id) : std::nullopt;
-    if (reconnect()) {
+    // A server that stopped answering is not asked again within the scan: the operator has waited
+    // enough, and the probe finds out off the window's thread.
+    if (!lost.noAnswer() && reconnect()) {
         try {
             const DateTime at = entry.serverTime.value_or(m_monitor.lastClockTime());
             const ReadBack rb = readBack(entry, at);
             if (rb.ours) {
                 afterCommit(entry, at, rb, false);
                 finish(id, State::Done, kUpdated);
-                return;
+                return ScanOutcome::booked(kUpdated, entry.kind == Kind::SubTicket ? rb.boxes : 1);
             }
             // The commit never reached the server: the scan runs again, once.
-            display.forgetSaid();
-            m_scan.ProcessScan(entry.text);
-            const OperatorDisplay::Said& said = display.lastSaid();
-            finish(id, said.colour == MessageColour::Success ? State::Done : State::Refused, said.text);
-            return;
+            const ScanOutcome outcome = m_scan.ProcessScan(entry.text);
+            finish(id, stateOf(outcome), outcome.message);
+            return outcome;
         } catch (const std::exception& e) {
             if (!isLost(e) && !dynamic_cast<const OutcomeInDoubt*>(&e)) {
-                finish(id, State::Refused, e.what());
+                finish(id, State::Failed, e.what());
                 throw;
             }
         }
     }
+    MarkAway();
     // No answer: the scan is kept for the database to tell later. Kept in both settings of
     // GUARDAR_SEM_CONEXAO: a scan that may be booked is never simply reported as failed.
-    if (finish(id, State::InDoubt, lost.what())) {
-        display.ClearScanField();
-        display.ShowHeldMessage(cp1252("Sem resposta do banco: leitura guardada para conferência."));
-        showConnectionPanel();
-        return;
+    const ScanOutcome kept = keep(id, State::InDoubt, lost.what());
+    if (kept.result == ScanResult::InDoubt) {
+        return kept;
     }
     display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + entry.text + "\".\r" + lost.what());
     throw db::DbError(lost.what());
@@ -362,7 +454,7 @@ StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
     // An entry made before the server's clock was ever read takes the time it is settled at.
     const DateTime at =
         entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_monitor.lastClockTime());
-    OperatorDisplay& display = m_ctx.display;
+    const AsStation as(m_ctx.settings, entry);
     try {
         // Read back first, for held entries too: a station that died between the server's commit
         // and the journal's mark finds its own write-off and does not book it again.
@@ -372,23 +464,22 @@ StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
             m_journal->settle(entry.id, State::Replayed, kUpdated);
             return Settled::Yes;
         }
-        const Scoped<std::optional<DateTime>> time(m_ctx.settlingTime, at);
-        display.forgetSaid();
-        m_scan.ProcessScan(entry.text);
-        const OperatorDisplay::Said said = display.lastSaid();
-        if (said.colour == MessageColour::Success) {
-            m_journal->settle(entry.id, State::Replayed, said.text);
+        const ScanOutcome outcome = m_scan.ProcessScan(entry.text, at);
+        if (outcome.result == ScanResult::Booked) {
+            m_journal->settle(entry.id, State::Replayed, outcome.message);
         } else {
-            lateRefusal(entry, said.text);
+            lateRefusal(entry, outcome.message);
         }
         return Settled::Yes;
     } catch (const OutcomeInDoubt& e) {
         m_journal->finish(entry.id, State::InDoubt, e.what());
+        MarkAway();
         return Settled::Away;
     } catch (const journal::JournalError&) {
         throw;
     } catch (const std::exception& e) {
         if (isLost(e)) {
+            MarkAway();
             return Settled::Away;
         }
         lateRefusal(entry, e.what());
@@ -400,6 +491,7 @@ bool StoreAndForward::SettleWaiting() {
     if (!m_journal || m_settling) {
         return !m_settling;
     }
+
     const Scoped<bool> settling(m_settling, true);
     const std::size_t refusedBefore = m_lateRefusals.size();
     bool back = true;
@@ -422,6 +514,9 @@ bool StoreAndForward::SettleWaiting() {
         }
     } catch (const journal::JournalError& e) {
         journalFailed(e);
+    }
+    if (back) {
+        m_away = false;
     }
     m_monitor.ShowCounters();
     showConnectionPanel();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "journal/ScanJournal.h"
+#include "scan/DatabaseProbe.h"
+#include "scan/ScanOutcome.h"
 #include "station/OperatorDisplay.h"
 #include "util/DateTime.h"
 
@@ -15,6 +17,13 @@ namespace vek {
 class StationContext;
 class ProductionMonitor;
 class UnitBoxScan;
+class OutcomeInDoubt;
+namespace db {
+class Connection;
+}
+namespace journal {
+class StationLock;
+}
 
 /// The read-back statements of a kept scan, as sent.
 namespace sql {
@@ -35,19 +44,32 @@ public:
     StoreAndForward(const StoreAndForward&) = delete;
     StoreAndForward& operator=(const StoreAndForward&) = delete;
 
-    /// Opens the journal of the settings (DIARIO_LEITURAS, else the default place) and prunes it; a
-    /// journal that cannot be opened is told once in a warning box, and nothing is kept.
+    /// Opens the journal of the settings (DIARIO_LEITURAS, else the default place), holding it (and
+    /// the settings file) for this process alone, and prunes it; a journal that cannot be opened is
+    /// told once in a warning box, and nothing is kept. Raises journal::AlreadyRunning when another
+    /// process holds either.
     void OpenJournal(const std::string& settingsPath);
     journal::ScanJournal* journal() { return m_journal.get(); }
     /// This station as its journal entries name it.
     journal::StationId stationId() const;
 
-    /// A live scan of `text`: entered, run, answered. Raises as the scan does.
-    void Scan(const std::string& text);
+    /// A live scan of `text`: entered, run, answered, and what became of it. Raises as the scan does
+    /// (the journal then holds it as failed).
+    ScanOutcome Scan(const std::string& text);
     /// Keeps `text` without reaching the server, when it is a code and keeping is on; false otherwise.
     bool Hold(const std::string& text);
     /// Settles the waiting entries in scan order; false when the database is still away.
     bool SettleWaiting();
+
+    /// The station knows it has no database: a scan is kept at once, a tick does not try the server,
+    /// and only the probe (off the window's thread) finds out when it answers again.
+    bool away() const { return m_away; }
+    /// A statement met no database (or no answer): from now on the probe's job. Only with a journal,
+    /// which is what lets a station go on without its database.
+    void MarkAway();
+    /// The probe's turn: starts an attempt on `connection`'s database when none is under way; true
+    /// once one answered (the station is no longer away).
+    bool ProbeAnswered(const db::Connection& connection);
 
     int waitingCount() const;
     struct Counts {
@@ -63,6 +85,11 @@ public:
     static constexpr int kReconnectMs = 3000;
     /// How often the database is tried while scans wait.
     static constexpr int kProbeMs = 5000;
+    /// How often an attempt under way is looked at.
+    static constexpr int kProbePollMs = 200;
+
+    /// Text that is a code the journal would keep (a box code or a sub-ticket label).
+    bool IsCode(const std::string& text) const;
 
 private:
     struct ReadBack {
@@ -71,6 +98,9 @@ private:
         int boxes = 0;       // sub-ticket: the boxes this station wrote off
     };
     enum class Settled { Yes, Away };
+
+    /// The station an entry is booked as: its own, whatever the settings say now.
+    class AsStation;
 
     bool isCode(const std::string& text, journal::Kind& kind) const;
     /// Tries the database until it answers or the time is spent.
@@ -81,20 +111,26 @@ private:
     void afterCommit(const journal::Entry& entry, const DateTime& at, const ReadBack& rb, bool settling);
     Settled settle(const journal::Entry& entry);
     void lateRefusal(const journal::Entry& entry, const std::string& reason);
-    void resolveInDoubt(const journal::Entry& entry, const std::exception& lost);
+    ScanOutcome resolveInDoubt(const journal::Entry& entry, const OutcomeInDoubt& lost);
+    ScanOutcome keep(std::optional<std::int64_t> id, journal::State state, const std::string& reason);
 
     // The journal's calls; a journal that fails on the way is told once and dropped.
     std::optional<std::int64_t> begin(const std::string& text, journal::Kind kind);
     bool finish(std::optional<std::int64_t> id, journal::State state, const std::string& outcome);
     void journalFailed(const std::exception& e);
     void showConnectionPanel();
+    /// The database answered: no longer away.
+    void backAgain();
 
     StationContext& m_ctx;
     UnitBoxScan& m_scan;
     ProductionMonitor& m_monitor;
+    std::unique_ptr<journal::StationLock> m_lock;
     std::unique_ptr<journal::ScanJournal> m_journal;
     std::vector<LateRefusal> m_lateRefusals;
     bool m_settling = false;
+    bool m_away = false;
+    DatabaseProbe m_probe;
 };
 
 } // namespace vek

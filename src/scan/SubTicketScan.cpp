@@ -45,8 +45,12 @@ SubTicketScan::SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, St
                           "and DTBAIXA_PR is null");
 }
 
-void SubTicketScan::ProcessSubTicket(const std::string& code) {
+ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::optional<DateTime>& keptAt) {
     OperatorDisplay& display = m_ctx.display;
+    const auto refuse = [&display](const std::string& message) {
+        display.ShowErrorMessage(message);
+        return ScanOutcome::refused(message);
+    };
     display.ClearScanField();
     display.ClearMessage();
 
@@ -59,12 +63,10 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
     sqlSubFicha.param("SUBFICHA").setString(sub.subficha);
     sqlSubFicha.open();
     if (sqlSubFicha.eof()) {
-        display.ShowErrorMessage(cp1252("Subficha não localizada (") + pfs + ").");
-        return;
+        return refuse(cp1252("Subficha não localizada (") + pfs + ").");
     }
     if (!sqlSubFicha.field("DTBAIXA_PR").isNull()) {
-        display.ShowErrorMessage(cp1252("Subficha já baixada (") + pfs + ").");
-        return;
+        return refuse(cp1252("Subficha já baixada (") + pfs + ").");
     }
     const int quantity = sqlSubFicha.field("QTDE_PR").asInt();
 
@@ -76,8 +78,7 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
     boxes.open();
     if (boxes.eof()) {
         display.ClearBoxFields();
-        display.ShowErrorMessage(cp1252("Cód. cx unit não encontrados. (") + pfs + ").");
-        return;
+        return refuse(cp1252("Cód. cx unit não encontrados. (") + pfs + ").");
     }
     std::vector<BoxRow> rows;
     for (; !boxes.eof(); boxes.next()) rows.push_back(BoxRow::of(boxes));
@@ -87,17 +88,15 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
                            sub.ficha + "/" + sub.subficha});
     display.ShowTicketCount({});
 
-    const bool settling = m_ctx.settlingTime.has_value();
-    const DateTime serverTime = settling ? *m_ctx.settlingTime : m_ctx.ReadServerTime();
+    const bool settling = keptAt.has_value();
+    const DateTime serverTime = settling ? *keptAt : m_ctx.ReadServerTime();
 
     // Only the first box is checked, cancellation before age.
     if (first.cancelled) {
-        display.ShowErrorMessage(cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *first.cancelled));
-        return;
+        return refuse(cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *first.cancelled));
     }
     if (auto refusal = boxRefusal({first.emission, {}, {}}, serverTime, m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 0)) {
-        display.ShowErrorMessage(*refusal);
-        return;
+        return refuse(*refusal);
     }
 
     // The sub-ticket is claimed, its boxes written off and its stock booked in one unit of work:
@@ -125,7 +124,7 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
             inLoop = true;
             for (std::size_t i = 0; i < rows.size() && o.written < quantity; ++i) {
                 // A box another station wrote off after we listed it is theirs: take the next.
-                if (WriteOffBox(m_ctx, rows[i].code)) {
+                if (WriteOffBox(m_ctx, rows[i].code, keptAt)) {
                     ++o.written;
                     last = &rows[i];
                 }
@@ -150,7 +149,7 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
         });
     } catch (const db::DbError& e) {
         if (e.isConnectionLost()) {
-            throw OutcomeInDoubt(e.what());
+            throw OutcomeInDoubt(e.what(), e.isNoAnswer());
         }
         if (inLoop) {
             display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + code + "\".\r" + e.what());
@@ -163,8 +162,7 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
         throw;
     }
     if (!out.claimed) {
-        display.ShowErrorMessage(cp1252("Subficha já baixada (") + pfs + ").");
-        return;
+        return refuse(cp1252("Subficha já baixada (") + pfs + ").");
     }
 
     const int written = out.written;
@@ -181,10 +179,10 @@ void SubTicketScan::ProcessSubTicket(const std::string& code) {
     }
 
     if (written == 0) {
-        display.ShowErrorMessage(cp1252("Códigos da subficha já baixados. (") + pfs + ").");
-    } else {
-        display.ShowSuccessMessage("Etiqueta Atualizada.");
+        return refuse(cp1252("Códigos da subficha já baixados. (") + pfs + ").");
     }
+    display.ShowSuccessMessage("Etiqueta Atualizada.");
+    return ScanOutcome::booked("Etiqueta Atualizada.", written);
 }
 
 } // namespace vek

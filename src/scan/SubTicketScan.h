@@ -1,6 +1,10 @@
 #pragma once
 
 #include "db/Query.h"
+#include "scan/ScanOutcome.h"
+#include "util/DateTime.h"
+
+#include <optional>
 
 #include <string>
 
@@ -30,8 +34,9 @@ public:
     SubTicketScan& operator=(const SubTicketScan&) = delete;
 
     /// Refusals are shown; a write-off error is shown in the update-error box and passed on, later
-    /// errors are passed on.
-    void ProcessSubTicket(const std::string& code);
+    /// errors are passed on. `keptAt`: a kept scan settled later, claimed and written off at the time
+    /// it was made.
+    ScanOutcome ProcessSubTicket(const std::string& code, const std::optional<DateTime>& keptAt = std::nullopt);
 
 private:
     StationContext& m_ctx;

@@ -94,17 +94,20 @@ UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, Produc
     sqlBloqCxUnit.setSql(sql::kBloqCxUnit);
 }
 
-void UnitBoxScan::ProcessScan(const std::string& text) {
+ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optional<DateTime>& keptAt) {
     OperatorDisplay& display = m_ctx.display;
     if (isSubTicketCode(text)) {
-        m_subTicket.ProcessSubTicket(text);
-        return;
+        return m_subTicket.ProcessSubTicket(text, keptAt);
     }
+    const auto refuse = [&display](const std::string& message) {
+        display.ShowErrorMessage(message);
+        return ScanOutcome::refused(message);
+    };
     const auto number = parseScanCode(text, currentFormatSettings().decimalSeparator);
     if (!number) {
         display.ShowErrorMessage(cp1252("Código Inválido."));
         display.ClearScanField();
-        return;
+        return ScanOutcome::refused(cp1252("Código Inválido."));
     }
     display.ClearScanField();
 
@@ -113,44 +116,39 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     const std::optional<BoxRow> found = code ? ReadBox(*code) : std::nullopt;
     if (!found) {
         display.ClearBoxFields();
-        display.ShowErrorMessage(cp1252("Código não localizado."));
-        return;
+        return refuse(cp1252("Código não localizado."));
     }
     const BoxRow& box = *found;
     // A kept scan settled later is checked and written off at the time it was made.
-    const bool settling = m_ctx.settlingTime.has_value();
-    const DateTime serverTime = settling ? *m_ctx.settlingTime : m_ctx.ReadServerTime();
+    const bool settling = keptAt.has_value();
+    const DateTime serverTime = settling ? *keptAt : m_ctx.ReadServerTime();
     display.ShowBoxFields(
         {box.product, box.pattern + " " + box.patternDescription, box.size, box.programme, box.ticket});
     display.ShowTicketCount({});
 
     if (auto refusal = boxRefusal({box.emission, box.cancelled, box.writtenOff}, serverTime,
                                   m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, *code)) {
-        display.ShowErrorMessage(*refusal);
-        return;
+        return refuse(*refusal);
     }
 
     if (m_ctx.settings.showPictures() && m_ctx.ImagesOn && !settling) {
-        const std::string picture = m_pictures.LookupThumbnail(box.product, box.pattern);
-        if (!picture.empty()) {
-            m_pictures.cdsImgProd = picture;
-            display.ShowProductPicture(m_pictures.cdsImgProd);
-        }
+        showPicture(box);
     }
 
     try {
         if (m_ctx.settings.sectorMode()) {
             int id = 0;
-            if (!RecordInSector(box, serverTime, id)) {
-                return;
+            if (auto refusal = RecordInSector(box, serverTime, keptAt, id)) {
+                return ScanOutcome::refused(*refusal);
             }
             m_dashboard.NotifyDashboard(id);
-        } else if (!WriteOffOnConveyor(box, serverTime)) {
-            return;
+        } else if (auto refusal = WriteOffOnConveyor(box, serverTime, keptAt)) {
+            return ScanOutcome::refused(*refusal);
         }
     } catch (const db::DbError& e) {
         if (e.isConnectionLost()) {
-            throw OutcomeInDoubt(e.what()); // told by the caller once the database has answered, or not
+            // Told by the caller once the database has answered, or not.
+            throw OutcomeInDoubt(e.what(), e.isNoAnswer());
         }
         display.ShowErrorBox("Erro ao atualizar a Etiqueta \"" + text + "\".\r" + e.what());
         throw;
@@ -167,6 +165,19 @@ void UnitBoxScan::ProcessScan(const std::string& text) {
     m_monitor.ShowCounters();
     display.ShowTicketCount(m_monitor.ticketCountText());
     display.ShowSuccessMessage("Etiqueta Atualizada.");
+    return ScanOutcome::booked("Etiqueta Atualizada.", 1);
+}
+
+void UnitBoxScan::showPicture(const BoxRow& box) {
+    // A catalogue that does not answer costs the scan its picture, never the scan itself.
+    if (const std::optional<std::string> picture = m_pictures.TryLookupThumbnail(box.product, box.pattern)) {
+        if (!picture->empty()) {
+            m_pictures.cdsImgProd = *picture;
+            m_ctx.display.ShowProductPicture(m_pictures.cdsImgProd);
+        }
+    } else {
+        m_ctx.display.ShowPlaceholderPicture();
+    }
 }
 
 std::optional<BoxRow> UnitBoxScan::ReadBox(std::int32_t code) {
@@ -182,19 +193,21 @@ std::optional<BoxRow> UnitBoxScan::ReadBox(std::int32_t code) {
     return row;
 }
 
-void UnitBoxScan::showWrittenOffMeanwhile(std::int32_t code) {
+std::string UnitBoxScan::showWrittenOffMeanwhile(std::int32_t code) {
     // Another station wrote the box off between our look-up and our write-off: tell it as if it had
     // been written off before the scan, with that station's time.
     const std::optional<BoxRow> box = ReadBox(code);
+    std::string message;
     if (box && box->writtenOff) {
-        m_ctx.display.ShowErrorMessage(writtenOffMessage(code, *box->writtenOff));
+        message = writtenOffMessage(code, *box->writtenOff);
     } else if (box && box->cancelled) {
-        m_ctx.display.ShowErrorMessage(cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *box->cancelled));
+        message = cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *box->cancelled);
     } else {
         // Its write-off was taken back again meanwhile: there is no time to name, and this scan wrote nothing.
-        m_ctx.display.ShowErrorMessage(cp1252("Código \"") + formatFloat("###,###,##0", code) +
-                                       cp1252("\" já baixado"));
+        message = cp1252("Código \"") + formatFloat("###,###,##0", code) + cp1252("\" já baixado");
     }
+    m_ctx.display.ShowErrorMessage(message);
+    return message;
 }
 
 void UnitBoxScan::postStock(const BoxRow& box, const DateTime& serverTime) {
@@ -205,33 +218,34 @@ void UnitBoxScan::postStock(const BoxRow& box, const DateTime& serverTime) {
     }
 }
 
-bool UnitBoxScan::WriteOffOnConveyor(const BoxRow& box, const DateTime& serverTime) {
+std::optional<std::string> UnitBoxScan::WriteOffOnConveyor(const BoxRow& box, const DateTime& serverTime,
+                                                           const std::optional<DateTime>& keptAt) {
     // The write-off, the ticket's completion and the stock rows are one unit of work: a scan that
     // fails leaves nothing of itself behind, and one that meets another station's commit runs again.
     std::optional<std::string> ticketRefusal;
     const bool done = db::runInTransaction(m_ctx.sqlCon, [&](db::Transaction& t) {
         ticketRefusal.reset();
-        if (!WriteOffBox(m_ctx, box.code)) {
+        if (!WriteOffBox(m_ctx, box.code, keptAt)) {
             t.rollback();
             return false;
         }
-        ticketRefusal = m_sector.RecordTicketCompletion(box.programme, box.ticket, "0000", box.product);
+        ticketRefusal = m_sector.RecordTicketCompletion(box.programme, box.ticket, "0000", box.product, keptAt);
         postStock(box, serverTime);
         t.commit();
         return true;
     });
     if (!done) {
-        showWrittenOffMeanwhile(box.code);
-        return false;
+        return showWrittenOffMeanwhile(box.code);
     }
     if (ticketRefusal) {
         // The box stays written off; the ticket's refusal is told, and the scan goes on as a success.
         m_ctx.display.ShowErrorMessage(*ticketRefusal);
     }
-    return true;
+    return std::nullopt;
 }
 
-bool UnitBoxScan::RecordInSector(const BoxRow& box, const DateTime& serverTime, int& id) {
+std::optional<std::string> UnitBoxScan::RecordInSector(const BoxRow& box, const DateTime& serverTime,
+                                                       const std::optional<DateTime>& keptAt, int& id) {
     // The box's row is locked first, so two stations recording the same box wait for each other; the
     // write-off, the box's two sector rows and its stock rows are then one unit of work, never left
     // half recorded.
@@ -255,27 +269,26 @@ bool UnitBoxScan::RecordInSector(const BoxRow& box, const DateTime& serverTime, 
             t.rollback();
             return Outcome::Refused;
         }
-        if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR && !WriteOffBox(m_ctx, box.code)) {
+        if (m_ctx.settings.ULTIMO_SETOR_ATU_CXUNIT == m_ctx.settings.SETOR && !WriteOffBox(m_ctx, box.code, keptAt)) {
             t.rollback();
             return Outcome::WrittenOff;
         }
-        id = m_sector.RecordUnitBoxSectorUpdate(box.programme, box.ticket, "0000", box.code);
+        id = m_sector.RecordUnitBoxSectorUpdate(box.programme, box.ticket, "0000", box.code, keptAt);
         postStock(box, serverTime);
         t.commit();
         return Outcome::Recorded;
     });
     switch (outcome) {
     case Outcome::Recorded:
-        return true;
+        return std::nullopt;
     case Outcome::WrittenOff:
-        showWrittenOffMeanwhile(box.code);
-        return false;
+        return showWrittenOffMeanwhile(box.code);
     case Outcome::Refused:
         m_ctx.display.ShowErrorMessage(refusal);
         m_ctx.display.ShowTicketCount(m_monitor.ticketCountText());
-        return false;
+        return refusal;
     }
-    return false;
+    return refusal;
 }
 
 bool UnitBoxScan::ValidateUnitBoxInSector(const BoxRow& box, std::string& refusal) {

@@ -4,6 +4,7 @@
 #include "scan/BoxRow.h"
 #include "scan/BoxWriteOff.h"
 #include "scan/DashboardNotifier.h"
+#include "scan/ScanOutcome.h"
 #include "scan/SectorRecords.h"
 #include "scan/StockMovement.h"
 #include "scan/SubTicketScan.h"
@@ -51,9 +52,11 @@ public:
     UnitBoxScan(const UnitBoxScan&) = delete;
     UnitBoxScan& operator=(const UnitBoxScan&) = delete;
 
-    /// Handles the scanned text. Refusals are shown; an error of the update step is shown in the
-    /// update-error box and passed on, like any other error.
-    void ProcessScan(const std::string& text);
+    /// Handles the scanned text and tells what became of it. Refusals are shown; an error of the
+    /// update step is shown in the update-error box and passed on, like any other error; a lost
+    /// answer raises OutcomeInDoubt. `keptAt`: a kept scan settled later, checked, written off and
+    /// recorded at the time it was made (no picture is looked up for it).
+    ScanOutcome ProcessScan(const std::string& text, const std::optional<DateTime>& keptAt = std::nullopt);
 
     /// The box's row, read once for the whole scan; nothing when there is no such box.
     std::optional<BoxRow> ReadBox(std::int32_t code);
@@ -65,12 +68,16 @@ public:
 private:
     /// False with the message to show in `refusal` when the validation refuses the box.
     bool ValidateUnitBoxInSector(const BoxRow& box, std::string& refusal);
-    void showWrittenOffMeanwhile(std::int32_t code);
+    /// Shows and returns why the box could not be written off after all.
+    std::string showWrittenOffMeanwhile(std::int32_t code);
     void postStock(const BoxRow& box, const DateTime& serverTime);
-    /// Conveyor mode's unit of work; false when another station wrote the box off (that is shown).
-    bool WriteOffOnConveyor(const BoxRow& box, const DateTime& serverTime);
-    /// Sector mode's unit of work; false when the box was refused (the refusal is shown).
-    bool RecordInSector(const BoxRow& box, const DateTime& serverTime, int& id);
+    void showPicture(const BoxRow& box);
+    /// Conveyor mode's unit of work; the refusal (shown) when another station wrote the box off.
+    std::optional<std::string> WriteOffOnConveyor(const BoxRow& box, const DateTime& serverTime,
+                                                  const std::optional<DateTime>& keptAt);
+    /// Sector mode's unit of work; the refusal (shown) when the box was refused.
+    std::optional<std::string> RecordInSector(const BoxRow& box, const DateTime& serverTime,
+                                              const std::optional<DateTime>& keptAt, int& id);
 
     StationContext& m_ctx;
     ProductionMonitor& m_monitor;

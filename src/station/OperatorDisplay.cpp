@@ -15,11 +15,6 @@ const std::vector<Tone>& OperatorDisplay::alarmTones() {
     return kAlarm;
 }
 
-bool OperatorDisplay::say(MessageColour colour, const std::string& text) {
-    m_said = {colour, text};
-    return !m_quiet;
-}
-
 void OperatorDisplay::setOutputs(Platform platform, const RuntimeParameters* params) {
     m_platform = std::move(platform);
     m_params = params;
@@ -32,7 +27,7 @@ void OperatorDisplay::play(const std::vector<Tone>& tones) {
 }
 
 void OperatorDisplay::ShowErrorMessage(const std::string& text) {
-    if (!say(MessageColour::Error, text)) return;
+    if (!say()) return;
     paintMessage(text, MessageColour::Error, true);
     play(kAlarm);
 }
@@ -42,7 +37,7 @@ void OperatorDisplay::ShowStartUpError(const std::string& text) {
 }
 
 void OperatorDisplay::ShowSuccessMessage(const std::string& text) {
-    if (!say(MessageColour::Success, text)) return;
+    if (!say()) return;
     if (m_params && m_params->MSG_CONLUSAO) {
         paintMessage(text, MessageColour::Success, false);
     }
@@ -50,7 +45,7 @@ void OperatorDisplay::ShowSuccessMessage(const std::string& text) {
 }
 
 void OperatorDisplay::ShowHeldMessage(const std::string& text) {
-    if (!say(MessageColour::Held, text)) return;
+    if (!say()) return;
     paintMessage(text, MessageColour::Held, true);
     play(kHeld);
 }

@@ -70,14 +70,6 @@ public:
     /// The alarm of a batch of late refusals, once.
     void LateRefusalAlarm() { play(alarmTones()); }
 
-    /// What the last message said, whether or not the switches let the panel show it: the outcome
-    /// the scan journal keeps. Forgotten at each scan's start.
-    struct Said {
-        MessageColour colour = MessageColour::Neutral;
-        std::string text;
-    };
-    const Said& lastSaid() const { return m_said; }
-    void forgetSaid() { m_said = {}; }
     /// While quiet (kept scans being settled) messages are only remembered: neither painted nor sounded.
     void setQuiet(bool quiet) { m_quiet = quiet; }
     bool quiet() const { return m_quiet; }
@@ -96,6 +88,8 @@ public:
     virtual void ShowClockHeader(const std::string& text) = 0; // pnEsteira
     /// Picture data as stored in the catalogue; data that is no picture leaves the control as it is.
     virtual void ShowProductPicture(const std::string& data) = 0;
+    /// The placeholder ("SEM IMAGEM") in place of a picture the catalogue could not give.
+    virtual void ShowPlaceholderPicture() {}
     /// The empty text leaves the line hidden.
     virtual void ShowOperatorAndSector(const std::string& text) = 0;
     virtual void ShowStatusBar(const std::string& buildText, const std::string& databaseText) = 0;
@@ -121,10 +115,9 @@ public:
 private:
     static const std::vector<Tone>& alarmTones();
     void play(const std::vector<Tone>& tones);
-    /// Remembers what was said; false when quiet.
-    bool say(MessageColour colour, const std::string& text);
+    /// False when quiet: nothing is painted or sounded.
+    bool say() const { return !m_quiet; }
     Platform m_platform;
-    Said m_said;
     bool m_quiet = false;
     const RuntimeParameters* m_params = nullptr;
 };

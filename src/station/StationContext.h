@@ -74,8 +74,6 @@ public:
     /// The server's clock now as the station estimates it: the last time read plus the monotonic
     /// time since. Nothing before the first read.
     std::optional<DateTime> serverTimeEstimate() const;
-    /// A kept scan being settled: the time its write-off and records take instead of the clock's.
-    std::optional<DateTime> settlingTime;
     /// Opens the sector's row; it stays open for the caller.
     void OpenSectorData(const std::string& sector);
 

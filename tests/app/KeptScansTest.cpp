@@ -60,11 +60,22 @@ std::map<int, WriteOff> writtenOff(const std::string& location) {
     return by;
 }
 
+// The probe finds the server off the window's thread; the kept scans settle at its next turn.
+void settleOnceBack(Station& station) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    do {
+        station.Settle();
+        if (!station.forward().away() && station.forward().waitingCount() == 0) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    ADD_FAILURE() << "the kept scans did not settle once the server was back";
+}
+
 class KeptStation {
 public:
-    KeptStation(const TestDb& db, const std::string& location) {
+    KeptStation(const TestDb& db, const std::string& location, const std::string& extra = "EXIBIR_IMG_PRODUTO=N\n") {
         const std::string ini = db.dir() + "/station.INI";
-        std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << location << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\n";
+        std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << location << "\nCODESTEIRA=01\n" << extra;
         m_station = std::make_unique<Station>(display, Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
         m_station->FormCreate();
     }
@@ -89,7 +100,7 @@ private:
 TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWhenItIsBack) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {1, 2, 3, 4, 5});
+    addBoxes(db, {1, 2, 3, 4, 5, 6});
     PrivateServer server;
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
@@ -115,20 +126,25 @@ TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWh
     EXPECT_EQ(s.count(State::Held), 3);
 
     server.start();
-    s.scan("5"); // the kept ones go first
+    s.scan("6");
+    EXPECT_EQ(s.count(State::Held), 4) << "kept at once until the probe finds the server";
+    settleOnceBack(s.station());
+    s.scan("5");
     EXPECT_EQ(s.message(), "Etiqueta Atualizada.");
     EXPECT_EQ(s.display.text("pnConexao"), "");
     EXPECT_EQ(s.display.probeMs, 0);
-    EXPECT_EQ(s.count(State::Replayed), 3);
-    EXPECT_EQ(s.station().monitor().dayCount(), 5);
-    EXPECT_EQ(s.display.text("pnQtParesDia"), "5");
+    EXPECT_EQ(s.count(State::Replayed), 4);
+    EXPECT_EQ(s.station().monitor().dayCount(), 6);
+    EXPECT_EQ(s.display.text("pnQtParesDia"), "6");
     const auto rows = writtenOff(server.location(db));
-    ASSERT_EQ(rows.size(), 5u);
+    ASSERT_EQ(rows.size(), 6u);
     for (int code = 2; code <= 5; ++code) {
         SCOPED_TRACE(code);
         EXPECT_EQ(rows.at(code).conveyor, "01");
         EXPECT_LT(rows.at(code - 1).at, rows.at(code).at) << "written off at the time each was scanned";
     }
+    EXPECT_LT(rows.at(4).at, rows.at(6).at);
+    EXPECT_LT(rows.at(6).at, rows.at(5).at);
 }
 
 TEST(KeptScans, AKeptBoxTakenMeanwhileAndAKeptUnknownCodeAreLateRefusalsUntilAcknowledged) {
@@ -151,7 +167,7 @@ TEST(KeptScans, AKeptBoxTakenMeanwhileAndAKeptUnknownCodeAreLateRefusalsUntilAck
     }
     s.tones.take();
 
-    s.station().Settle();
+    settleOnceBack(s.station());
     const auto& late = s.display.lateRefusals;
     ASSERT_EQ(late.size(), 2u);
     EXPECT_EQ(late[0].code, "7");
@@ -195,13 +211,63 @@ TEST(KeptScans, AServerKilledDuringAWriteOffLeavesTheScanInDoubtUntilTheDatabase
     EXPECT_EQ(s.station().monitor().dayCount(), 0);
 
     server.start();
-    s.station().Settle();
+    settleOnceBack(s.station());
     EXPECT_EQ(s.count(State::Replayed), 1) << "the database held no write-off: the scan ran again";
     const auto rows = writtenOff(server.location(db));
     ASSERT_EQ(rows.count(11), 1u);
     EXPECT_EQ(rows.at(11).conveyor, "01");
     EXPECT_EQ(s.station().monitor().dayCount(), 1);
     EXPECT_TRUE(s.display.lateRefusals.empty());
+}
+
+TEST(KeptScans, AnOutageIsToldByTheHeaderAloneSoNoBoxTakesTheNextScan) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {21});
+    PrivateServer server;
+    KeptStation s(db, server.location(db));
+    ASSERT_TRUE(s.station().context().ready);
+    server.stop();
+    for (int tick = 1; tick <= 2; ++tick) {
+        SCOPED_TRACE(tick);
+        s.station().ClockTick();
+        EXPECT_TRUE(s.boxes.take().empty()) << "a box would take the scanner's code and Enter";
+        EXPECT_EQ(s.display.text("pnConexao"), cp1252("SEM CONEXÃO - 0 leituras guardadas"));
+    }
+    s.scan("21");
+    EXPECT_EQ(s.message(), cp1252("Sem conexão: leitura guardada (1)."));
+    server.start();
+    settleOnceBack(s.station());
+    EXPECT_EQ(writtenOff(server.location(db)).count(21), 1u);
+    EXPECT_EQ(s.display.text("pnConexao"), "");
+}
+
+TEST(KeptScans, ACatalogueServerAwayCostsThePicturesNotTheScans) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {31, 32, 33});
+    TestDb cat(Schema::Catalogue);
+    PrivateServer catalogue;
+    const std::string pictures = "EXIBIR_IMG_PRODUTO=S\nBDADOS_CATALOGO=" + catalogue.location(cat) + "\n";
+    {
+        KeptStation s(db, db.path(), pictures);
+        ASSERT_TRUE(s.station().context().ready);
+        s.scan("31");
+        EXPECT_EQ(s.display.placeholders, 0);
+        catalogue.stop();
+        s.scan("32");
+        EXPECT_EQ(s.message(), "Etiqueta Atualizada.") << "booked at once, not kept";
+        EXPECT_EQ(s.display.placeholders, 1) << "SEM IMAGEM in place of the picture";
+        EXPECT_TRUE(s.boxes.take().empty());
+        EXPECT_EQ(s.count(State::Held), 0);
+    }
+    // Started while the catalogue is away: ready, and scanning.
+    KeptStation s(db, db.path(), pictures);
+    EXPECT_TRUE(s.station().context().ready);
+    EXPECT_TRUE(s.boxes.take().empty());
+    s.scan("33");
+    EXPECT_EQ(s.message(), "Etiqueta Atualizada.");
+    EXPECT_EQ(writtenOff(db.path()).size(), 3u);
 }
 
 } // namespace

@@ -239,15 +239,14 @@ TEST(RecentEntries, PicturesComeFromTheCatalogueWhenOn) {
     }
 }
 
-TEST(RecentEntries, ADatabaseErrorAddsNoHalfFilledEntry) {
+TEST(RecentEntries, ADatabaseErrorAddsNoHalfFilledEntryAndACatalogueAwayOnlyItsPicture) {
     FeedRig rig;
     rig.entries.HandleDatagram(R"({"prog":"000123","ficha":"0002"})");
     ASSERT_EQ(rig.count(), 1);
-    // The ticket is found, then the picture look-up fails: a catalogue without its table.
+    // The ticket cannot be read (a main database without its tables): nothing is added.
     TestDb empty{Schema::Empty};
-    rig.ctx.sqlConCat.close();
-    rig.ctx.sqlConCat.setDatabase(empty.path());
-    rig.ctx.ImagesOn = true;
+    rig.ctx.sqlCon.close();
+    rig.ctx.sqlCon.setDatabase(empty.path());
     EXPECT_ANY_THROW(rig.entries.AddRecentEntry("000123", "0001"));
     rig.entries.HandleDatagram(R"({"prog":"000123","ficha":"0001"})");
     ASSERT_EQ(rig.count(), 1);
@@ -255,12 +254,18 @@ TEST(RecentEntries, ADatabaseErrorAddsNoHalfFilledEntry) {
     EXPECT_EQ(rig.entries.cdsUltEnt.state(), db::MemTable::State::Browse);
     EXPECT_TRUE(rig.display.messages.empty());
     EXPECT_TRUE(rig.boxes.take().empty());
+    rig.ctx.sqlCon.close();
+    rig.ctx.sqlCon.setDatabase(rig.db.path());
+    // The picture look-up fails (a catalogue without its table): the entry comes without its picture.
     rig.ctx.sqlConCat.close();
-    // The next good datagram is handled as usual.
-    rig.ctx.ImagesOn = false;
+    rig.ctx.sqlConCat.setDatabase(empty.path());
+    rig.ctx.ImagesOn = true;
     rig.entries.HandleDatagram(R"({"prog":"000123","ficha":"0001"})");
     ASSERT_EQ(rig.count(), 2);
     EXPECT_EQ(rig.at(0, "PRODUTO"), "P100");
+    EXPECT_EQ(rig.pictureAt(0), "");
+    EXPECT_TRUE(rig.boxes.take().empty());
+    rig.ctx.sqlConCat.close();
 }
 
 TEST(RecentEntries, TextsLongerThanTheirColumnsAreNoDatabaseError) {

@@ -25,7 +25,8 @@ public:
     std::string hint;
     /// Every message painted in pnMens, oldest first.
     std::vector<Message> messages;
-    int pictures = 0; // product pictures shown
+    int pictures = 0;     // product pictures shown
+    int placeholders = 0; // the placeholder shown for a picture the catalogue could not give
     std::string lastPicture;
     int repaints = 0;
     int sidePanelWidth = -1;
@@ -88,6 +89,7 @@ public:
     }
     void HideTotals() override { totalsHidden = true; }
     void ShowPictureArea(bool on) override { pictureArea = on; }
+    void ShowPlaceholderPicture() override { ++placeholders; }
     void SetSidePanelWidth(int w) override { sidePanelWidth = w; }
     int SidePanelHeight() const override { return sidePanelHeight; }
     void ApplyScanModeLayout(bool scanMode, bool, bool) override { scanModeLayout = scanMode; }
