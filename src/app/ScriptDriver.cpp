@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QJsonArray>
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -59,6 +61,9 @@ const QString kClose = QStringLiteral("<close>");
 const QString kDatagramPrefix = QStringLiteral("<datagram>");
 const QString kScreenshotPrefix = QStringLiteral("<screenshot>");
 const QString kSettle = QStringLiteral("<settle>");
+const QString kWaitPrefix = QStringLiteral("<wait>");
+// A wait is an operator's pause, not a way to stall a run for good.
+constexpr int kLongestWaitMs = 600000;
 
 // A picture of the window as it is drawn now (offscreen too); a note on standard error if unsaved.
 void saveScreenshot(QWidget* window, const QString& path) {
@@ -395,6 +400,14 @@ void ScriptDriver::execute(const QString& line) {
     }
     if (line == kSettle) {
         if (m_settle) m_settle();
+        return;
+    }
+    if (line.startsWith(kWaitPrefix)) {
+        // The station's own timers (the clock, the probe) run meanwhile, as between an operator's scans.
+        QEventLoop loop;
+        QTimer::singleShot(std::clamp(line.mid(kWaitPrefix.size()).toInt(), 0, kLongestWaitMs), &loop,
+                           &QEventLoop::quit);
+        loop.exec();
         return;
     }
     if (line.startsWith(kSelectPrefix)) {

@@ -34,21 +34,26 @@ QJsonArray StationRun::grid(std::size_t line, const char* widget) const {
     return lines.at(line)["grids"].toObject()[QString::fromLatin1(widget)].toArray();
 }
 
-StationProcess::StationProcess(const std::string& dir, const std::string& ini, const QStringList& script)
+StationProcess::StationProcess(const std::string& dir, const std::string& ini, const QStringList& script,
+                               const Options& options)
     : m_dir(dir), m_process(std::make_unique<QProcess>()) {
     std::filesystem::create_directories(dir);
-    const std::string iniPath = dir + "/station.INI";
-    const std::string scriptPath = dir + "/script.txt";
+    const std::string prefix = options.name == "station" ? std::string() : options.name + "-";
+    const std::string iniPath = options.settings.empty() ? dir + "/" + options.name + ".INI" : options.settings;
+    const std::string scriptPath = dir + "/" + prefix + "script.txt";
+    m_out = dir + "/" + prefix + "out.jsonl";
+    m_err = dir + "/" + prefix + "err.txt";
     {
-        std::ofstream(iniPath, std::ios::binary) << ini;
+        if (options.settings.empty()) std::ofstream(iniPath, std::ios::binary) << ini;
         std::ofstream s(scriptPath, std::ios::binary);
         for (const QString& l : script) s << l.toStdString() << "\n";
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const auto& [name, value] : options.env) env.insert(name, value);
     m_process->setProcessEnvironment(env);
-    m_process->setStandardOutputFile(QString::fromStdString(dir + "/out.jsonl"));
-    m_process->setStandardErrorFile(QString::fromStdString(dir + "/err.txt"));
+    m_process->setStandardOutputFile(QString::fromStdString(m_out));
+    m_process->setStandardErrorFile(QString::fromStdString(m_err));
     m_process->start(QStringLiteral(VEK_STATION_EXE),
                      {QStringLiteral("--settings"), QString::fromStdString(iniPath), QStringLiteral("--script"),
                       QString::fromStdString(scriptPath), QStringLiteral("--locale"), QStringLiteral("pt_BR")});
@@ -74,12 +79,16 @@ StationRun StationProcess::finish() {
         return run;
     }
     run.exitCode = m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
-    QFile err(QString::fromStdString(m_dir + "/err.txt"));
+    QFile err(QString::fromStdString(m_err));
     if (err.open(QIODevice::ReadOnly)) run.errors = QString::fromUtf8(err.readAll());
-    QFile out(QString::fromStdString(m_dir + "/out.jsonl"));
+    QFile out(QString::fromStdString(m_out));
     if (!out.open(QIODevice::ReadOnly)) return run;
     for (const QByteArray& line : out.readAll().split('\n')) {
         if (line.trimmed().isEmpty()) continue;
+        if (!line.startsWith('{')) {
+            run.timings.push_back(QString::fromUtf8(line).split(QLatin1Char('\t')));
+            continue;
+        }
         QJsonParseError parseError;
         const QJsonDocument doc = QJsonDocument::fromJson(line, &parseError);
         if (doc.isObject())

@@ -27,6 +27,7 @@ struct StationRun {
     int exitCode = -1;
     std::vector<QJsonObject> lines; // the start-up line first, then one per script line
     QString errors;                 // standard error, for failure messages
+    std::vector<QStringList> timings; // VEK_SCRIPT_TIMINGS=1: the timing lines' fields
 
     const QJsonObject& last() const { return lines.back(); }
     QString text(std::size_t line, const char* widget) const;
@@ -42,7 +43,19 @@ struct StationRun {
 /// waits on a full pipe while the test waits on something else; killed if still running when it goes.
 class StationProcess {
 public:
-    StationProcess(const std::string& dir, const std::string& ini, const QStringList& script);
+    /// Where it runs beyond its folder: the settings file's name (`station` gives `station.INI`, and
+    /// its script and output keep their plain names; another name prefixes them), and variables
+    /// added to its environment.
+    struct Options {
+        std::string name = "station";
+        std::vector<std::pair<QString, QString>> env;
+        std::string settings; // another settings file to run on; `ini` is then not written
+    };
+    StationProcess(const std::string& dir, const std::string& ini, const QStringList& script)
+        : StationProcess(dir, ini, script, Options{}) {}
+    StationProcess(const std::string& dir, const std::string& ini, const QStringList& script, const Options& options);
+    /// The output file (one JSON state line, or timing line, per script line).
+    const std::string& outputPath() const { return m_out; }
     ~StationProcess();
     StationProcess(const StationProcess&) = delete;
     StationProcess& operator=(const StationProcess&) = delete;
@@ -53,6 +66,8 @@ public:
 
 private:
     std::string m_dir;
+    std::string m_out;
+    std::string m_err;
     std::unique_ptr<QProcess> m_process;
 };
 
