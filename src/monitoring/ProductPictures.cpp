@@ -27,8 +27,7 @@ std::string ProductPictures::LookupThumbnail(const std::string& product, const s
     return result;
 }
 
-std::optional<std::string> ProductPictures::TryLookupThumbnail(const std::string& product,
-                                                               const std::string& pattern) {
+std::optional<std::string> ProductPictures::TryLookupThumbnail(const std::string& product, const std::string& pattern) {
     if (!catalogueAvailable()) {
         return std::nullopt;
     }

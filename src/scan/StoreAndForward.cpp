@@ -241,9 +241,9 @@ ScanOutcome StoreAndForward::keep(std::optional<std::int64_t> id, State state, c
         return {ScanResult::Failed, reason, 0};
     }
     OperatorDisplay& display = m_ctx.display;
-    const std::string message = state == State::Held ? cp1252("Sem conexão: leitura guardada (") +
-                                                           std::to_string(waitingCount()) + ")."
-                                                     : cp1252("Sem resposta do banco: leitura guardada para conferência.");
+    const std::string message = state == State::Held
+                                    ? cp1252("Sem conexão: leitura guardada (") + std::to_string(waitingCount()) + ")."
+                                    : cp1252("Sem resposta do banco: leitura guardada para conferência.");
     display.ClearScanField();
     display.ShowHeldMessage(message);
     showConnectionPanel();
@@ -272,7 +272,7 @@ ScanOutcome StoreAndForward::Scan(const std::string& text) {
             MarkAway();
             if (id && m_ctx.settings.holdWithoutConnection()) {
                 // Nothing reached the server: kept for when it is back.
-                const ScanOutcome kept = keep(id, State::Held, "Sem conexão");
+                const ScanOutcome kept = keep(id, State::Held, cp1252("Sem conexão"));
                 if (kept.result == ScanResult::Kept) {
                     return kept;
                 }
@@ -291,7 +291,7 @@ bool StoreAndForward::Hold(const std::string& text) {
     if (!m_journal || !m_ctx.settings.holdWithoutConnection() || !isCode(text, kind)) {
         return false;
     }
-    return keep(begin(text, kind), State::Held, "Sem conexão").result == ScanResult::Kept;
+    return keep(begin(text, kind), State::Held, cp1252("Sem conexão")).result == ScanResult::Kept;
 }
 
 bool StoreAndForward::reconnect() {
@@ -307,7 +307,8 @@ bool StoreAndForward::reconnect() {
     for (;;) {
         // An attempt never runs past the deadline by more than the connect timeout's rounding.
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-        con.setConnectTimeout(static_cast<int>(std::clamp<long long>((left + 999) / 1000, 1, connectTimeout > 0 ? connectTimeout : 1)));
+        con.setConnectTimeout(
+            static_cast<int>(std::clamp<long long>((left + 999) / 1000, 1, connectTimeout > 0 ? connectTimeout : 1)));
         try {
             m_ctx.ReadServerTime();
             return true;

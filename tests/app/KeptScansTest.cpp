@@ -124,6 +124,7 @@ TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWh
     s.scan("abc");
     EXPECT_EQ(s.message(), cp1252("Código Inválido.")) << "text that is no code is refused at once";
     EXPECT_EQ(s.count(State::Held), 3);
+    EXPECT_EQ(s.journal().waiting()[0].outcome, cp1252("Sem conexão")) << "8-bit, as the station's other texts";
 
     server.start();
     s.scan("6");

@@ -123,15 +123,15 @@ TEST(StationEdges, ASecondProcessOfTheSameStationSaysSoAndEndsBeforeItScans) {
     };
     const Second seconds[] = {
         {"the same settings file", {"again", {}, dir + "/station.INI"}, {}},
-        {"another settings file, the same journal", {"other", {}, {}},
+        {"another settings file, the same journal",
+         {"other", {}, {}},
          "DIARIO_LEITURAS=" + dir + "/station-journal.db\r\n"},
     };
     for (const Second& s : seconds) {
         SCOPED_TRACE(s.what);
-        const StationRun run =
-            StationProcess(db.dir() + "/second", ini(db.remoteLocation(), "01", s.extra), {QStringLiteral("2")},
-                           s.options)
-                .finish();
+        const StationRun run = StationProcess(db.dir() + "/second", ini(db.remoteLocation(), "01", s.extra),
+                                              {QStringLiteral("2")}, s.options)
+                                   .finish();
         EXPECT_EQ(run.exitCode, 3) << run.errors.toStdString();
         ASSERT_EQ(run.lines.size(), 1u) << "nothing scanned";
         const QJsonArray boxes = run.boxes(0);

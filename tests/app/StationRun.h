@@ -25,8 +25,8 @@ inline QString u(const char* s) {
 /// One run of the station executable in script mode.
 struct StationRun {
     int exitCode = -1;
-    std::vector<QJsonObject> lines; // the start-up line first, then one per script line
-    QString errors;                 // standard error, for failure messages
+    std::vector<QJsonObject> lines;   // the start-up line first, then one per script line
+    QString errors;                   // standard error, for failure messages
     std::vector<QStringList> timings; // VEK_SCRIPT_TIMINGS=1: the timing lines' fields
 
     const QJsonObject& last() const { return lines.back(); }
