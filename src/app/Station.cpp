@@ -124,12 +124,17 @@ void Station::Settle() {
         return;
     }
     // While away only the probe, off the window's thread, asks the server.
-    if (m_forward.away() && !m_forward.ProbeAnswered(m_ctx.sqlCon)) {
+    const bool wasAway = m_forward.away();
+    if (wasAway && !m_forward.ProbeAnswered(m_ctx.sqlCon)) {
         return;
     }
     try {
         if (!finishStartUp()) {
             return;
+        }
+        if (wasAway) {
+            // The ticks missed while away: the clock (and the time of sector records) catches up first.
+            m_monitor.ClockTick();
         }
     } catch (const std::exception& e) {
         noteIfAway(e);
