@@ -128,11 +128,12 @@ void Station::Settle() {
     if (wasAway && !m_forward.ProbeAnswered(m_ctx.sqlCon)) {
         return;
     }
+    const bool wasReady = m_ctx.ready; // a start-up finished now read the clock itself
     try {
         if (!finishStartUp()) {
             return;
         }
-        if (wasAway) {
+        if (wasAway && wasReady) {
             // The ticks missed while away: the clock (and the time of sector records) catches up first.
             m_monitor.ClockTick();
         }

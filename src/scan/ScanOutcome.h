@@ -1,5 +1,7 @@
 #pragma once
 
+#include "station/OperatorDisplay.h"
+
 #include <string>
 
 namespace vek {
@@ -23,5 +25,11 @@ struct ScanOutcome {
     }
     static ScanOutcome refused(std::string message) { return {ScanResult::Refused, std::move(message), 0}; }
 };
+
+/// A refusal: shown in red with the alarm, and told as the scan's outcome.
+inline ScanOutcome refuse(OperatorDisplay& display, const std::string& message) {
+    display.ShowErrorMessage(message);
+    return ScanOutcome::refused(message);
+}
 
 } // namespace vek

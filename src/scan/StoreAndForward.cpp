@@ -194,7 +194,9 @@ bool StoreAndForward::ProbeAnswered(const db::Connection& connection) {
         m_ctx.display.ProbeEvery(kProbeMs); // the next attempt at the next probe
         return false;
     case DatabaseProbe::State::Idle:
-        m_probe.start(connection.database(), connection.user(), connection.password(), connection.connectTimeout());
+        // Bounded below the connection's own timeout: closing the window waits for an attempt under way.
+        m_probe.start(connection.database(), connection.user(), connection.password(),
+                      std::min(connection.connectTimeout(), kProbeConnectSeconds));
         m_ctx.display.ProbeEvery(kProbePollMs); // its answer is taken as soon as it comes
         return false;
     }

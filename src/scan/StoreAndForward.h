@@ -87,6 +87,8 @@ public:
     static constexpr int kProbeMs = 5000;
     /// How often an attempt under way is looked at.
     static constexpr int kProbePollMs = 200;
+    /// The longest a probe's attach may take.
+    static constexpr int kProbeConnectSeconds = 2;
 
     /// Text that is a code the journal would keep (a box code or a sub-ticket label).
     bool IsCode(const std::string& text) const;

@@ -47,10 +47,6 @@ SubTicketScan::SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, St
 
 ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::optional<DateTime>& keptAt) {
     OperatorDisplay& display = m_ctx.display;
-    const auto refuse = [&display](const std::string& message) {
-        display.ShowErrorMessage(message);
-        return ScanOutcome::refused(message);
-    };
     display.ClearScanField();
     display.ClearMessage();
 
@@ -63,10 +59,10 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
     sqlSubFicha.param("SUBFICHA").setString(sub.subficha);
     sqlSubFicha.open();
     if (sqlSubFicha.eof()) {
-        return refuse(cp1252("Subficha não localizada (") + pfs + ").");
+        return refuse(display, cp1252("Subficha não localizada (") + pfs + ").");
     }
     if (!sqlSubFicha.field("DTBAIXA_PR").isNull()) {
-        return refuse(cp1252("Subficha já baixada (") + pfs + ").");
+        return refuse(display, cp1252("Subficha já baixada (") + pfs + ").");
     }
     const int quantity = sqlSubFicha.field("QTDE_PR").asInt();
 
@@ -78,7 +74,7 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
     boxes.open();
     if (boxes.eof()) {
         display.ClearBoxFields();
-        return refuse(cp1252("Cód. cx unit não encontrados. (") + pfs + ").");
+        return refuse(display, cp1252("Cód. cx unit não encontrados. (") + pfs + ").");
     }
     std::vector<BoxRow> rows;
     for (; !boxes.eof(); boxes.next()) rows.push_back(BoxRow::of(boxes));
@@ -93,10 +89,10 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
 
     // Only the first box is checked, cancellation before age.
     if (first.cancelled) {
-        return refuse(cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *first.cancelled));
+        return refuse(display, cp1252("Código CANCELADO em ") + formatDateTime("dd/MM HH:mm", *first.cancelled));
     }
     if (auto refusal = boxRefusal({first.emission, {}, {}}, serverTime, m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, 0)) {
-        return refuse(*refusal);
+        return refuse(display, *refusal);
     }
 
     // The sub-ticket is claimed, its boxes written off and its stock booked in one unit of work:
@@ -162,7 +158,7 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
         throw;
     }
     if (!out.claimed) {
-        return refuse(cp1252("Subficha já baixada (") + pfs + ").");
+        return refuse(display, cp1252("Subficha já baixada (") + pfs + ").");
     }
 
     const int written = out.written;
@@ -179,7 +175,7 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
     }
 
     if (written == 0) {
-        return refuse(cp1252("Códigos da subficha já baixados. (") + pfs + ").");
+        return refuse(display, cp1252("Códigos da subficha já baixados. (") + pfs + ").");
     }
     display.ShowSuccessMessage("Etiqueta Atualizada.");
     return ScanOutcome::booked("Etiqueta Atualizada.", written);

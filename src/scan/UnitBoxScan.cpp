@@ -99,15 +99,11 @@ ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optiona
     if (isSubTicketCode(text)) {
         return m_subTicket.ProcessSubTicket(text, keptAt);
     }
-    const auto refuse = [&display](const std::string& message) {
-        display.ShowErrorMessage(message);
-        return ScanOutcome::refused(message);
-    };
     const auto number = parseScanCode(text, currentFormatSettings().decimalSeparator);
     if (!number) {
-        display.ShowErrorMessage(cp1252("Código Inválido."));
+        ScanOutcome refused = refuse(display, cp1252("Código Inválido."));
         display.ClearScanField();
-        return ScanOutcome::refused(cp1252("Código Inválido."));
+        return refused;
     }
     display.ClearScanField();
 
@@ -116,7 +112,7 @@ ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optiona
     const std::optional<BoxRow> found = code ? ReadBox(*code) : std::nullopt;
     if (!found) {
         display.ClearBoxFields();
-        return refuse(cp1252("Código não localizado."));
+        return refuse(display, cp1252("Código não localizado."));
     }
     const BoxRow& box = *found;
     // A kept scan settled later is checked and written off at the time it was made.
@@ -128,7 +124,7 @@ ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optiona
 
     if (auto refusal = boxRefusal({box.emission, box.cancelled, box.writtenOff}, serverTime,
                                   m_ctx.params.BLOQ_ETIQ_EMISSAO_MAIOR_DIAS, *code)) {
-        return refuse(*refusal);
+        return refuse(display, *refusal);
     }
 
     if (m_ctx.settings.showPictures() && m_ctx.ImagesOn && !settling) {

@@ -31,26 +31,6 @@ void addBoxes(const TestDb& db, std::initializer_list<int> codes) {
     db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
 }
 
-int linesIn(const std::string& path) {
-    std::ifstream f(path);
-    int n = 0;
-    for (std::string l; std::getline(f, l);) n += !l.empty();
-    return n;
-}
-
-QString journalOutput(const std::string& ini, const QStringList& extra) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(VEK_STATION_EXE),
-            QStringList{QStringLiteral("--journal"), QStringLiteral("--settings"), QString::fromStdString(ini)} + extra);
-    p.waitForFinished(30000);
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBeforeTheFirstScan) {
     TestDb db(Schema::Main);
     addBoxes(db, {21, 22, 23});

@@ -8,14 +8,11 @@
 #include "support/TcpProxy.h"
 #include "support/TestDb.h"
 
-#include <QProcess>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <set>
 #include <thread>
@@ -38,16 +35,9 @@ std::string ini(const std::string& location, const std::string& conveyor, const 
 
 // code -> state, from the journal of the station whose settings file is `settings`.
 std::map<QString, QString> journalStates(const std::string& settings) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(VEK_STATION_EXE), {QStringLiteral("--journal"), QStringLiteral("--csv"),
-                                              QStringLiteral("--settings"), QString::fromStdString(settings)});
-    p.waitForFinished(30000);
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     std::map<QString, QString> states;
-    const QStringList rows = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList rows =
+        journalOutput(settings, {QStringLiteral("--csv")}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (int i = 1; i < rows.size(); ++i) {
         // id,scanned,server time,kind,code,state,...: nothing before the outcome holds a comma.
         const QStringList cells = rows[i].split(QLatin1Char(','));
@@ -56,13 +46,6 @@ std::map<QString, QString> journalStates(const std::string& settings) {
         states[cells[4]] = cells[5];
     }
     return states;
-}
-
-int linesIn(const std::string& path) {
-    std::ifstream f(path);
-    int n = 0;
-    for (std::string l; std::getline(f, l);) n += !l.empty();
-    return n;
 }
 
 TEST(StationEdges, TwoConveyorsWhoseSettingsShareAFolderEachBookOnlyWhatTheyShowed) {
@@ -199,10 +182,9 @@ TEST(StationEdges, ANetworkThatGoesSilentNeverHoldsAScanLongAndEveryBoxIsBookedO
     EXPECT_LE(slow, 1) << "only the scan in flight when the network went silent waits for its deadline";
     EXPECT_GE(kept.size(), 5u);
 
-    db::Connection c;
-    c.setDatabase(server.location(db));
-    c.setPassword(serverPassword());
-    db::Query q(c);
+    auto c = db.connectRemote();
+    c->setDatabase(server.location(db));
+    db::Query q(*c);
     q.setSql("select count(*) as N, count(distinct ESTEIRA_CX) as E from CODCXUNIT where DTBAIXA_CX is not null");
     q.open();
     EXPECT_EQ(q.field("N").asInt(), kBoxes) << "every box written off, kept ones included";

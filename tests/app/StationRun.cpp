@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -105,6 +107,27 @@ StationRun runStation(const std::string& dir, const std::string& ini, const QStr
 
 std::string conveyorIni(const std::string& db, const std::string& extra) {
     return "[ESTEIRA]\r\nBDADOS=" + db + "\r\nCODESTEIRA=01\r\n" + extra;
+}
+
+int linesIn(const std::string& path) {
+    std::ifstream f(path);
+    int n = 0;
+    for (std::string l; std::getline(f, l);) n += !l.empty();
+    return n;
+}
+
+QString journalOutput(const std::string& ini, const QStringList& extra) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(VEK_STATION_EXE),
+            QStringList{QStringLiteral("--journal"), QStringLiteral("--settings"), QString::fromStdString(ini)} +
+                extra);
+    p.waitForFinished(30000);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 } // namespace vek::test

@@ -74,6 +74,13 @@ private:
 /// A StationProcess run to its end.
 StationRun runStation(const std::string& dir, const std::string& ini, const QStringList& script);
 
+/// The non-empty lines of a file (a station's output so far).
+int linesIn(const std::string& path);
+
+/// What `vek-station --journal --settings INI EXTRA…` prints, without a display; its exit code is
+/// checked to be 0.
+QString journalOutput(const std::string& ini, const QStringList& extra);
+
 /// Settings text for a conveyor station on the database file `db`.
 std::string conveyorIni(const std::string& db, const std::string& extra = {});
 
