@@ -29,7 +29,8 @@ public:
     /// timeout): worth running the unit of work again.
     bool isUpdateConflict() const;
     /// The attachment is gone (network failure, lost connection, server or database shut down, no
-    /// answer in time): its handle is of no further use and the next statement has to attach again.
+    /// answer in time, an attach refused by a server that is stopping): its handle is of no further use
+    /// and the next statement has to attach again.
     bool isConnectionLost() const;
     /// The server did not answer within the connection's deadline, so the call was abandoned and its
     /// attachment cut (also a lost connection).

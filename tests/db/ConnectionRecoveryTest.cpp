@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ibase.h>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -274,6 +276,23 @@ TEST_F(PrivateServer, AnAttachWithoutAnAnswerEndsWithinTheConnectTimeout) {
         proxy.resume();
         EXPECT_NO_THROW(probeDatabase(locationThrough(proxy), "sysdba", test::serverPassword(), 2));
         EXPECT_GT(attachmentId(*c), 0) << "the connection attaches once the network answers";
+    }
+}
+
+// A server that is stopping refuses attaches as a passing fault, the station's connection lost; a
+// wrong password stays a fault of the settings.
+TEST_F(PrivateServer, AnAttachRefusedWhileTheServerStopsIsALostConnectionAWrongPasswordIsNot) {
+    auto c = connect();
+    c->setPassword("not-the-password");
+    try {
+        c->open();
+        ADD_FAILURE() << "attached with a wrong password";
+    } catch (const DbError& e) {
+        EXPECT_FALSE(e.isConnectionLost()) << e.what();
+    }
+    for (std::intptr_t code : {isc_login_error, isc_connect_reject}) {
+        const DbError refused("refused", {isc_arg_gds, code, isc_arg_end});
+        EXPECT_TRUE(refused.isConnectionLost()) << code;
     }
 }
 
