@@ -44,9 +44,12 @@ std::string utf8(const std::string& bytes) {
     return toQString(bytes).toStdString();
 }
 
+// RFC 4180, and a cell a spreadsheet would take for a formula stays text: a scanned text or an
+// error's message is never run.
 std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string q = "\"";
+    const bool formula = !s.empty() && std::string_view("=+-@\t\r").find(s.front()) != std::string_view::npos;
+    if (!formula && s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string q = formula ? "\"'" : "\"";
     for (char c : s) {
         if (c == '"') q += '"';
         q += c;
@@ -132,14 +135,12 @@ int answerJournalOption(int argc, char** argv) {
     rows.reserve(entries.size());
     for (const journal::Entry& e : entries) rows.push_back(cellsOf(e, csv));
     if (csv) {
-        for (const auto* row : {&head}) {
-            for (std::size_t c = 0; c < row->size(); ++c) std::printf("%s%s", c ? "," : "", csvField((*row)[c]).c_str());
-            std::printf("\n");
-        }
-        for (const auto& row : rows) {
+        auto line = [](const std::vector<std::string>& row) {
             for (std::size_t c = 0; c < row.size(); ++c) std::printf("%s%s", c ? "," : "", csvField(row[c]).c_str());
-            std::printf("\n");
-        }
+            std::printf("\r\n");
+        };
+        line(head);
+        for (const auto& row : rows) line(row);
         return 0;
     }
     std::vector<std::size_t> widths(head.size());

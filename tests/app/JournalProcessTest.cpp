@@ -3,9 +3,11 @@
 #include "app/StationRun.h"
 #include "app/StationsTogether.h"
 #include "db/Query.h"
+#include "journal/ScanJournal.h"
 #include "support/Box.h"
 #include "support/PrivateServer.h"
 #include "support/TestDb.h"
+#include "util/TextCodec.h"
 
 #include <QFile>
 #include <QProcess>
@@ -23,6 +25,44 @@ using namespace vek;
 using namespace vek::test;
 
 namespace {
+
+// A CSV reader as RFC 4180 has it: records end in CRLF, a quoted field may hold commas, quotes
+// (doubled) and line breaks. A malformed text gives no rows.
+std::vector<std::vector<std::string>> csvRecords(const std::string& text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    std::string field;
+    bool quoted = false, wasQuoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"') {
+                field += c;
+            } else if (i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"' && field.empty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+        } else if (c == ',') {
+            record.push_back(std::exchange(field, {}));
+            wasQuoted = false;
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            record.push_back(std::exchange(field, {}));
+            records.push_back(std::exchange(record, {}));
+            wasQuoted = false;
+            ++i;
+        } else if (c == '"' || c == '\r' || c == '\n' || wasQuoted) {
+            return {};
+        } else {
+            field += c;
+        }
+    }
+    if (quoted || !field.empty() || !record.empty()) return {}; // the last record ends in CRLF too
+    return records;
+}
 
 void addBoxes(const TestDb& db, std::initializer_list<int> codes) {
     for (int code : codes) {
@@ -82,10 +122,25 @@ TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBef
     EXPECT_TRUE(table[4].contains(QStringLiteral("| 23 ")) && table[4].contains(QStringLiteral("| done ")));
     const QStringList csv =
         journalOutput(dir + "/station.INI", {QStringLiteral("--state"), QStringLiteral("replayed"), QStringLiteral("--csv")})
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(csv.size(), 3);
     EXPECT_EQ(csv[0], QStringLiteral("id,scanned,server time,kind,code,state,outcome,settled"));
     EXPECT_TRUE(csv[1].contains(QStringLiteral(",box,21,replayed,Etiqueta Atualizada.,"))) << csv[1].toStdString();
+    {
+        // A scan still kept, and texts a spreadsheet would run as formulas.
+        journal::ScanJournal j(dir + "/station-journal.db");
+        j.finish(j.begin("24", journal::Kind::Box, std::nullopt, {}), journal::State::Held, cp1252("Sem conexão"));
+        j.finish(j.begin("=2+3", journal::Kind::Box, std::nullopt, {}), journal::State::Refused, "-1,\"x\"\r\nnext");
+    }
+    EXPECT_TRUE(journalOutput(dir + "/station.INI", {QStringLiteral("--state"), QStringLiteral("held")})
+                    .contains(u("| Sem conexão ")));
+    const auto cells = csvRecords(
+        journalOutput(dir + "/station.INI", {QStringLiteral("--state"), QStringLiteral("refused"), QStringLiteral("--csv")})
+            .toStdString());
+    ASSERT_EQ(cells.size(), 2u);
+    ASSERT_EQ(cells[1].size(), 8u);
+    EXPECT_EQ(cells[1][4], "'=2+3");
+    EXPECT_EQ(cells[1][6], "'-1,\"x\"\r\nnext");
     EXPECT_TRUE(journalOutput(dir + "/station.INI", {QStringLiteral("--since"), QStringLiteral("2999-01-01")})
                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
                     .size() == 2);
