@@ -199,6 +199,7 @@ void Station::ScanCode(const std::string& text) {
 void Station::ClockTick() {
     // Away, the tick leaves the server to the probe: on a silent network it would only wait.
     if (m_forward.away()) {
+        m_monitor.MissTick();
         return;
     }
     if (m_ctx.configured && !m_ctx.ready) {
@@ -228,7 +229,7 @@ void Station::ClockTick() {
     } catch (const std::exception& e) {
         // With a journal a lost server is told by pnConexao, not by a box: a box takes the next
         // scanner's code and Enter for its own, and that scan would be lost.
-        if (!(noteIfAway(e) && m_forward.journal())) {
+        if (!(noteIfAway(e) && m_forward.away())) {
             m_ctx.display.ShowPlatformError(e.what());
         }
     } catch (...) {

@@ -104,8 +104,8 @@ struct Use {
     Statement& s;
 };
 
-constexpr const char* kColumns =
-    "id, text, kind, local_time, server_time, state, outcome, settled_at, conveyor, sector, employee, sector_mode";
+constexpr const char* kColumns = "id, text, kind, local_time, server_time, state, outcome, settled_at, conveyor, "
+                                 "sector, employee, sector_mode, clock_time";
 
 // The columns added since the first journals, as `alter table` adds them to a file made before.
 struct Added {
@@ -113,7 +113,7 @@ struct Added {
     const char* type;
 };
 constexpr Added kAddedColumns[] = {
-    {"conveyor", "blob"}, {"sector", "blob"}, {"employee", "blob"}, {"sector_mode", "integer"}};
+    {"conveyor", "blob"}, {"sector", "blob"}, {"employee", "blob"}, {"sector_mode", "integer"}, {"clock_time", "integer"}};
 
 void run(sqlite3* db, const std::string& sql) {
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -178,6 +178,28 @@ struct ScanJournal::Db {
     std::unique_ptr<Statement> insert, update, waiting, count, byId;
 };
 
+// A write on the disk before the call returns; the journal's usual writes are left to the next sync.
+class ScanJournal::Synced {
+public:
+    Synced(Db& d, bool on) : m_d(d), m_on(on) {
+        if (m_on) m_d.exec("pragma synchronous=full");
+    }
+    ~Synced() {
+        if (!m_on) return;
+        try {
+            m_d.exec("pragma synchronous=normal");
+        } catch (const JournalError&) {
+            // Staying on the safer setting costs only time.
+        }
+    }
+    Synced(const Synced&) = delete;
+    Synced& operator=(const Synced&) = delete;
+
+private:
+    Db& m_d;
+    bool m_on;
+};
+
 const char* stateName(State state) {
     return kStateNames[static_cast<int>(state)];
 }
@@ -209,14 +231,16 @@ ScanJournal::ScanJournal(const std::string& path) : m_path(path), m_db(std::make
            "  conveyor blob,\n"
            "  sector blob,\n"
            "  employee blob,\n"
-           "  sector_mode integer)");
+           "  sector_mode integer,\n"
+           "  clock_time integer)");
     addMissingColumns(d.db);
+    d.exec("create table if not exists clock (id integer primary key check (id = 1), offset_ticks integer not null)");
     d.exec("create index if not exists scan_state on scan (state, id)");
     d.exec("create index if not exists scan_time on scan (local_time)");
     d.exec("pragma synchronous=normal");
     d.insert = std::make_unique<Statement>(
-        d.db, "insert into scan (text, kind, local_time, server_time, state, conveyor, sector, employee, sector_mode) "
-              "values (?1, ?2, ?3, ?4, 'in_doubt', ?5, ?6, ?7, ?8)");
+        d.db, "insert into scan (text, kind, local_time, server_time, state, conveyor, sector, employee, sector_mode, "
+              "clock_time) values (?1, ?2, ?3, ?4, 'in_doubt', ?5, ?6, ?7, ?8, ?9)");
     d.update = std::make_unique<Statement>(
         d.db, "update scan set state = ?2, outcome = ?3, settled_at = coalesce(?4, settled_at) where id = ?1");
     d.waiting = std::make_unique<Statement>(
@@ -243,13 +267,14 @@ Entry entryOf(const Statement& s) {
     if (e.hasStation) {
         e.station = {s.bytes(8), s.bytes(9), s.bytes(10), s.integer(11) != 0};
     }
+    if (!s.isNull(12)) e.clockTime = unpacked(s.integer(12));
     return e;
 }
 
 } // namespace
 
 std::int64_t ScanJournal::begin(const std::string& text, Kind kind, const std::optional<DateTime>& serverTime,
-                                const StationId& station) {
+                                const StationId& station, const std::optional<DateTime>& clockTime) {
     Statement& s = *m_db->insert;
     Use use(s);
     s.bind(1, std::string_view(text)).bindText(2, kindName(kind)).bindText(3, localNow());
@@ -260,27 +285,18 @@ std::int64_t ScanJournal::begin(const std::string& text, Kind kind, const std::o
     }
     s.bind(5, std::string_view(station.conveyor)).bind(6, std::string_view(station.sector));
     s.bind(7, std::string_view(station.employee)).bind(8, std::int64_t{station.sectorMode ? 1 : 0});
+    if (clockTime) {
+        s.bind(9, packed(*clockTime));
+    } else {
+        s.bindNull(9);
+    }
     s.step();
     return sqlite3_last_insert_rowid(m_db->db);
 }
 
 void ScanJournal::write(std::int64_t id, State state, const std::string& outcome, bool settled) {
     // An entry that waits must outlive a power cut before the operator is told it was kept.
-    const bool durable = waits(state);
-    if (durable) m_db->exec("pragma synchronous=full");
-    struct Back {
-        Db& d;
-        bool on;
-        ~Back() {
-            if (on) {
-                try {
-                    d.exec("pragma synchronous=normal");
-                } catch (const JournalError&) {
-                    // Staying on the safer setting costs only time.
-                }
-            }
-        }
-    } back{*m_db, durable};
+    const Synced synced(*m_db, waits(state));
     Statement& s = *m_db->update;
     Use use(s);
     s.bind(1, id).bindText(2, stateName(state)).bind(3, std::string_view(outcome));
@@ -321,6 +337,19 @@ std::optional<Entry> ScanJournal::entry(std::int64_t id) const {
     s.bind(1, id);
     if (!s.step()) return std::nullopt;
     return entryOf(s);
+}
+
+std::optional<std::int64_t> ScanJournal::clockOffset() const {
+    Statement s(m_db->db, "select offset_ticks from clock where id = 1");
+    if (!s.step()) return std::nullopt;
+    return s.integer(0);
+}
+
+void ScanJournal::keepClockOffset(std::int64_t ticks) {
+    const Synced synced(*m_db, true);
+    Statement s(m_db->db, "insert or replace into clock (id, offset_ticks) values (1, ?1)");
+    s.bind(1, ticks);
+    s.step();
 }
 
 int ScanJournal::prune(int days) {

@@ -41,6 +41,7 @@ struct Entry {
     Kind kind = Kind::Box;
     std::string localTime; // the station's clock, "yyyy-mm-dd hh:mm:ss.zzz"
     std::optional<DateTime> serverTime; // the server's clock as estimated at the scan
+    std::optional<DateTime> clockTime;  // the station's minute clock at the scan: the earliest a record of it carries
     State state = State::InDoubt;
     std::string outcome;
     std::string settledAt; // local, as localTime; empty until a waiting entry settled
@@ -64,7 +65,7 @@ public:
     /// A scan about to reach the server: in doubt until its answer is entered. Not synced to the
     /// disk: a station that dies meanwhile still finds it, a power cut may lose it with the scan.
     std::int64_t begin(const std::string& text, Kind kind, const std::optional<DateTime>& serverTime,
-                       const StationId& station);
+                       const StationId& station, const std::optional<DateTime>& clockTime = std::nullopt);
     /// The scan's answer. A held or in-doubt entry is on the disk when this returns.
     void finish(std::int64_t id, State state, const std::string& outcome);
     /// The end of a waiting entry, with the time it settled.
@@ -74,6 +75,11 @@ public:
     std::vector<Entry> waiting() const;
     int waitingCount() const;
     std::optional<Entry> entry(std::int64_t id) const;
+
+    /// The server's clock minus the machine's, in DateTime ticks, as the station last kept it.
+    std::optional<std::int64_t> clockOffset() const;
+    /// Kept on the disk at once: the next run may start while the server is away.
+    void keepClockOffset(std::int64_t ticks);
 
     /// Removes entries scanned more than `days` days ago that no longer wait; returns how many.
     int prune(int days);
@@ -86,6 +92,7 @@ public:
 
 private:
     struct Db;
+    class Synced;
     void write(std::int64_t id, State state, const std::string& outcome, bool settled);
     std::string m_path;
     std::unique_ptr<Db> m_db;

@@ -33,10 +33,21 @@ void ProductionMonitor::ClockTick() {
     if (!m_ctx.configured) {
         return;
     }
+    m_tickMissed = true; // until the read answers
     setClockTime(m_ctx.ReadServerTime());
 }
 
+DateTime ProductionMonitor::ReadServerTime() {
+    const DateTime t = m_ctx.ReadServerTime();
+    if (m_tickMissed) {
+        setClockTime(t);
+    }
+    return t;
+}
+
 void ProductionMonitor::setClockTime(const DateTime& t) {
+    m_tickMissed = false;
+    m_clockSet = true;
     LastClockTime = t;
     LastClockTimeText = formatDateTime("hh:nn:ss", LastClockTime);
     m_ctx.display.ShowClockHeader(clockHeader(LastClockTime, m_ctx.settings.CODESTEIRA));

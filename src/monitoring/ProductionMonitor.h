@@ -25,6 +25,14 @@ public:
     /// The clock's time is `t`: the counters' reference date, the sector records' time, the header.
     void setClockTime(const DateTime& t);
     const DateTime& lastClockTime() const { return LastClockTime; }
+    /// False until the first tick read the server's clock.
+    bool clockSet() const { return m_clockSet; }
+    /// Reads the server's clock for a scan. After a tick that failed, or that was left out while the
+    /// database was away, the clock moves to it as that tick would have: the scan's records do not
+    /// carry a time a minute or more before it, nor the day before.
+    DateTime ReadServerTime();
+    /// A tick that did not reach the server.
+    void MissTick() { m_tickMissed = true; }
     /// The clock's time as "hh:nn:ss".
     const std::string& lastClockTimeText() const { return LastClockTimeText; }
 
@@ -71,6 +79,8 @@ private:
     int MonthCancelledCount = 0;
     DateTime LastClockTime;
     std::string LastClockTimeText;
+    bool m_clockSet = false;
+    bool m_tickMissed = false;
     std::int64_t LastCounterRefresh = 0; // local clock, ms since the epoch; 0 = never
     int CountDone = 0;
     int CountPending = 0;

@@ -148,14 +148,15 @@ void StockMovement::CompleteOrderItem(const StockMovementArgs& a) {
                             cp1252("ESTOQUE AUTOMÁTICO PELA ATUALIZAÇÃO CX UNITÁRIA"), "E"});
 }
 
-void StockMovement::PostProductionStockEntry(std::int32_t code) {
+void StockMovement::PostProductionStockEntry(std::int32_t code, const std::optional<DateTime>& keptAt) {
     if (m_ctx.params.FILIAL_ESTOQUE_PRODUCAO <= 0) {
         return;
     }
     stock::TRegEntradaEstoqueProd reg;
     reg.Filial = m_ctx.params.FILIAL_ESTOQUE_PRODUCAO;
     reg.Usuario = "QUILBAR";
-    reg.DataLanc = SqlTimeStampAt(m_monitor.lastClockTime(), 0, 0, 0);
+    // A kept scan settled after midnight or the month's end is entered on its own day, as its write-off.
+    reg.DataLanc = SqlTimeStampAt(keptAt.value_or(m_monitor.lastClockTime()), 0, 0, 0);
     reg.TipoLancProducaoEstoque = stock::TTipoLancProducaoEstoque::tlCxUnit;
     reg.CodigoCxUnit = code;
     m_ctx.dmEstoqueProducao().LancarEntrada(reg);

@@ -5,6 +5,7 @@
 #include "util/DateTime.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vek {
@@ -54,8 +55,8 @@ public:
     /// their own. Errors are passed on.
     void PostStockMovement(const StockMovementArgs& a);
     /// A unit-box booking of the production stock module, with the same transaction rule; nothing
-    /// without a production-stock branch.
-    void PostProductionStockEntry(std::int32_t code);
+    /// without a production-stock branch. Dated by the clock's day, a kept scan by its own.
+    void PostProductionStockEntry(std::int32_t code, const std::optional<DateTime>& keptAt = std::nullopt);
 
     bool ProductGroupSelected(const std::string& group) const;
     bool OrderTypeSelected(const std::string& orderType) const;

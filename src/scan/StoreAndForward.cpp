@@ -25,10 +25,9 @@ using journal::State;
 namespace sql {
 const char* const kConfSubFicha = "select DTBAIXA_PR, TAMA_PR from SUBPROD\n"
                                   "where PROG_PR=:PROG and FICHA_PR=:FICHA and SUBFICHA_PR=:SUBFICHA";
-const char* const kConfCxSubFicha =
-    "select count(*) as QTDE from CODCXUNIT\n"
-    "where PROG_CX = :PROG and FICHA_CX = :FICHA and TAM_CX = :TAM and ESTEIRA_CX = :ESTEIRA\n"
-    "and DTBAIXA_CX >= :DESDE";
+const char* const kConfCxSubFicha = "select ESTEIRA_CX, SETOR_CX, FUNCIONARIO_CX from CODCXUNIT\n"
+                                    "where PROG_CX = :PROG and FICHA_CX = :FICHA and TAM_CX = :TAM\n"
+                                    "and DTBAIXA_CX >= :DESDE";
 const char* const kConfProdSetorCxUnit = "select ID_PU, DTSAIDA_PU, FUNCIONAR_PU from PRODUCAO_SETOR_CXUNIT\n"
                                          "where CODCXUNIT_PU = :COD and SETOR_PU = :SETOR\n"
                                          "order by ID_PU desc";
@@ -42,7 +41,8 @@ const char* const kUpdated = "Etiqueta Atualizada.";
 // A commit's own time on the server is after the scan began by the server's clock, which the
 // station knows only to within its last reading: a second's slack.
 constexpr std::int64_t kSlack = DateTime::kTicksPerSecond;
-// A sector record carries the last clock tick's time, up to a minute before its scan.
+// A sector record carries the last clock tick's time, up to a minute before its scan; an entry that
+// kept the clock's time is read back by it, an older one by this.
 constexpr std::int64_t kSectorSlack = 61 * DateTime::kTicksPerSecond;
 
 // "dd/MM HH:mm:ss" of the journal's "yyyy-mm-dd hh:mm:ss.zzz".
@@ -68,6 +68,20 @@ private:
 bool isLost(const std::exception& e) {
     const auto* db = dynamic_cast<const db::DbError*>(&e);
     return db && db->isConnectionLost();
+}
+
+// A row another station holds for longer than the lock timeout: the scan is tried again later, not refused.
+bool isPassing(const std::exception& e) {
+    const auto* db = dynamic_cast<const db::DbError*>(&e);
+    return db && db->isLockConflict();
+}
+
+bool sameCode(const std::string& a, const std::string& b) {
+    return withoutTrailingBlanks(a) == withoutTrailingBlanks(b);
+}
+
+bool isWaiting(State s) {
+    return s == State::Held || s == State::InDoubt;
 }
 
 journal::State stateOf(const ScanOutcome& outcome) {
@@ -114,7 +128,12 @@ void StoreAndForward::OpenJournal(const std::string& settingsPath) {
         path = journal::journalPath(m_ctx.settings.DIARIO_LEITURAS, settingsPath);
         m_lock = std::make_unique<journal::StationLock>(path, settingsPath);
         m_journal = std::make_unique<journal::ScanJournal>(path);
+        m_journalPath = path;
         m_journal->prune(m_ctx.settings.DIARIO_DIAS);
+        m_keptOffset = m_journal->clockOffset();
+        if (m_keptOffset && !m_ctx.serverClockOffset()) {
+            m_ctx.assumeServerClockOffset(*m_keptOffset);
+        }
     } catch (const journal::AlreadyRunning&) {
         throw;
     } catch (const std::exception& e) {
@@ -143,7 +162,9 @@ journal::StationId StoreAndForward::stationId() const {
 std::optional<std::int64_t> StoreAndForward::begin(const std::string& text, Kind kind) {
     if (!m_journal) return std::nullopt;
     try {
-        return m_journal->begin(text, kind, m_ctx.serverTimeEstimate(), stationId());
+        const std::optional<DateTime> clock =
+            m_monitor.clockSet() ? std::optional<DateTime>(m_monitor.lastClockTime()) : std::nullopt;
+        return m_journal->begin(text, kind, m_ctx.serverTimeEstimate(), stationId(), clock);
     } catch (const std::exception& e) {
         journalFailed(e);
         return std::nullopt;
@@ -162,7 +183,7 @@ bool StoreAndForward::finish(std::optional<std::int64_t> id, State state, const 
 }
 
 void StoreAndForward::MarkAway() {
-    if (m_journal && !m_away) {
+    if ((m_journal || m_journalLost) && !m_away) {
         m_away = true;
         showConnectionPanel();
     }
@@ -181,6 +202,7 @@ bool StoreAndForward::IsCode(const std::string& text) const {
 }
 
 bool StoreAndForward::ProbeAnswered(const db::Connection& connection) {
+    reopenJournal();
     if (!m_away) {
         return true;
     }
@@ -204,19 +226,62 @@ bool StoreAndForward::ProbeAnswered(const db::Connection& connection) {
 }
 
 void StoreAndForward::journalFailed(const std::exception& e) {
+    // The scans it keeps stay in the file: their count stays on screen, and the next probe opens it again.
     m_journal.reset();
+    m_journalLost = true;
     m_ctx.display.ShowWarningBox(cp1252("Diário de leituras indisponível: ") + e.what() +
                                  cp1252("\rAs leituras não serão guardadas sem conexão."));
     showConnectionPanel();
 }
 
-int StoreAndForward::waitingCount() const {
-    if (!m_journal) return 0;
-    try {
-        return m_journal->waitingCount();
-    } catch (const std::exception&) {
-        return 0;
+void StoreAndForward::reopenJournal() {
+    if (!m_journalLost) {
+        return;
     }
+    try {
+        auto reopened = std::make_unique<journal::ScanJournal>(m_journalPath);
+        // Written to, not only read: a disk still full fails here rather than at the next scan.
+        if (const std::optional<std::int64_t> offset = m_ctx.serverClockOffset().has_value()
+                                                           ? m_ctx.serverClockOffset()
+                                                           : reopened->clockOffset()) {
+            reopened->keepClockOffset(*offset);
+            m_keptOffset = offset;
+        }
+        for (const std::int64_t id : m_abandoned) {
+            if (const std::optional<Entry> e = reopened->entry(id); e && isWaiting(e->state)) {
+                reopened->finish(id, State::Failed, cp1252("Diário de leituras indisponível"));
+            }
+        }
+        m_abandoned.clear();
+        m_journal = std::move(reopened);
+        m_journalLost = false;
+    } catch (const std::exception&) {
+        return; // told when it failed; the next probe tries again
+    }
+    showConnectionPanel();
+}
+
+void StoreAndForward::keepClockOffset() {
+    const std::optional<std::int64_t> offset = m_ctx.serverClockOffset();
+    if (!m_journal || !offset || (m_keptOffset && std::llabs(*offset - *m_keptOffset) < kSlack)) {
+        return;
+    }
+    try {
+        m_journal->keepClockOffset(*offset);
+        m_keptOffset = offset;
+    } catch (const std::exception& e) {
+        journalFailed(e);
+    }
+}
+
+int StoreAndForward::waitingCount() const {
+    if (!m_journal) return m_journalLost ? m_lastWaiting : 0;
+    try {
+        m_lastWaiting = m_journal->waitingCount();
+    } catch (const std::exception&) {
+        // the count last read stays shown
+    }
+    return m_lastWaiting;
 }
 
 StoreAndForward::Counts StoreAndForward::counts() const {
@@ -235,11 +300,15 @@ void StoreAndForward::showConnectionPanel() {
     const bool show = n > 0 || m_away;
     m_ctx.display.ShowConnectionPanel(show ? cp1252("SEM CONEXÃO - ") + std::to_string(n) + " leituras guardadas"
                                            : std::string());
-    m_ctx.display.ProbeEvery(show ? kProbeMs : 0);
+    m_ctx.display.ProbeEvery(show || m_journalLost ? kProbeMs : 0);
 }
 
 ScanOutcome StoreAndForward::keep(std::optional<std::int64_t> id, State state, const std::string& reason) {
     if (!finish(id, state, reason)) {
+        // Told as failed: whatever of it reached the file must never be booked.
+        if (id) {
+            m_abandoned.push_back(*id);
+        }
         return {ScanResult::Failed, reason, 0};
     }
     OperatorDisplay& display = m_ctx.display;
@@ -258,6 +327,8 @@ ScanOutcome StoreAndForward::Scan(const std::string& text) {
         return m_scan.ProcessScan(text); // refused at once, as always
     }
     const std::optional<DateTime> at = m_ctx.serverTimeEstimate();
+    const std::optional<DateTime> clock =
+        m_monitor.clockSet() ? std::optional<DateTime>(m_monitor.lastClockTime()) : std::nullopt;
     const std::optional<std::int64_t> id = begin(text, kind);
     ScanOutcome outcome;
     try {
@@ -268,6 +339,7 @@ ScanOutcome StoreAndForward::Scan(const std::string& text) {
         entry.text = text;
         entry.kind = kind;
         entry.serverTime = at;
+        entry.clockTime = clock;
         return resolveInDoubt(entry, e);
     } catch (const std::exception& e) {
         if (isLost(e)) {
@@ -312,7 +384,7 @@ bool StoreAndForward::reconnect() {
         con.setConnectTimeout(
             static_cast<int>(std::clamp<long long>((left + 999) / 1000, 1, connectTimeout > 0 ? connectTimeout : 1)));
         try {
-            m_ctx.ReadServerTime();
+            m_monitor.ReadServerTime();
             return true;
         } catch (const db::DbError& e) {
             if (!e.isConnectionLost() || e.isNoAnswer() || steady_clock::now() >= deadline) {
@@ -331,18 +403,34 @@ ScanOutcome StoreAndForward::resolveInDoubt(const Entry& entry, const OutcomeInD
     if (!lost.noAnswer() && reconnect()) {
         try {
             const DateTime at = entry.serverTime.value_or(m_monitor.lastClockTime());
-            const ReadBack rb = readBack(entry, at);
-            if (rb.ours) {
-                afterCommit(entry, at, rb, false);
-                finish(id, State::Done, kUpdated);
-                return ScanOutcome::booked(kUpdated, entry.kind == Kind::SubTicket ? rb.boxes : 1);
+            if (const ReadBack rb = readBack(entry, at); rb.ours) {
+                return bookedAfterAll(entry, at, rb);
             }
-            // The commit never reached the server: the scan runs again, once.
-            const ScanOutcome outcome = m_scan.ProcessScan(entry.text);
+            // The commit never reached the server, as far as it tells now: the scan runs again, once.
+            ScanOutcome outcome;
+            {
+                display.setQuiet(true);
+                struct Loud {
+                    OperatorDisplay& d;
+                    ~Loud() { d.setQuiet(false); }
+                } loud{display};
+                outcome = m_scan.ProcessScan(entry.text);
+            }
+            if (outcome.result != ScanResult::Booked) {
+                // A commit whose connection was cut may land on the server after the read-back: then
+                // the run again meets it as a box written off meanwhile, with our own time.
+                if (const ReadBack rb = readBack(entry, at); rb.ours) {
+                    return bookedAfterAll(entry, at, rb);
+                }
+                refuse(display, outcome.message);
+            } else {
+                display.ShowSuccessMessage(outcome.message);
+            }
             finish(id, stateOf(outcome), outcome.message);
             return outcome;
         } catch (const std::exception& e) {
-            if (!isLost(e) && !dynamic_cast<const OutcomeInDoubt*>(&e)) {
+            // A lost connection or a row held past the lock timeout: the database has not told yet.
+            if (!isLost(e) && !isPassing(e) && !dynamic_cast<const OutcomeInDoubt*>(&e)) {
                 finish(id, State::Failed, e.what());
                 throw;
             }
@@ -359,6 +447,13 @@ ScanOutcome StoreAndForward::resolveInDoubt(const Entry& entry, const OutcomeInD
     throw db::DbError(lost.what());
 }
 
+ScanOutcome StoreAndForward::bookedAfterAll(const Entry& entry, const DateTime& at, const ReadBack& rb) {
+    afterCommit(entry, at, rb, Counting::Live, true);
+    const std::optional<std::int64_t> id = entry.id ? std::optional<std::int64_t>(entry.id) : std::nullopt;
+    finish(id, State::Done, kUpdated);
+    return ScanOutcome::booked(kUpdated, entry.kind == Kind::SubTicket ? rb.boxes : 1);
+}
+
 StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const DateTime& at) {
     const StationSettings& s = m_ctx.settings;
     ReadBack rb;
@@ -373,18 +468,22 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
         if (q.eof() || q.field("DTBAIXA_PR").isNull() || q.field("DTBAIXA_PR").asDateTime() < at.addTicks(-kSlack)) {
             return rb;
         }
+        const DateTime claimed = q.field("DTBAIXA_PR").asDateTime();
         const std::string size = q.field("TAMA_PR").asString();
         q.close();
+        // The claim names no station: whose it was, its boxes tell, written off with it or after it.
         db::Query n(m_ctx.sqlCon, "sqlConfCxSubFicha");
         n.setSql(sql::kConfCxSubFicha);
         n.param("PROG").setString(sub.prog);
         n.param("FICHA").setString(sub.ficha);
         n.param("TAM").setString(size);
-        n.param("ESTEIRA").setString(s.CODESTEIRA);
-        n.param("DESDE").setDateTime(at.addTicks(-kSlack));
-        n.open();
-        rb.ours = true;
-        rb.boxes = n.field("QTDE").asInt();
+        n.param("DESDE").setDateTime(claimed.addTicks(-kSlack));
+        for (n.open(); !n.eof(); n.next()) {
+            rb.boxes += sameCode(n.field("ESTEIRA_CX").asString(), s.CODESTEIRA) &&
+                        sameCode(n.field("SETOR_CX").asString(), s.SETOR) &&
+                        sameCode(n.field("FUNCIONARIO_CX").asString(), s.FUNCIONARIO);
+        }
+        rb.ours = rb.boxes > 0;
         return rb;
     }
     const auto number = parseScanCode(entry.text, currentFormatSettings().decimalSeparator);
@@ -397,9 +496,10 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
         q.param("COD").setInt(*code);
         q.param("SETOR").setString(s.SETOR);
         q.open();
-        rb.ours = !q.eof() &&
-                  withoutTrailingBlanks(q.field("FUNCIONAR_PU").asString()) == withoutTrailingBlanks(s.FUNCIONARIO) &&
-                  !q.field("DTSAIDA_PU").isNull() && q.field("DTSAIDA_PU").asDateTime() >= at.addTicks(-kSectorSlack);
+        // Recorded with the minute clock's time, which was at least the entry's clock time.
+        const DateTime since = entry.clockTime ? entry.clockTime->addTicks(-kSlack) : at.addTicks(-kSectorSlack);
+        rb.ours = !q.eof() && sameCode(q.field("FUNCIONAR_PU").asString(), s.FUNCIONARIO) &&
+                  !q.field("DTSAIDA_PU").isNull() && q.field("DTSAIDA_PU").asDateTime() >= since;
         if (rb.ours) rb.dashboardId = q.field("ID_PU").asInt();
         return rb;
     }
@@ -410,13 +510,14 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
     q.open();
     rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() &&
               q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
-              withoutTrailingBlanks(q.field("ESTEIRA_CX").asString()) == withoutTrailingBlanks(s.CODESTEIRA) &&
-              withoutTrailingBlanks(q.field("SETOR_CX").asString()) == withoutTrailingBlanks(s.SETOR) &&
-              withoutTrailingBlanks(q.field("FUNCIONARIO_CX").asString()) == withoutTrailingBlanks(s.FUNCIONARIO);
+              sameCode(q.field("ESTEIRA_CX").asString(), s.CODESTEIRA) &&
+              sameCode(q.field("SETOR_CX").asString(), s.SETOR) &&
+              sameCode(q.field("FUNCIONARIO_CX").asString(), s.FUNCIONARIO);
     return rb;
 }
 
-void StoreAndForward::afterCommit(const Entry& entry, const DateTime& at, const ReadBack& rb, bool settling) {
+void StoreAndForward::afterCommit(const Entry& entry, const DateTime& at, const ReadBack& rb, Counting counting,
+                                  bool notifyDashboard) {
     OperatorDisplay& display = m_ctx.display;
     int written = 1;
     if (entry.kind == Kind::SubTicket) {
@@ -427,15 +528,18 @@ void StoreAndForward::afterCommit(const Entry& entry, const DateTime& at, const 
             display.ShowBoxFields(
                 {box->product, box->pattern + " " + box->patternDescription, box->size, box->programme, box->ticket});
             if (m_ctx.settings.sectorMode()) {
-                m_scan.dashboard().NotifyDashboard(rb.dashboardId);
+                if (notifyDashboard) {
+                    m_scan.dashboard().NotifyDashboard(rb.dashboardId);
+                }
                 m_scan.sectorRecords().CountTicketBoxesInSector(box->programme, box->ticket, m_ctx.settings.SETOR);
             } else {
                 m_scan.sectorRecords().CountTicketBoxes(box->programme, box->ticket);
             }
         }
     }
-    if (settling) {
-        m_monitor.CountSettledWriteOffs(at, written);
+    if (counting == Counting::FromDatabase) {
+        // The booking may be in the figures already (loaded after its commit): the database counts it.
+        m_countersStale = true;
     } else {
         for (int i = 0; i < written; ++i) {
             m_monitor.CountWriteOff(at);
@@ -453,6 +557,14 @@ void StoreAndForward::lateRefusal(const Entry& entry, const std::string& reason)
     m_lateRefusals.push_back({entry.text, scanTimeText(entry.localTime), reason});
 }
 
+void StoreAndForward::foundBooked(const Entry& entry, const DateTime& at, const ReadBack& rb) {
+    // Only a scan whose answer was lost stopped at its commit; one whose process died after the
+    // commit may have told the dashboard already, and it is told at most once.
+    const bool answerLost = entry.state == State::InDoubt && !entry.outcome.empty();
+    afterCommit(entry, at, rb, Counting::FromDatabase, answerLost);
+    m_journal->settle(entry.id, State::Replayed, kUpdated);
+}
+
 StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
     // An entry made before the server's clock was ever read takes the time it is settled at.
     const DateTime at =
@@ -461,18 +573,33 @@ StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
     try {
         // Read back first, for held entries too: a station that died between the server's commit
         // and the journal's mark finds its own write-off and does not book it again.
-        const ReadBack rb = readBack(entry, at);
-        if (rb.ours) {
-            afterCommit(entry, at, rb, true);
-            m_journal->settle(entry.id, State::Replayed, kUpdated);
+        if (const ReadBack rb = readBack(entry, at); rb.ours) {
+            foundBooked(entry, at, rb);
             return Settled::Yes;
         }
-        const ScanOutcome outcome = m_scan.ProcessScan(entry.text, at);
+        // From here the scan reaches the server: a process that dies before its mark leaves it in
+        // doubt without an answer.
+        m_journal->finish(entry.id, State::InDoubt, {});
+        ScanOutcome outcome;
+        try {
+            outcome = m_scan.ProcessScan(entry.text, at);
+        } catch (const OutcomeInDoubt&) {
+            throw;
+        } catch (const std::exception&) {
+            // Nothing of it was committed: the entry is as it was.
+            m_journal->finish(entry.id, entry.state, entry.outcome);
+            throw;
+        }
         if (outcome.result == ScanResult::Booked) {
             m_journal->settle(entry.id, State::Replayed, outcome.message);
-        } else {
-            lateRefusal(entry, outcome.message);
+            return Settled::Yes;
         }
+        // A commit whose connection was cut may land after the read-back: the run again then meets it.
+        if (const ReadBack rb = readBack(entry, at); rb.ours) {
+            foundBooked(entry, at, rb);
+            return Settled::Yes;
+        }
+        lateRefusal(entry, outcome.message);
         return Settled::Yes;
     } catch (const OutcomeInDoubt& e) {
         m_journal->finish(entry.id, State::InDoubt, e.what());
@@ -485,14 +612,22 @@ StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
             MarkAway();
             return Settled::Away;
         }
+        if (isPassing(e)) {
+            return Settled::Later; // it waits, and the entries after it with it
+        }
         lateRefusal(entry, e.what());
         return Settled::Yes;
     }
 }
 
 bool StoreAndForward::SettleWaiting() {
-    if (!m_journal || m_settling) {
-        return !m_settling;
+    if (m_settling) {
+        return false;
+    }
+    reopenJournal();
+    keepClockOffset();
+    if (!m_journal) {
+        return true;
     }
 
     const Scoped<bool> settling(m_settling, true);
@@ -501,6 +636,9 @@ bool StoreAndForward::SettleWaiting() {
     try {
         const std::vector<Entry> waiting = m_journal->waiting();
         if (waiting.empty()) {
+            if (!m_away) {
+                reloadStaleCounters();
+            }
             return true;
         }
         OperatorDisplay& display = m_ctx.display;
@@ -510,16 +648,21 @@ bool StoreAndForward::SettleWaiting() {
             ~Loud() { d.setQuiet(false); }
         } loud{display};
         for (const Entry& entry : waiting) {
-            if (settle(entry) == Settled::Away) {
+            const Settled settled = settle(entry);
+            if (settled != Settled::Yes) {
                 back = false;
                 break;
             }
         }
     } catch (const journal::JournalError& e) {
         journalFailed(e);
+        back = false;
     }
     if (back) {
         m_away = false;
+    }
+    if (!m_away) {
+        reloadStaleCounters();
     }
     m_monitor.ShowCounters();
     showConnectionPanel();
@@ -528,6 +671,21 @@ bool StoreAndForward::SettleWaiting() {
         m_ctx.display.LateRefusalAlarm();
     }
     return back;
+}
+
+void StoreAndForward::reloadStaleCounters() {
+    if (!m_countersStale) {
+        return;
+    }
+    try {
+        m_monitor.reloadCounters();
+        m_countersStale = false;
+    } catch (const std::exception& e) {
+        // Reloaded at the next settling; the figures stay as far as they were counted.
+        if (isLost(e)) {
+            MarkAway();
+        }
+    }
 }
 
 void StoreAndForward::AcknowledgeLateRefusals() {

@@ -28,7 +28,7 @@ class StationLock;
 /// The read-back statements of a kept scan, as sent.
 namespace sql {
 extern const char* const kConfSubFicha;        // sqlConfSubFicha: the sub-ticket's mark and size
-extern const char* const kConfCxSubFicha;      // sqlConfCxSubFicha: its boxes this conveyor wrote off since DESDE
+extern const char* const kConfCxSubFicha;      // sqlConfCxSubFicha: who wrote its boxes off since DESDE
 extern const char* const kConfProdSetorCxUnit; // sqlConfProdSetorCxUnit: the box's records in SETOR, newest first
 extern const char* const kConfBaixa;           // sqlConfBaixa: the box's write-off
 } // namespace sql
@@ -58,7 +58,8 @@ public:
     ScanOutcome Scan(const std::string& text);
     /// Keeps `text` without reaching the server, when it is a code and keeping is on; false otherwise.
     bool Hold(const std::string& text);
-    /// Settles the waiting entries in scan order; false when the database is still away.
+    /// Settles the waiting entries in scan order; false while one still waits (the database away, a
+    /// row held past the lock timeout). A journal that failed is opened again first.
     bool SettleWaiting();
 
     /// The station knows it has no database: a scan is kept at once, a tick does not try the server,
@@ -67,8 +68,8 @@ public:
     /// A statement met no database (or no answer): from now on the probe's job. Only with a journal,
     /// which is what lets a station go on without its database.
     void MarkAway();
-    /// The probe's turn: starts an attempt on `connection`'s database when none is under way; true
-    /// once one answered (the station is no longer away).
+    /// The probe's turn: opens a journal that failed again, and starts an attempt on `connection`'s
+    /// database when none is under way; true once one answered (the station is no longer away).
     bool ProbeAnswered(const db::Connection& connection);
 
     int waitingCount() const;
@@ -99,7 +100,8 @@ private:
         int dashboardId = 0; // sector mode: the box's record in this sector
         int boxes = 0;       // sub-ticket: the boxes this station wrote off
     };
-    enum class Settled { Yes, Away };
+    enum class Settled { Yes, Away, Later };
+    enum class Counting { Live, FromDatabase };
 
     /// The station an entry is booked as: its own, whatever the settings say now.
     class AsStation;
@@ -110,8 +112,14 @@ private:
     /// What the database holds of the entry's scan, made at `at`.
     ReadBack readBack(const journal::Entry& entry, const DateTime& at);
     /// The steps after a commit whose answer was lost: dashboard, counters, the success.
-    void afterCommit(const journal::Entry& entry, const DateTime& at, const ReadBack& rb, bool settling);
+    void afterCommit(const journal::Entry& entry, const DateTime& at, const ReadBack& rb, Counting counting,
+                     bool notifyDashboard);
+    /// A live scan in doubt that the database shows booked.
+    ScanOutcome bookedAfterAll(const journal::Entry& entry, const DateTime& at, const ReadBack& rb);
+    /// A waiting entry that the database shows booked: settled without booking it again.
+    void foundBooked(const journal::Entry& entry, const DateTime& at, const ReadBack& rb);
     Settled settle(const journal::Entry& entry);
+    void reloadStaleCounters();
     void lateRefusal(const journal::Entry& entry, const std::string& reason);
     ScanOutcome resolveInDoubt(const journal::Entry& entry, const OutcomeInDoubt& lost);
     ScanOutcome keep(std::optional<std::int64_t> id, journal::State state, const std::string& reason);
@@ -120,6 +128,9 @@ private:
     std::optional<std::int64_t> begin(const std::string& text, journal::Kind kind);
     bool finish(std::optional<std::int64_t> id, journal::State state, const std::string& outcome);
     void journalFailed(const std::exception& e);
+    void reopenJournal();
+    /// The server's clock offset, kept when it moved: a restart during an outage dates scans by it.
+    void keepClockOffset();
     void showConnectionPanel();
     /// The database answered: no longer away.
     void backAgain();
@@ -129,6 +140,12 @@ private:
     ProductionMonitor& m_monitor;
     std::unique_ptr<journal::StationLock> m_lock;
     std::unique_ptr<journal::ScanJournal> m_journal;
+    std::string m_journalPath;
+    bool m_journalLost = false;   // it failed mid-run: opened again at the next probe
+    mutable int m_lastWaiting = 0; // shown while the journal cannot be read
+    std::optional<std::int64_t> m_keptOffset;
+    std::vector<std::int64_t> m_abandoned; // kept scans told as failed when the journal failed
+    bool m_countersStale = false; // a settled entry was booked before the figures were loaded
     std::vector<LateRefusal> m_lateRefusals;
     bool m_settling = false;
     bool m_away = false;

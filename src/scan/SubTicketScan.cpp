@@ -22,7 +22,8 @@ SubTicketCode SubTicketCode::of(const std::string& code) {
 
 SubTicketScan::SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, StockMovement& stock)
     : m_ctx(ctx), m_monitor(monitor), m_stock(stock), sqlSubFicha(ctx.sqlCon, "sqlSubFicha"),
-      sqlCodCxUnSubProd(ctx.sqlCon, "sqlCodCxUnSubProd"), sqlAtuSubFicha(ctx.sqlCon, "sqlAtuSubFicha") {
+      sqlCodCxUnSubProd(ctx.sqlCon, "sqlCodCxUnSubProd"), sqlAtuSubFicha(ctx.sqlCon, "sqlAtuSubFicha"),
+      sqlAtuSubFichaEm(ctx.sqlCon, "sqlAtuSubFichaEm") {
     sqlSubFicha.setSql("select * from SUBPROD\n"
                        "where PROG_PR=:PROG\n"
                        "and FICHA_PR=:FICHA\n"
@@ -43,6 +44,12 @@ SubTicketScan::SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, St
                           "and SUBFICHA_PR=:SUBFICHA\n"
                           // The claim: a sub-ticket another station marked meanwhile is left alone.
                           "and DTBAIXA_PR is null");
+    sqlAtuSubFichaEm.setSql("update SUBPROD\n"
+                            "set DTBAIXA_PR = :DTBAIXA\n"
+                            "where PROG_PR=:PROG\n"
+                            "and FICHA_PR=:FICHA\n"
+                            "and SUBFICHA_PR=:SUBFICHA\n"
+                            "and DTBAIXA_PR is null");
 }
 
 ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::optional<DateTime>& keptAt) {
@@ -85,7 +92,7 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
     display.ShowTicketCount({});
 
     const bool settling = keptAt.has_value();
-    const DateTime serverTime = settling ? *keptAt : m_ctx.ReadServerTime();
+    const DateTime serverTime = settling ? *keptAt : m_monitor.ReadServerTime();
 
     // Only the first box is checked, cancellation before age.
     if (first.cancelled) {
@@ -109,10 +116,15 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
             Outcome o;
             const BoxRow* last = nullptr; // the box written off last
             inLoop = false;
-            sqlAtuSubFicha.param("PROG").setString(sub.prog);
-            sqlAtuSubFicha.param("FICHA").setString(sub.ficha);
-            sqlAtuSubFicha.param("SUBFICHA").setString(sub.subficha);
-            if (sqlAtuSubFicha.execSql() != 1) {
+            // A kept scan claims at the time it was made, as its boxes are written off.
+            db::Query& claim = settling ? sqlAtuSubFichaEm : sqlAtuSubFicha;
+            if (settling) {
+                claim.param("DTBAIXA").setDateTime(*keptAt);
+            }
+            claim.param("PROG").setString(sub.prog);
+            claim.param("FICHA").setString(sub.ficha);
+            claim.param("SUBFICHA").setString(sub.subficha);
+            if (claim.execSql() != 1) {
                 t.rollback();
                 return o;
             }
@@ -137,7 +149,7 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
                     a.boxCode = 0;
                     m_stock.PostStockMovement(a);
                 } else {
-                    m_stock.PostProductionStockEntry(last->code);
+                    m_stock.PostProductionStockEntry(last->code, keptAt);
                 }
             }
             t.commit();

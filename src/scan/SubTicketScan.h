@@ -45,6 +45,7 @@ private:
     db::Query sqlSubFicha;
     db::Query sqlCodCxUnSubProd;
     db::Query sqlAtuSubFicha;
+    db::Query sqlAtuSubFichaEm; // the same claim at a kept scan's time, DTBAIXA
 };
 
 } // namespace vek

@@ -117,7 +117,7 @@ ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optiona
     const BoxRow& box = *found;
     // A kept scan settled later is checked and written off at the time it was made.
     const bool settling = keptAt.has_value();
-    const DateTime serverTime = settling ? *keptAt : m_ctx.ReadServerTime();
+    const DateTime serverTime = settling ? *keptAt : m_monitor.ReadServerTime();
     display.ShowBoxFields(
         {box.product, box.pattern + " " + box.patternDescription, box.size, box.programme, box.ticket});
     display.ShowTicketCount({});
@@ -206,11 +206,11 @@ std::string UnitBoxScan::showWrittenOffMeanwhile(std::int32_t code) {
     return message;
 }
 
-void UnitBoxScan::postStock(const BoxRow& box, const DateTime& serverTime) {
+void UnitBoxScan::postStock(const BoxRow& box, const DateTime& serverTime, const std::optional<DateTime>& keptAt) {
     if (m_ctx.params.ATUALIZAR_ESTOQUE) {
         m_stock.PostStockMovement(box, serverTime);
     } else {
-        m_stock.PostProductionStockEntry(box.code);
+        m_stock.PostProductionStockEntry(box.code, keptAt);
     }
 }
 
@@ -226,7 +226,7 @@ std::optional<std::string> UnitBoxScan::WriteOffOnConveyor(const BoxRow& box, co
             return false;
         }
         ticketRefusal = m_sector.RecordTicketCompletion(box.programme, box.ticket, "0000", box.product, keptAt);
-        postStock(box, serverTime);
+        postStock(box, serverTime, keptAt);
         t.commit();
         return true;
     });
@@ -270,7 +270,7 @@ std::optional<std::string> UnitBoxScan::RecordInSector(const BoxRow& box, const 
             return Outcome::WrittenOff;
         }
         id = m_sector.RecordUnitBoxSectorUpdate(box.programme, box.ticket, "0000", box.code, keptAt);
-        postStock(box, serverTime);
+        postStock(box, serverTime, keptAt);
         t.commit();
         return Outcome::Recorded;
     });

@@ -70,7 +70,7 @@ private:
     bool ValidateUnitBoxInSector(const BoxRow& box, std::string& refusal);
     /// Shows and returns why the box could not be written off after all.
     std::string showWrittenOffMeanwhile(std::int32_t code);
-    void postStock(const BoxRow& box, const DateTime& serverTime);
+    void postStock(const BoxRow& box, const DateTime& serverTime, const std::optional<DateTime>& keptAt);
     void showPicture(const BoxRow& box);
     /// Conveyor mode's unit of work; the refusal (shown) when another station wrote the box off.
     std::optional<std::string> WriteOffOnConveyor(const BoxRow& box, const DateTime& serverTime,

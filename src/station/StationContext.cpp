@@ -66,16 +66,27 @@ DateTime StationContext::ReadServerTime() {
     sqlDataServ.close();
     m_serverTimeRead = t;
     m_serverTimeReadAt = std::chrono::steady_clock::now();
+    m_readOffset = t.ticksSince(DateTime::localNow());
     return t;
 }
 
 std::optional<DateTime> StationContext::serverTimeEstimate() const {
     if (!m_serverTimeRead) {
+        if (m_assumedOffset) {
+            return DateTime::localNow().addTicks(*m_assumedOffset);
+        }
         return std::nullopt;
     }
     const auto since = std::chrono::steady_clock::now() - m_serverTimeReadAt;
     const auto ticks = std::chrono::duration_cast<std::chrono::microseconds>(since).count() / 100;
     return m_serverTimeRead->addTicks(ticks);
+}
+
+std::optional<std::int64_t> StationContext::serverClockOffset() const {
+    if (m_serverTimeRead) {
+        return m_readOffset;
+    }
+    return m_assumedOffset;
 }
 
 void StationContext::OpenSectorData(const std::string& sector) {

@@ -72,8 +72,15 @@ public:
     /// Reads the server's clock; also the anchor of serverTimeEstimate.
     DateTime ReadServerTime();
     /// The server's clock now as the station estimates it: the last time read plus the monotonic
-    /// time since. Nothing before the first read.
+    /// time since; before the first read, the machine's clock moved by an offset assumed from an
+    /// earlier run; nothing without either.
     std::optional<DateTime> serverTimeEstimate() const;
+    /// The server's clock minus the machine's (local time), in ticks, as the last read found it;
+    /// else the assumed one.
+    std::optional<std::int64_t> serverClockOffset() const;
+    /// The offset an earlier run found: a station restarted while the server is away still dates
+    /// its scans by the server's clock.
+    void assumeServerClockOffset(std::int64_t ticks) { m_assumedOffset = ticks; }
     /// Opens the sector's row; it stays open for the caller.
     void OpenSectorData(const std::string& sector);
 
@@ -82,6 +89,8 @@ private:
     std::unique_ptr<stock::TdmEstoqueProducao> m_dmEstoqueProducao;
     std::optional<DateTime> m_serverTimeRead;
     std::chrono::steady_clock::time_point m_serverTimeReadAt;
+    std::int64_t m_readOffset = 0; // server minus machine at the last read
+    std::optional<std::int64_t> m_assumedOffset;
 };
 
 } // namespace vek

@@ -1,7 +1,10 @@
 #include "util/DateTime.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <stdexcept>
 
 namespace vek {
@@ -68,6 +71,18 @@ DateTime DateTime::fromDateTime(int year, int month, int day, int hour, int minu
     const std::int64_t ticks =
         ((static_cast<std::int64_t>(hour) * 60 + minute) * 60 + second) * kTicksPerSecond + msec * 10;
     return fromDate(year, month, day).addTicks(ticks);
+}
+
+DateTime DateTime::localNow() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t t = system_clock::to_time_t(now);
+    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    // A leap second reads as the second before it.
+    return fromDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, std::min(tm.tm_sec, 59),
+                        static_cast<int>(ms < 0 ? ms + 1000 : ms));
 }
 
 DateTime DateTime::fromSerial(double serial) {

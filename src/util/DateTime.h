@@ -25,6 +25,8 @@ public:
     /// Days with fractions since 1899-12-30, the serial form office software shares.
     /// Throws std::out_of_range outside the years 1 to 9999 or for a non-finite value.
     static DateTime fromSerial(double serial);
+    /// The machine's wall clock in local time, to the millisecond.
+    static DateTime localNow();
 
     std::int32_t dayNumber() const { return m_day; }
     std::int64_t ticks() const { return m_ticks; }
@@ -46,6 +48,10 @@ public:
     DateTime addTicks(std::int64_t ticks) const { return fromParts(m_day, m_ticks + ticks); }
     /// Difference in days, with fractions.
     double daysSince(const DateTime& earlier) const;
+    /// Exact difference in ticks.
+    std::int64_t ticksSince(const DateTime& earlier) const {
+        return (static_cast<std::int64_t>(m_day) - earlier.m_day) * kTicksPerDay + (m_ticks - earlier.m_ticks);
+    }
 
     /// yyyy-mm-dd hh:nn:ss, for logs and tests.
     const char* isoText(char (&buf)[32]) const;

@@ -14,11 +14,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <thread>
 
 using namespace vek;
+using vek::journal::Kind;
 using vek::journal::State;
 using vek::test::Box;
 using vek::test::PrivateServer;
@@ -88,6 +92,19 @@ public:
         for (const auto& e : journal().entries({})) n += e.state == s;
         return n;
     }
+    /// The entry of the last scan of `text`.
+    journal::Entry entry(const std::string& text) {
+        journal::Entry last;
+        for (const auto& e : journal().entries({})) {
+            if (e.text == text) last = e;
+        }
+        return last;
+    }
+    /// The scan's answer never reached the journal: its process died between the commit and the mark,
+    /// or (with `outcome`) the answer was lost.
+    void unmark(const std::string& text, const std::string& outcome = {}) {
+        journal().finish(entry(text).id, State::InDoubt, outcome);
+    }
 
     RecordingDisplay display;
     RecordingToneOutput tones;
@@ -152,12 +169,17 @@ TEST(KeptScans, AKeptBoxTakenMeanwhileAndAKeptUnknownCodeAreLateRefusalsUntilAck
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
     addBoxes(db, {7, 8});
+    // Sub-ticket 000123/0001/00A1: boxes 9 and 10 of size 40.
+    db.exec(Box::usual(9).tam("40").sql());
+    db.exec(Box::usual(10).tam("40").sql());
+    db.exec("insert into SUBPROD (ID_PR, PROG_PR, FICHA_PR, SUBFICHA_PR, TAMA_PR, QTDE_PR) "
+            "values (1, '000123', '0001', '00A1', '40', 2)");
     PrivateServer server;
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
     server.stop();
-    for (const char* code : {"7", "999", "8"}) s.scan(code);
-    EXPECT_EQ(s.count(State::Held), 3);
+    for (const char* code : {"7", "999", "8", "2000123000100A1"}) s.scan(code);
+    EXPECT_EQ(s.count(State::Held), 4);
     server.start();
     {
         db::Connection other; // another station, quicker once the server was back
@@ -165,19 +187,24 @@ TEST(KeptScans, AKeptBoxTakenMeanwhileAndAKeptUnknownCodeAreLateRefusalsUntilAck
         other.setPassword(test::serverPassword());
         other.executeImmediate(
             "update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '02' where CODIGO_CX = 7");
+        // Its claim names no station; its boxes do.
+        other.executeImmediate("update SUBPROD set DTBAIXA_PR = cast('now' as timestamp) where ID_PR = 1");
+        other.executeImmediate("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '02' "
+                               "where CODIGO_CX in (9, 10)");
     }
     s.tones.take();
 
     settleOnceBack(s.station());
     const auto& late = s.display.lateRefusals;
-    ASSERT_EQ(late.size(), 2u);
+    ASSERT_EQ(late.size(), 3u);
     EXPECT_EQ(late[0].code, "7");
     EXPECT_EQ(late[0].reason.rfind(cp1252("Código \"7\" já baixado em "), 0), 0u) << late[0].reason;
     EXPECT_EQ(late[1].code, "999");
     EXPECT_EQ(late[1].reason, cp1252("Código não localizado."));
+    EXPECT_EQ(late[2].reason, cp1252("Subficha já baixada (000123/0001/00A1)."));
     EXPECT_EQ(late[0].time.size(), std::string("18/05 17:45:12").size());
     EXPECT_EQ(s.tones.take(), kAlarm) << "the alarm once for the batch, no tones per settled scan";
-    EXPECT_EQ(s.count(State::LateRefused), 2);
+    EXPECT_EQ(s.count(State::LateRefused), 3);
     EXPECT_EQ(s.count(State::Replayed), 1);
     const auto rows = writtenOff(server.location(db));
     EXPECT_EQ(rows.at(7).conveyor, "02") << "the other station's write-off stands";
@@ -269,6 +296,170 @@ TEST(KeptScans, ACatalogueServerAwayCostsThePicturesNotTheScans) {
     s.scan("33");
     EXPECT_EQ(s.message(), "Etiqueta Atualizada.");
     EXPECT_EQ(writtenOff(db.path()).size(), 3u);
+}
+
+// A record of a sector carries the minute clock's time. The read-back of a scan whose answer was lost
+// takes it for ours by that rule, also when the clock was behind; after a tick that failed, the
+// scan's own reading of the server's clock moves it.
+TEST(KeptScans, SectorRecordsMadeWithALateClockOrAfterAFailedTickAreReadBackAsBooked) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {61, 62});
+    db.exec("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, "
+            "SEQPROD_SE) values ('10', 'SETOR 10', '', 1, 'N', 'P', 'S')");
+    db.exec("insert into PRODUTO_SETOR (CODIGO_PRODUTO_PS, CODIGO_SETOR_PS) values ('P100', '10')");
+    db.exec("insert into PRODUCAO (PROG_PR, FICHA_PR, QTDE_PR) values ('000123', '0001', 2)");
+    PrivateServer server;
+    KeptStation s(db, server.location(db),
+                  "EXIBIR_IMG_PRODUTO=N\nATU_PRODUCAO_SETOR_CXUNIT=S\nSETOR=10\nFUNCIONARIO=7\n"
+                  "ULTIMO_SETOR_ATU_CXUNIT=30\n");
+    ASSERT_TRUE(s.station().context().ready);
+    ProductionMonitor& monitor = s.station().monitor();
+    const DateTime now = *s.station().context().serverTimeEstimate();
+    monitor.setClockTime(now.addTicks(-150 * DateTime::kTicksPerSecond)); // a window busy for minutes
+    s.scan("61");
+    ASSERT_EQ(s.message(), "Etiqueta Atualizada.");
+
+    server.stop();
+    EXPECT_ANY_THROW(monitor.ClockTick());
+    server.start();
+    s.scan("62");
+    ASSERT_EQ(s.message(), "Etiqueta Atualizada.");
+    db::Connection c;
+    c.setDatabase(server.location(db));
+    c.setPassword(test::serverPassword());
+    db::Query q(c);
+    q.setSql("select DTSAIDA_PU from PRODUCAO_SETOR_CXUNIT where CODCXUNIT_PU = 62");
+    q.open();
+    EXPECT_GE(q.field("DTSAIDA_PU").asDateTime(), now) << "the clock caught up at the scan";
+    q.close();
+
+    for (const char* code : {"61", "62"}) s.unmark(code, "Error reading data from the connection.");
+    s.station().Settle();
+    EXPECT_TRUE(s.display.lateRefusals.empty()) << s.display.lateRefusals.front().reason;
+    EXPECT_EQ(s.count(State::Replayed), 2);
+    q.setSql("select count(*) as N from PRODUCAO_SETOR_CXUNIT");
+    q.open();
+    EXPECT_EQ(q.field("N").asInt(), 2) << "recorded once each";
+}
+
+// A restart: one box booked just before the process died, before its journal heard of it, and one
+// kept while the server is still away, by a process that never read the server's clock.
+TEST(KeptScans, ARestartedStationCountsItsLastBookingOnceAndDatesItsKeptScansByTheServersClock) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {71, 72});
+    PrivateServer server;
+    {
+        KeptStation before(db, server.location(db));
+        before.scan("71");
+        ASSERT_EQ(before.message(), "Etiqueta Atualizada.");
+        before.unmark("71");
+    }
+    server.stop();
+    KeptStation s(db, server.location(db));
+    EXPECT_FALSE(s.station().context().ready);
+    const DateTime scanned = DateTime::localNow();
+    s.scan("72");
+    EXPECT_EQ(s.message(), cp1252("Sem conexão: leitura guardada (2)."));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    server.start();
+    settleOnceBack(s.station());
+    EXPECT_EQ(s.count(State::Replayed), 2);
+    EXPECT_EQ(s.station().monitor().dayCount(), 2) << "the box booked before the restart is counted once";
+    const auto rows = writtenOff(server.location(db));
+    ASSERT_EQ(rows.count(72), 1u);
+    // The test server runs on this machine: its clock is the machine's.
+    EXPECT_LT(rows.at(72).at, scanned.addTicks(DateTime::kTicksPerSecond)) << "not the settling time";
+    EXPECT_GT(rows.at(72).at, scanned.addTicks(-DateTime::kTicksPerSecond));
+}
+
+// Another transaction holds the box: first past the lock timeout, a passing error, then until our
+// own lost commit lands, as a commit whose connection was cut may land after the read-back.
+TEST(KeptScans, ARowHeldByAnotherTransactionLeavesTheEntryWaitingAndAnOwnCommitLandingLateIsBooked) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {91});
+    PrivateServer server;
+    KeptStation s(db, server.location(db));
+    ASSERT_TRUE(s.station().context().ready);
+    const std::optional<DateTime> scanned = s.station().context().serverTimeEstimate();
+    auto lost = db.connectRemote(); // the station's commit, cut from it and still under way
+    lost->setDatabase(server.location(db));
+    lost->startTransaction();
+    lost->executeImmediate("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '01', "
+                           "SETOR_CX = '', FUNCIONARIO_CX = '' where CODIGO_CX = 91");
+    const std::int64_t id = s.journal().begin("91", Kind::Box, scanned, s.station().forward().stationId());
+    const std::string lostAnswer = "Error reading data from the connection.";
+    s.journal().finish(id, State::InDoubt, lostAnswer);
+
+    s.station().context().sqlCon.setLockTimeout(1);
+    s.station().Settle();
+    EXPECT_TRUE(s.display.lateRefusals.empty()) << s.display.lateRefusals.front().reason;
+    EXPECT_EQ(s.journal().entry(id)->state, State::InDoubt) << "it waits for the next probe";
+    EXPECT_EQ(s.journal().entry(id)->outcome, lostAnswer);
+    EXPECT_EQ(s.display.text("pnConexao"), cp1252("SEM CONEXÃO - 1 leituras guardadas"));
+
+    s.station().context().sqlCon.setLockTimeout(10);
+    std::thread lands([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        lost->commit();
+    });
+    s.station().Settle();
+    lands.join();
+    EXPECT_TRUE(s.display.lateRefusals.empty()) << s.display.lateRefusals.front().reason;
+    EXPECT_EQ(s.journal().entry(id)->state, State::Replayed);
+    EXPECT_EQ(s.station().monitor().dayCount(), 1);
+    EXPECT_EQ(writtenOff(server.location(db)).at(91).conveyor, "01");
+}
+
+// The journal's disk fills while scans are kept: the count stays on screen, and once there is room
+// the journal opens again and its scans are booked.
+TEST(KeptScans, AJournalWhoseDiskFillsKeepsItsCountShownAndLosesNothingOnceThereIsRoom) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {101, 102, 103});
+    PrivateServer server;
+    KeptStation s(db, server.location(db));
+    ASSERT_TRUE(s.station().context().ready);
+    server.stop();
+    s.scan("101");
+    s.scan("102");
+    ASSERT_EQ(s.count(State::Held), 2);
+    {
+        // Nothing this process writes gets to the disk any more.
+        struct Full {
+            rlimit saved{};
+            void (*handler)(int) = nullptr;
+            explicit Full(rlim_t size) {
+                getrlimit(RLIMIT_FSIZE, &saved);
+                handler = std::signal(SIGXFSZ, SIG_IGN);
+                rlimit full = saved;
+                full.rlim_cur = size;
+                setrlimit(RLIMIT_FSIZE, &full);
+            }
+            ~Full() {
+                setrlimit(RLIMIT_FSIZE, &saved);
+                std::signal(SIGXFSZ, handler);
+            }
+        } full(1);
+        s.scan("103");
+        s.station().Settle();
+    }
+    const auto boxes = s.boxes.take();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_TRUE(boxes[0].text.startsWith(QString::fromUtf8("Diário de leituras indisponível"))) << boxes[0].text.toStdString();
+    EXPECT_EQ(s.display.text("pnConexao"), cp1252("SEM CONEXÃO - 2 leituras guardadas"));
+    EXPECT_GT(s.display.probeMs, 0) << "the probe goes on";
+
+    server.start();
+    settleOnceBack(s.station());
+    ASSERT_NE(s.station().forward().journal(), nullptr) << "opened again";
+    EXPECT_EQ(s.count(State::Replayed), 2);
+    const auto rows = writtenOff(server.location(db));
+    EXPECT_EQ(rows.count(101) + rows.count(102), 2u);
+    EXPECT_EQ(rows.count(103), 0u) << "told as failed, not kept";
+    EXPECT_EQ(s.display.text("pnConexao"), "");
 }
 
 } // namespace

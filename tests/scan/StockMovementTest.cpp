@@ -160,9 +160,11 @@ TEST(StockProductionEntry, BooksKindZeroWithTheClockDateAndKeepsItsModule) {
               1);
     EXPECT_EQ(rig.count("from PRODUCAO_ESTOQUE where CODIGO_CXUNIT_ES = 72 and STATUS_ES = 'A'"), 1);
 
-    rig.scan.ProcessScan("73");
+    // Kept before midnight, settled after it: entered on the day it was written off.
+    rig.scan.ProcessScan("73", DateTime::fromDateTime(2025, 2, 2, 23, 59, 50));
     EXPECT_EQ(rig.ctx.dmEstoqueProducaoIfMade(), module) << "the module is kept";
-    EXPECT_EQ(rig.count("from ENTRADAMP"), 2);
+    EXPECT_EQ(rig.count("from ENTRADAMP where DATA_EMP = timestamp '2025-02-02 00:00:00'"), 1);
+    EXPECT_EQ(rig.count("from CODCXUNIT where CODIGO_CX = 73 and DTBAIXA_CX = timestamp '2025-02-02 23:59:50'"), 1);
     // The order line of two pairs is fully booked now.
     rig.scan.ProcessScan("74");
     EXPECT_EQ(rig.display.text("pnMens"), "Etiqueta Atualizada.");
