@@ -8,6 +8,7 @@
 #include "support/Box.h"
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"
+#include "support/TcpProxy.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -460,6 +461,30 @@ TEST(KeptScans, AJournalWhoseDiskFillsKeepsItsCountShownAndLosesNothingOnceThere
     EXPECT_EQ(rows.count(101) + rows.count(102), 2u);
     EXPECT_EQ(rows.count(103), 0u) << "told as failed, not kept";
     EXPECT_EQ(s.display.text("pnConexao"), "");
+}
+
+// A server that is stopping refuses attaches: the kept scans wait for it, as for a server away.
+TEST(KeptScans, AnAttachRefusedWhileTheServerStopsLeavesTheKeptScanWaiting) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {111});
+    PrivateServer server;
+    test::TcpProxy proxy(server.port());
+    KeptStation s(db, "127.0.0.1/" + std::to_string(proxy.port()) + ":" + db.path());
+    ASSERT_TRUE(s.station().context().ready);
+    const std::int64_t id =
+        s.journal().begin("111", Kind::Box, s.station().context().serverTimeEstimate(), s.station().forward().stationId());
+    s.journal().finish(id, State::Held, cp1252("Sem conexão"));
+    s.station().context().sqlCon.close(); // its next statement attaches again
+    proxy.refuseNew(true);
+    s.station().Settle();
+    EXPECT_TRUE(s.display.lateRefusals.empty()) << s.display.lateRefusals.front().reason;
+    EXPECT_EQ(s.journal().entry(id)->state, State::Held);
+    EXPECT_TRUE(s.station().forward().away());
+
+    proxy.refuseNew(false);
+    settleOnceBack(s.station());
+    EXPECT_EQ(s.journal().entry(id)->state, State::Replayed);
 }
 
 } // namespace

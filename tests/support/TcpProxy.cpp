@@ -110,6 +110,8 @@ struct TcpProxy::Impl {
     bool stopping = false;
     std::chrono::milliseconds delay{0};
     std::atomic<int> accepted{0};
+    std::atomic<bool> refusing{false};
+    std::vector<Fd> refused; // answered and left for the client to close
     std::vector<std::unique_ptr<Link>> links;
     std::thread thread;
 
@@ -271,6 +273,14 @@ struct TcpProxy::Impl {
                 for (;;) {
                     Fd c(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
                     if (!c) break;
+                    if (refusing) {
+                        // The wire protocol's op_reject (4), a 32-bit big-endian operation code.
+                        static constexpr unsigned char kReject[] = {0, 0, 0, 4};
+                        [[maybe_unused]] const ssize_t n = ::write(c.get(), kReject, sizeof kReject);
+                        refused.push_back(std::move(c));
+                        ++accepted;
+                        continue;
+                    }
                     auto l = std::make_unique<Link>();
                     l->client = std::move(c);
                     links.push_back(std::move(l));
@@ -348,6 +358,10 @@ void TcpProxy::setDelay(std::chrono::milliseconds delay) {
     std::lock_guard lock(m_impl->mutex);
     m_impl->delay = delay;
     m_impl->wake();
+}
+
+void TcpProxy::refuseNew(bool refuse) {
+    m_impl->refusing = refuse;
 }
 
 int TcpProxy::accepted() const {

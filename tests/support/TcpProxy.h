@@ -29,6 +29,9 @@ public:
     void resumeAfter(std::chrono::milliseconds after);
     /// Every chunk is forwarded this long after it arrived, each way (a slow network's round trip).
     void setDelay(std::chrono::milliseconds delay);
+    /// While on, a new connection is answered as a database server that is stopping answers an
+    /// attach: rejected ("connection rejected by remote interface"). Connections open go on.
+    void refuseNew(bool refuse);
     /// Connections accepted so far, for checks that a client really went through the relay.
     int accepted() const;
 
