@@ -175,7 +175,7 @@ struct ScanJournal::Db {
     }
 
     sqlite3* db = nullptr;
-    std::unique_ptr<Statement> insert, update, waiting, count, byId;
+    std::unique_ptr<Statement> insert, update, reach, waiting, count, byId;
 };
 
 // A write on the disk before the call returns; the journal's usual writes are left to the next sync.
@@ -243,6 +243,8 @@ ScanJournal::ScanJournal(const std::string& path) : m_path(path), m_db(std::make
               "clock_time) values (?1, ?2, ?3, ?4, 'in_doubt', ?5, ?6, ?7, ?8, ?9)");
     d.update = std::make_unique<Statement>(
         d.db, "update scan set state = ?2, outcome = ?3, settled_at = coalesce(?4, settled_at) where id = ?1");
+    d.reach = std::make_unique<Statement>(
+        d.db, "update scan set state = 'in_doubt', outcome = x'', server_time = coalesce(server_time, ?2) where id = ?1");
     d.waiting = std::make_unique<Statement>(
         d.db, (std::string("select ") + kColumns + " from scan where state in ('held', 'in_doubt') order by id").c_str());
     d.count = std::make_unique<Statement>(d.db, "select count(*) from scan where state in ('held', 'in_doubt')");
@@ -305,6 +307,14 @@ void ScanJournal::write(std::int64_t id, State state, const std::string& outcome
     } else {
         s.bindNull(4);
     }
+    s.step();
+}
+
+void ScanJournal::reachServer(std::int64_t id, const DateTime& serverTime) {
+    const Synced synced(*m_db, true);
+    Statement& s = *m_db->reach;
+    Use use(s);
+    s.bind(1, id).bind(2, packed(serverTime));
     s.step();
 }
 

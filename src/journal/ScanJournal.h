@@ -68,6 +68,9 @@ public:
                        const StationId& station, const std::optional<DateTime>& clockTime = std::nullopt);
     /// The scan's answer. A held or in-doubt entry is on the disk when this returns.
     void finish(std::int64_t id, State state, const std::string& outcome);
+    /// A waiting entry about to reach the server as it is settled: in doubt without an answer, and
+    /// dated `serverTime` when it had no time yet, so every later read-back asks for the same time.
+    void reachServer(std::int64_t id, const DateTime& serverTime);
     /// The end of a waiting entry, with the time it settled.
     void settle(std::int64_t id, State state, const std::string& outcome);
 

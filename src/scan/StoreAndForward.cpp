@@ -566,7 +566,7 @@ void StoreAndForward::foundBooked(const Entry& entry, const DateTime& at, const 
 }
 
 StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
-    // An entry made before the server's clock was ever read takes the time it is settled at.
+    // An entry made before the server's clock was ever read takes the time it is first settled at.
     const DateTime at =
         entry.serverTime ? *entry.serverTime : m_ctx.serverTimeEstimate().value_or(m_monitor.lastClockTime());
     const AsStation as(m_ctx.settings, entry);
@@ -578,8 +578,9 @@ StoreAndForward::Settled StoreAndForward::settle(const Entry& entry) {
             return Settled::Yes;
         }
         // From here the scan reaches the server: a process that dies before its mark leaves it in
-        // doubt without an answer.
-        m_journal->finish(entry.id, State::InDoubt, {});
+        // doubt without an answer. An entry without a time keeps this one: a read-back after a lost
+        // answer must ask for the time it was written off at, not for a later settling's.
+        m_journal->reachServer(entry.id, at);
         ScanOutcome outcome;
         try {
             outcome = m_scan.ProcessScan(entry.text, at);

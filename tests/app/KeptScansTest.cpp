@@ -487,4 +487,24 @@ TEST(KeptScans, AnAttachRefusedWhileTheServerStopsLeavesTheKeptScanWaiting) {
     EXPECT_EQ(s.journal().entry(id)->state, State::Replayed);
 }
 
+// An entry without a time (kept before the station ever knew the server's clock) is written off at
+// the time of its first settling; when that answer is lost, the next settling asks for that time.
+TEST(KeptScans, AnEntryWithoutATimeIsReadBackByTheTimeOfItsFirstSettling) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {121});
+    PrivateServer server;
+    KeptStation s(db, server.location(db));
+    ASSERT_TRUE(s.station().context().ready);
+    const std::int64_t id = s.journal().begin("121", Kind::Box, std::nullopt, s.station().forward().stationId());
+    s.journal().finish(id, State::Held, cp1252("Sem conexão"));
+    s.station().Settle();
+    ASSERT_EQ(s.journal().entry(id)->state, State::Replayed);
+    s.journal().finish(id, State::InDoubt, "Error reading data from the connection."); // as if its answer was lost
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    s.station().Settle();
+    EXPECT_TRUE(s.display.lateRefusals.empty()) << s.display.lateRefusals.front().reason;
+    EXPECT_EQ(s.journal().entry(id)->state, State::Replayed);
+}
+
 } // namespace
