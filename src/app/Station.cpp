@@ -10,7 +10,9 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 
 namespace vek {
@@ -85,6 +87,7 @@ void Station::FormCreate() {
     if (m_ctx.ready) {
         settleKept();
     }
+    publishMetrics();
 }
 
 bool Station::finishStartUp() {
@@ -139,23 +142,40 @@ void Station::Settle() {
         }
     } catch (const std::exception& e) {
         noteIfAway(e);
+        publishMetrics();
         return; // still away: the next probe tries again
     }
     settleKept();
+    publishMetrics();
 }
 
 void Station::AcknowledgeLateRefusals() {
     guarded([this] { m_forward.AcknowledgeLateRefusals(); });
+    publishMetrics();
 }
 
 void Station::ScanCode(const std::string& text) {
     const EventScope scope(m_eventDepth);
+    const auto start = std::chrono::steady_clock::now();
+    const ScanResult result = scanCode(text);
+    if (m_metrics) {
+        static constexpr metrics::Outcome kOutcome[] = {metrics::Outcome::Booked, metrics::Outcome::Refused,
+                                                        metrics::Outcome::Kept, metrics::Outcome::InDoubt,
+                                                        metrics::Outcome::Failed};
+        m_tally.add(kOutcome[static_cast<int>(result)],
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        m_lastScan = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+        publishMetrics();
+    }
+}
+
+ScanResult Station::scanCode(const std::string& text) {
     if (!m_ctx.configured) {
         // No database may be opened: repeat why instead of trying one.
         m_ctx.display.ClearScanField();
         m_ctx.display.ShowErrorMessage(m_ctx.configProblem.empty() ? "Banco de dados nao configurado."
                                                                    : m_ctx.configProblem);
-        return;
+        return ScanResult::Failed;
     }
     m_ctx.display.ClearMessage();
     if (m_forward.away()) {
@@ -163,37 +183,40 @@ void Station::ScanCode(const std::string& text) {
         // is refused without the server. Finding the server again is the probe's job, so a silent
         // network never holds a scan up. With keeping off the scan tries the server as it always did.
         if (m_forward.Hold(text)) {
-            return;
+            return ScanResult::Kept;
         }
         if (!m_forward.IsCode(text)) {
-            guarded([&] { m_forward.Scan(text); });
-            return;
+            ScanOutcome outcome{ScanResult::Failed, {}, 0};
+            guarded([&] { outcome = m_forward.Scan(text); });
+            return outcome.result;
         }
     }
     // A station whose start-up stopped half way (a server down at start) does not scan half started:
     // the missing steps run first, and while they fail nothing is written.
     try {
         if (!finishStartUp()) {
-            return;
+            return ScanResult::Failed;
         }
     } catch (const std::exception& e) {
         // No database since start-up: a code is kept all the same.
         if (noteIfAway(e) && m_forward.Hold(text)) {
-            return;
+            return ScanResult::Kept;
         }
         m_ctx.display.ClearScanField();
         m_ctx.display.ShowStartUpError(e.what());
-        return;
+        return ScanResult::Failed;
     }
     // Kept scans go first; while the database is still away the live one is kept behind them, so
     // nothing is reordered.
     if (!settleKept() && m_forward.Hold(text)) {
-        return;
+        return ScanResult::Kept;
     }
     // A scan that raised ends there: no counter refresh for it.
-    if (guarded([&] { m_forward.Scan(text); })) {
+    ScanOutcome outcome{ScanResult::Failed, {}, 0};
+    if (guarded([&] { outcome = m_forward.Scan(text); })) {
         guarded([this] { m_monitor.RefreshCountersIfDue(); });
     }
+    return outcome.result;
 }
 
 void Station::ClockTick() {
@@ -238,6 +261,7 @@ void Station::ClockTick() {
     if (ticked && m_ctx.ready && m_eventDepth == 1) {
         settleKept();
     }
+    publishMetrics();
 }
 
 bool Station::chooseDatabase(std::string& password) {
@@ -283,6 +307,8 @@ void Station::startUp() {
     // 2-4. Settings, then the database and its password.
     c.settings = readStationSettings(IniFile(m_settingsPath));
     const StationSettings& s = c.settings;
+    // Before any check: a station that cannot start is what the office most needs to see.
+    startMetrics();
     std::string& password = m_password;
     if (!s.HOST.empty()) {
         if (!chooseDatabase(password)) {
@@ -419,6 +445,57 @@ void Station::StartRecentEntriesFeed() {
     m_feed->setReadyCheck([this] { return m_eventDepth == 0; });
     display.SetSidePanelWidth(500);
     m_recentEntries.Start(m_sidePanelHeight / 100);
+}
+
+void Station::startMetrics() {
+    if (m_metricsStarted) {
+        return;
+    }
+    m_metricsStarted = true;
+    const StationSettings& s = m_ctx.settings;
+    if (s.METRICAS_PORTA.empty()) {
+        return;
+    }
+    int port = 0;
+    const char* end = s.METRICAS_PORTA.data() + s.METRICAS_PORTA.size();
+    const auto parsed = std::from_chars(s.METRICAS_PORTA.data(), end, port);
+    try {
+        if (parsed.ec != std::errc() || parsed.ptr != end || port < 1 || port > 65535) {
+            throw std::runtime_error("METRICAS_PORTA=" + s.METRICAS_PORTA + " is no port");
+        }
+        m_metrics = std::make_unique<metrics::MetricsEndpoint>(s.METRICAS_ENDERECO, port);
+    } catch (const std::exception& e) {
+        // The station goes on without its endpoint: a scan matters more than its figures.
+        std::fprintf(stderr, "vek-station: no metrics endpoint: %s\n", e.what());
+    }
+}
+
+void Station::publishMetrics() {
+    if (!m_metrics) {
+        return;
+    }
+    const StationSettings& s = m_ctx.settings;
+    auto utf8 = [](const std::string& text) { return toQString(text).toStdString(); };
+    metrics::StationMetrics m;
+    m.conveyor = utf8(s.CODESTEIRA);
+    m.sector = utf8(s.SETOR);
+    m.employee = utf8(s.FUNCIONARIO);
+    m.version = VEK_VERSION;
+    m.databaseHost = utf8(metrics::databaseHost(s.BDADOS));
+    m.scans = m_tally;
+    const StoreAndForward::Counts waiting = m_forward.counts();
+    m.held = waiting.held;
+    m.inDoubt = waiting.inDoubt;
+    m.lateRefusals = static_cast<int>(m_forward.lateRefusals().size());
+    m.ready = m_ctx.ready;
+    m.databaseConnected = m_ctx.ready && !m_forward.away() && m_ctx.sqlCon.isOpen();
+    m.lastScan = m_lastScan;
+    if (const auto answered = m_ctx.lastServerAnswer()) {
+        m.lastContact = std::chrono::duration<double>(answered->time_since_epoch()).count();
+    }
+    m.dayCount = m_monitor.dayCount();
+    m.monthCount = m_monitor.monthCount();
+    m_metrics->publish(std::move(m));
 }
 
 void Station::StopRecentEntriesFeed() {

@@ -2,6 +2,7 @@
 
 #include "enquiry/LabelEnquiry.h"
 #include "enquiry/SectorCancellation.h"
+#include "metrics/MetricsEndpoint.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
 #include "monitoring/RecentEntries.h"
@@ -65,10 +66,18 @@ public:
     RecentEntriesFeed* recentEntriesFeed() { return m_feed.get(); }
     /// Stops the feed's listener and joins its thread (the window closes).
     void StopRecentEntriesFeed();
+    /// The metrics endpoint: null while METRICAS_PORTA is empty or its port could not be opened.
+    const metrics::MetricsEndpoint* metricsEndpoint() const { return m_metrics.get(); }
 
 private:
     template <class F>
     bool guarded(F&& step);
+    /// The scan of ScanCode, and what became of it.
+    ScanResult scanCode(const std::string& text);
+    /// Opens the endpoint of METRICAS_PORTA once; a port it cannot open is told on standard error.
+    void startMetrics();
+    /// The station's figures as the endpoint serves them, after each scan, tick and probe.
+    void publishMetrics();
     void startUp();
     /// Start-up from the connections on; may run again when it stopped half way.
     void connectAndLoad();
@@ -100,6 +109,10 @@ private:
     enquiry::SectorCancellation m_cancellation;
     RecentEntries m_recentEntries;
     int m_eventDepth = 0;                      // entry points under way: a datagram is not handled inside one
+    metrics::ScanTally m_tally;
+    std::optional<double> m_lastScan; // seconds since the epoch
+    bool m_metricsStarted = false;
+    std::unique_ptr<metrics::MetricsEndpoint> m_metrics;
     std::unique_ptr<RecentEntriesFeed> m_feed; // last: its thread ends before anything it hands to
 };
 

@@ -67,6 +67,7 @@ DateTime StationContext::ReadServerTime() {
     m_serverTimeRead = t;
     m_serverTimeReadAt = std::chrono::steady_clock::now();
     m_readOffset = t.ticksSince(DateTime::localNow());
+    m_serverAnswered = std::chrono::system_clock::now();
     return t;
 }
 

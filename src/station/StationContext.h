@@ -78,6 +78,8 @@ public:
     /// The server's clock minus the machine's (local time), in ticks, as the last read found it;
     /// else the assumed one.
     std::optional<std::int64_t> serverClockOffset() const;
+    /// When the server last answered a reading of its clock (the machine's clock); nothing before.
+    std::optional<std::chrono::system_clock::time_point> lastServerAnswer() const { return m_serverAnswered; }
     /// The offset an earlier run found: a station restarted while the server is away still dates
     /// its scans by the server's clock.
     void assumeServerClockOffset(std::int64_t ticks) { m_assumedOffset = ticks; }
@@ -90,6 +92,7 @@ private:
     std::optional<DateTime> m_serverTimeRead;
     std::chrono::steady_clock::time_point m_serverTimeReadAt;
     std::int64_t m_readOffset = 0; // server minus machine at the last read
+    std::optional<std::chrono::system_clock::time_point> m_serverAnswered;
     std::optional<std::int64_t> m_assumedOffset;
 };
 

@@ -117,6 +117,8 @@ StationSettings readStationSettings(const IniFile& ini) {
     s.DIARIO_LEITURAS = ini.readString(e, "DIARIO_LEITURAS", "");
     s.DIARIO_DIAS = ini.readInteger(e, "DIARIO_DIAS", 30);
     s.GUARDAR_SEM_CONEXAO = ini.readString(e, "GUARDAR_SEM_CONEXAO", "S");
+    s.METRICAS_PORTA = ini.readString(e, "METRICAS_PORTA", "");
+    s.METRICAS_ENDERECO = ini.readString(e, "METRICAS_ENDERECO", "127.0.0.1");
     return s;
 }
 

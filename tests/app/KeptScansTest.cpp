@@ -9,13 +9,19 @@
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"
 #include "support/TcpProxy.h"
+#include "../metrics/ExpositionFormat.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
 #include <gtest/gtest.h>
 
+#include <httplib.h>
+
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
@@ -505,6 +511,84 @@ TEST(KeptScans, AnEntryWithoutATimeIsReadBackByTheTimeOfItsFirstSettling) {
     s.station().Settle();
     EXPECT_TRUE(s.display.lateRefusals.empty()) << s.display.lateRefusals.front().reason;
     EXPECT_EQ(s.journal().entry(id)->state, State::Replayed);
+}
+
+// A port nothing listens on now.
+int freeTcpPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+// The office reads the station's page between scans: its figures follow the scans and the kept ones,
+// and a flood of connections that send nothing does not hold a scan up.
+TEST(KeptScans, TheMetricsPageFollowsTheScansAndTheHealthCheckTheDatabase) {
+    setCurrentFormatSettings(brazilianFormatSettings());
+    TestDb db(Schema::Main);
+    addBoxes(db, {131, 132, 133});
+    PrivateServer server;
+    const int port = freeTcpPort();
+    KeptStation s(db, server.location(db), "EXIBIR_IMG_PRODUTO=N\nMETRICAS_PORTA=" + std::to_string(port) + "\n");
+    ASSERT_NE(s.station().metricsEndpoint(), nullptr);
+    httplib::Client office("127.0.0.1", port);
+    office.set_read_timeout(10, 0);
+    auto page = [&] {
+        const auto r = office.Get("/metrics");
+        EXPECT_TRUE(r && r->status == 200);
+        const test::Exposition e = test::readExposition(r ? r->body : std::string());
+        EXPECT_EQ(e.fault, "");
+        return e.samples;
+    };
+    EXPECT_EQ(office.Get("/health")->status, 200);
+    s.scan("131");
+    s.scan("abc");
+    auto figures = page();
+    EXPECT_EQ(figures["vek_scans_total{outcome=\"booked\"}"], 1);
+    EXPECT_EQ(figures["vek_scans_total{outcome=\"refused\"}"], 1);
+    EXPECT_EQ(figures["vek_production_day_boxes"], 1);
+    EXPECT_EQ(figures["vek_database_connected"], 1);
+    EXPECT_GT(figures["vek_last_server_contact_timestamp_seconds"], 0);
+
+    server.stop();
+    std::vector<int> idle; // connections that never send a request
+    for (int i = 0; i < 20; ++i) {
+        // Not blocking: past the endpoint's workers and its listen queue, a connect waits unaccepted.
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        idle.push_back(fd);
+    }
+    for (const char* code : {"132", "133"}) {
+        const auto start = std::chrono::steady_clock::now();
+        s.scan(code);
+        EXPECT_EQ(s.display.messageColour, MessageColour::Held);
+        // Far below the endpoint's 5 s read timeout that the idle connections hold its workers for.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
+    for (int fd : idle) ::close(fd);
+    figures = page();
+    EXPECT_EQ(figures["vek_scans_total{outcome=\"kept\"}"], 2);
+    EXPECT_EQ(figures["vek_journal_waiting_entries{state=\"held\"}"], 2);
+    EXPECT_EQ(figures["vek_database_connected"], 0);
+    const auto away = office.Get("/health");
+    EXPECT_EQ(away->status, 503);
+    EXPECT_EQ(away->body, "database away\n");
+
+    server.start();
+    settleOnceBack(s.station());
+    EXPECT_EQ(office.Get("/health")->status, 200);
+    figures = page();
+    EXPECT_EQ(figures["vek_journal_waiting_entries{state=\"held\"}"], 0);
+    EXPECT_EQ(figures["vek_production_day_boxes"], 3);
 }
 
 } // namespace
