@@ -44,6 +44,7 @@ TEST(MetricsPage, EveryLineReadsAsTheFormatHasItAndTheHistogramAddsUp) {
 
 TEST(MetricsEndpointTest, AnswersItsTwoPathsAndRefusesEverythingElse) {
     MetricsEndpoint endpoint("127.0.0.1", 0);
+    EXPECT_THROW(MetricsEndpoint("127.0.0.1", endpoint.port()), std::runtime_error) << "a port taken";
     httplib::Client client("127.0.0.1", endpoint.port());
     client.set_read_timeout(10, 0);
     auto health = client.Get("/health");
