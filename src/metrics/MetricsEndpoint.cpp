@@ -90,6 +90,12 @@ std::size_t requestBytes(const httplib::Request& req) {
 MetricsEndpoint::MetricsEndpoint(const std::string& address, int port) : m_server(std::make_unique<httplib::Server>()) {
     httplib::Server& s = *m_server;
     s.new_task_queue = [] { return new BoundedPool(kConnections); };
+    // Not the library's SO_REUSEPORT: a second station on the same port would share it silently, and
+    // the office would read either station's page at random.
+    s.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     s.set_read_timeout(kReadSeconds, 0);
     s.set_write_timeout(kReadSeconds, 0);
     s.set_keep_alive_timeout(kReadSeconds);
