@@ -106,6 +106,22 @@ bool Station::settleKept() {
 
 namespace {
 
+metrics::Outcome outcomeOf(ScanResult result) {
+    switch (result) {
+    case ScanResult::Booked:
+        return metrics::Outcome::Booked;
+    case ScanResult::Refused:
+        return metrics::Outcome::Refused;
+    case ScanResult::Kept:
+        return metrics::Outcome::Kept;
+    case ScanResult::InDoubt:
+        return metrics::Outcome::InDoubt;
+    case ScanResult::Failed:
+        break;
+    }
+    return metrics::Outcome::Failed;
+}
+
 bool connectionLost(const std::exception& e) {
     const auto* db = dynamic_cast<const db::DbError*>(&e);
     return db && db->isConnectionLost();
@@ -159,11 +175,7 @@ void Station::ScanCode(const std::string& text) {
     const auto start = std::chrono::steady_clock::now();
     const ScanResult result = scanCode(text);
     if (m_metrics) {
-        static constexpr metrics::Outcome kOutcome[] = {metrics::Outcome::Booked, metrics::Outcome::Refused,
-                                                        metrics::Outcome::Kept, metrics::Outcome::InDoubt,
-                                                        metrics::Outcome::Failed};
-        m_tally.add(kOutcome[static_cast<int>(result)],
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        m_tally.add(outcomeOf(result), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         m_lastScan = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
         publishMetrics();
     }

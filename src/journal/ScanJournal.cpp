@@ -3,8 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
+#include <cstdio>
 #include <iterator>
 
 namespace vek::journal {
@@ -18,15 +17,10 @@ bool waits(State s) {
 }
 
 std::string localNow() {
-    using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t t = system_clock::to_time_t(now);
-    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, ms);
+    const DateTime t = DateTime::localNow();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year(), t.month(), t.day(), t.hour(),
+                  t.minute(), t.second(), t.msec());
     return buf;
 }
 

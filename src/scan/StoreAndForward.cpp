@@ -84,6 +84,22 @@ bool isWaiting(State s) {
     return s == State::Held || s == State::InDoubt;
 }
 
+// Messages and tones are held back for as long as it lives.
+class QuietDisplay {
+public:
+    explicit QuietDisplay(OperatorDisplay& display) : m_display(display) { m_display.setQuiet(true); }
+    ~QuietDisplay() { m_display.setQuiet(false); }
+    QuietDisplay(const QuietDisplay&) = delete;
+    QuietDisplay& operator=(const QuietDisplay&) = delete;
+
+private:
+    OperatorDisplay& m_display;
+};
+
+std::optional<std::int64_t> idOf(const Entry& entry) {
+    return entry.id ? std::optional<std::int64_t>(entry.id) : std::nullopt;
+}
+
 journal::State stateOf(const ScanOutcome& outcome) {
     return outcome.result == ScanResult::Booked ? State::Done : State::Refused;
 }
@@ -162,9 +178,7 @@ journal::StationId StoreAndForward::stationId() const {
 std::optional<std::int64_t> StoreAndForward::begin(const std::string& text, Kind kind) {
     if (!m_journal) return std::nullopt;
     try {
-        const std::optional<DateTime> clock =
-            m_monitor.clockSet() ? std::optional<DateTime>(m_monitor.lastClockTime()) : std::nullopt;
-        return m_journal->begin(text, kind, m_ctx.serverTimeEstimate(), stationId(), clock);
+        return m_journal->begin(text, kind, m_ctx.serverTimeEstimate(), stationId(), clockTime());
     } catch (const std::exception& e) {
         journalFailed(e);
         return std::nullopt;
@@ -180,6 +194,10 @@ bool StoreAndForward::finish(std::optional<std::int64_t> id, State state, const 
         journalFailed(e);
         return false;
     }
+}
+
+std::optional<DateTime> StoreAndForward::clockTime() const {
+    return m_monitor.clockSet() ? std::optional<DateTime>(m_monitor.lastClockTime()) : std::nullopt;
 }
 
 void StoreAndForward::MarkAway() {
@@ -241,9 +259,11 @@ void StoreAndForward::reopenJournal() {
     try {
         auto reopened = std::make_unique<journal::ScanJournal>(m_journalPath);
         // Written to, not only read: a disk still full fails here rather than at the next scan.
-        if (const std::optional<std::int64_t> offset = m_ctx.serverClockOffset().has_value()
-                                                           ? m_ctx.serverClockOffset()
-                                                           : reopened->clockOffset()) {
+        std::optional<std::int64_t> offset = m_ctx.serverClockOffset();
+        if (!offset) {
+            offset = reopened->clockOffset();
+        }
+        if (offset) {
             reopened->keepClockOffset(*offset);
             m_keptOffset = offset;
         }
@@ -327,8 +347,7 @@ ScanOutcome StoreAndForward::Scan(const std::string& text) {
         return m_scan.ProcessScan(text); // refused at once, as always
     }
     const std::optional<DateTime> at = m_ctx.serverTimeEstimate();
-    const std::optional<DateTime> clock =
-        m_monitor.clockSet() ? std::optional<DateTime>(m_monitor.lastClockTime()) : std::nullopt;
+    const std::optional<DateTime> clock = clockTime();
     const std::optional<std::int64_t> id = begin(text, kind);
     ScanOutcome outcome;
     try {
@@ -397,7 +416,7 @@ bool StoreAndForward::reconnect() {
 
 ScanOutcome StoreAndForward::resolveInDoubt(const Entry& entry, const OutcomeInDoubt& lost) {
     OperatorDisplay& display = m_ctx.display;
-    const std::optional<std::int64_t> id = entry.id ? std::optional<std::int64_t>(entry.id) : std::nullopt;
+    const std::optional<std::int64_t> id = idOf(entry);
     // A server that stopped answering is not asked again within the scan: the operator has waited
     // enough, and the probe finds out off the window's thread.
     if (!lost.noAnswer() && reconnect()) {
@@ -409,11 +428,7 @@ ScanOutcome StoreAndForward::resolveInDoubt(const Entry& entry, const OutcomeInD
             // The commit never reached the server, as far as it tells now: the scan runs again, once.
             ScanOutcome outcome;
             {
-                display.setQuiet(true);
-                struct Loud {
-                    OperatorDisplay& d;
-                    ~Loud() { d.setQuiet(false); }
-                } loud{display};
+                const QuietDisplay quiet(display);
                 outcome = m_scan.ProcessScan(entry.text);
             }
             if (outcome.result != ScanResult::Booked) {
@@ -449,8 +464,7 @@ ScanOutcome StoreAndForward::resolveInDoubt(const Entry& entry, const OutcomeInD
 
 ScanOutcome StoreAndForward::bookedAfterAll(const Entry& entry, const DateTime& at, const ReadBack& rb) {
     afterCommit(entry, at, rb, Counting::Live, true);
-    const std::optional<std::int64_t> id = entry.id ? std::optional<std::int64_t>(entry.id) : std::nullopt;
-    finish(id, State::Done, kUpdated);
+    finish(idOf(entry), State::Done, kUpdated);
     return ScanOutcome::booked(kUpdated, entry.kind == Kind::SubTicket ? rb.boxes : 1);
 }
 
@@ -642,12 +656,7 @@ bool StoreAndForward::SettleWaiting() {
             }
             return true;
         }
-        OperatorDisplay& display = m_ctx.display;
-        display.setQuiet(true);
-        struct Loud {
-            OperatorDisplay& d;
-            ~Loud() { d.setQuiet(false); }
-        } loud{display};
+        const QuietDisplay quiet(m_ctx.display);
         for (const Entry& entry : waiting) {
             const Settled settled = settle(entry);
             if (settled != Settled::Yes) {

@@ -107,6 +107,8 @@ private:
     class AsStation;
 
     bool isCode(const std::string& text, journal::Kind& kind) const;
+    /// The minute clock's time, once a tick has read it: what a sector record of a scan now carries.
+    std::optional<DateTime> clockTime() const;
     /// Tries the database until it answers or the time is spent.
     bool reconnect();
     /// What the database holds of the entry's scan, made at `at`.

@@ -6,6 +6,7 @@
 #include "db/Query.h"
 #include "scan/StoreAndForward.h"
 #include "support/Box.h"
+#include "support/FreePort.h"
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"
 #include "support/TcpProxy.h"
@@ -189,14 +190,12 @@ TEST(KeptScans, AKeptBoxTakenMeanwhileAndAKeptUnknownCodeAreLateRefusalsUntilAck
     EXPECT_EQ(s.count(State::Held), 4);
     server.start();
     {
-        db::Connection other; // another station, quicker once the server was back
-        other.setDatabase(server.location(db));
-        other.setPassword(test::serverPassword());
-        other.executeImmediate(
+        const auto other = server.connect(db); // another station, quicker once the server was back
+        other->executeImmediate(
             "update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '02' where CODIGO_CX = 7");
         // Its claim names no station; its boxes do.
-        other.executeImmediate("update SUBPROD set DTBAIXA_PR = cast('now' as timestamp) where ID_PR = 1");
-        other.executeImmediate("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '02' "
+        other->executeImmediate("update SUBPROD set DTBAIXA_PR = cast('now' as timestamp) where ID_PR = 1");
+        other->executeImmediate("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '02' "
                                "where CODIGO_CX in (9, 10)");
     }
     s.tones.take();
@@ -229,8 +228,7 @@ TEST(KeptScans, AServerKilledDuringAWriteOffLeavesTheScanInDoubtUntilTheDatabase
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
     // Another connection holds the box's row, so the write-off is on the server when it dies.
-    auto holder = db.connectRemote();
-    holder->setDatabase(server.location(db));
+    auto holder = server.connect(db);
     holder->startTransaction();
     holder->executeImmediate("update CODCXUNIT set TAM_CX = '39' where CODIGO_CX = 11");
     std::thread killer([&] {
@@ -332,10 +330,8 @@ TEST(KeptScans, SectorRecordsMadeWithALateClockOrAfterAFailedTickAreReadBackAsBo
     server.start();
     s.scan("62");
     ASSERT_EQ(s.message(), "Etiqueta Atualizada.");
-    db::Connection c;
-    c.setDatabase(server.location(db));
-    c.setPassword(test::serverPassword());
-    db::Query q(c);
+    const auto c = server.connect(db);
+    db::Query q(*c);
     q.setSql("select DTSAIDA_PU from PRODUCAO_SETOR_CXUNIT where CODCXUNIT_PU = 62");
     q.open();
     EXPECT_GE(q.field("DTSAIDA_PU").asDateTime(), now) << "the clock caught up at the scan";
@@ -391,8 +387,7 @@ TEST(KeptScans, ARowHeldByAnotherTransactionLeavesTheEntryWaitingAndAnOwnCommitL
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
     const std::optional<DateTime> scanned = s.station().context().serverTimeEstimate();
-    auto lost = db.connectRemote(); // the station's commit, cut from it and still under way
-    lost->setDatabase(server.location(db));
+    auto lost = server.connect(db); // the station's commit, cut from it and still under way
     lost->startTransaction();
     lost->executeImmediate("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '01', "
                            "SETOR_CX = '', FUNCIONARIO_CX = '' where CODIGO_CX = 91");
@@ -513,19 +508,6 @@ TEST(KeptScans, AnEntryWithoutATimeIsReadBackByTheTimeOfItsFirstSettling) {
     EXPECT_EQ(s.journal().entry(id)->state, State::Replayed);
 }
 
-// A port nothing listens on now.
-int freeTcpPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 // The office reads the station's page between scans: its figures follow the scans and the kept ones,
 // and a flood of connections that send nothing does not hold a scan up.
 TEST(KeptScans, TheMetricsPageFollowsTheScansAndTheHealthCheckTheDatabase) {
@@ -533,7 +515,7 @@ TEST(KeptScans, TheMetricsPageFollowsTheScansAndTheHealthCheckTheDatabase) {
     TestDb db(Schema::Main);
     addBoxes(db, {131, 132, 133});
     PrivateServer server;
-    const int port = freeTcpPort();
+    const int port = test::freePort(SOCK_STREAM);
     KeptStation s(db, server.location(db), "EXIBIR_IMG_PRODUTO=N\nMETRICAS_PORTA=" + std::to_string(port) + "\n");
     ASSERT_NE(s.station().metricsEndpoint(), nullptr);
     httplib::Client office("127.0.0.1", port);

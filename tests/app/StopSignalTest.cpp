@@ -1,4 +1,5 @@
 // The operating system's stop signals end a running station cleanly and soon.
+#include "support/FreePort.h"
 #include "support/TestDb.h"
 
 #include <QProcess>
@@ -16,19 +17,6 @@ using vek::test::Schema;
 using vek::test::TestDb;
 
 namespace {
-
-// A UDP port nobody holds right now.
-int freeUdpPort() {
-    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
 
 // Starts the station on `settings`, lets it run, sends `sig` and expects a clean end: the window
 // closed through the event loop, not the watchdog that ends a station whose close hangs.
@@ -56,7 +44,7 @@ TEST(StopSignals, TermAndIntCloseARunningStationWithItsFeed) {
         TestDb db(Schema::Main);
         const std::string ini = db.dir() + "/station.INI";
         std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\n"
-                           << "PORTA_UDP_ULT_ENTRADA=" << freeUdpPort() << "\n";
+                           << "PORTA_UDP_ULT_ENTRADA=" << vek::test::freePort(SOCK_DGRAM) << "\n";
         expectCleanStop(ini, sig);
     }
 }

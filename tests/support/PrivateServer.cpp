@@ -1,5 +1,6 @@
 #include "support/PrivateServer.h"
 
+#include "db/Connection.h"
 #include "support/TestDb.h"
 
 #include <arpa/inet.h>
@@ -79,6 +80,12 @@ void PrivateServer::kill() {
 
 std::string PrivateServer::location(const TestDb& db) const {
     return "127.0.0.1/" + std::to_string(m_port) + ":" + db.path();
+}
+
+std::unique_ptr<db::Connection> PrivateServer::connect(const TestDb& db) const {
+    auto c = db.connectRemote();
+    c->setDatabase(location(db));
+    return c;
 }
 
 std::string PrivateServer::log() const {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <string>
+
+namespace vek::db {
+class Connection;
+}
 
 namespace vek::test {
 
@@ -26,6 +31,8 @@ public:
     int port() const { return m_port; }
     /// The test database's file through this server: "127.0.0.1/port:path".
     std::string location(const TestDb& db) const;
+    /// A connection of its own to the test database through this server (another station, say).
+    std::unique_ptr<db::Connection> connect(const TestDb& db) const;
     /// The server's own log, for failure messages.
     std::string log() const;
 
