@@ -149,18 +149,24 @@ TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBef
 TEST(JournalProcesses, TwoStationsKeepingTheSameBoxesBookEachOnceWhenTheyMeetTheServerAgain) {
     TestDb db(Schema::Main);
     addBoxes(db, {41, 42, 43});
+    // Sub-ticket 000123/0001/00A1: boxes 44 and 45 of size 40.
+    db.exec(Box::usual(44).tam("40").sql());
+    db.exec(Box::usual(45).tam("40").sql());
+    db.exec("insert into SUBPROD (ID_PR, PROG_PR, FICHA_PR, SUBFICHA_PR, TAMA_PR, QTDE_PR) "
+            "values (1, '000123', '0001', '00A1', '40', 2)");
+    const std::string label = "2000123000100A1";
     PrivateServer server(PrivateServer::State::Stopped);
     const QStringList script = {QStringLiteral("41"), QStringLiteral("42"), QStringLiteral("43"),
-                                QStringLiteral("<settle>")};
+                                QString::fromStdString(label), QStringLiteral("<settle>")};
     std::vector<std::unique_ptr<StationProcess>> stations;
     for (const char* conveyor : {"01", "02"}) {
         const std::string ini = "[ESTEIRA]\r\nBDADOS=" + server.location(db) + "\r\nCODESTEIRA=" + conveyor +
                                 "\r\nEXIBIR_IMG_PRODUTO=N\r\n";
         stations.push_back(std::make_unique<StationProcess>(db.dir() + "/station" + conveyor, ini, script));
     }
-    // Both have kept all three before the server is back, then settle at once.
+    // Both have kept all four before the server is back, then settle at once.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while ((linesIn(db.dir() + "/station01/out.jsonl") < 4 || linesIn(db.dir() + "/station02/out.jsonl") < 4) &&
+    while ((linesIn(db.dir() + "/station01/out.jsonl") < 5 || linesIn(db.dir() + "/station02/out.jsonl") < 5) &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -178,13 +184,18 @@ TEST(JournalProcesses, TwoStationsKeepingTheSameBoxesBookEachOnceWhenTheyMeetThe
         booked[conveyor] = run.text(run.lines.size() - 1, "pnQtParesDia").toInt();
     }
     const Rows rows = serverRows(db, "select CODIGO_CX, ESTEIRA_CX from CODCXUNIT where DTBAIXA_CX is not null");
-    ASSERT_EQ(rows.size(), 3u) << "every kept box booked";
+    ASSERT_EQ(rows.size(), 5u) << "every kept box booked";
     for (const auto& row : rows) {
+        // The sub-ticket's boxes are answered for by its label.
+        const std::string code = row[0] == "44" || row[0] == "45" ? label : row[0];
         const std::string other = row[1] == "01" ? "02" : "01";
-        EXPECT_EQ(refused[row[1]].count(row[0]), 0u) << row[0] << " booked by the station that refused it";
-        EXPECT_EQ(refused[other].count(row[0]), 1u) << row[0] << " not refused by the station that lost it";
+        EXPECT_EQ(refused[row[1]].count(code), 0u) << code << " booked by the station that refused it";
+        EXPECT_EQ(refused[other].count(code), 1u) << code << " not refused by the station that lost it";
     }
-    EXPECT_EQ(booked["01"] + booked["02"], 3) << "each counted by the station that booked it, once";
+    EXPECT_EQ(serverRows(db, "select ESTEIRA_CX from CODCXUNIT where CODIGO_CX in (44, 45) group by ESTEIRA_CX").size(),
+              1u)
+        << "the sub-ticket's boxes by one station";
+    EXPECT_EQ(booked["01"] + booked["02"], 5) << "each counted by the station that booked it, once";
 }
 
 TEST(JournalProcesses, AJournalThatCannotBeWrittenIsToldOnceAndTheStationScansAsWithoutOne) {
