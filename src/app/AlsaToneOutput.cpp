@@ -26,18 +26,22 @@ void sleepMs(long ms) {
 } // namespace
 
 AlsaToneOutput::AlsaToneOutput(Device device) {
-    if (device == Device::None) return;
-    snd_lib_error_set_handler(&quietAlsaErrors);
-    if (snd_pcm_open(&m_pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
-        m_pcm = nullptr;
-    } else if (snd_pcm_set_params(m_pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRate, 1,
-                                  kLatencyUs) < 0) {
-        closeDevice();
+    if (device == Device::Default) {
+        snd_lib_error_set_handler(&quietAlsaErrors);
+        if (snd_pcm_open(&m_pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
+            m_pcm = nullptr;
+        } else if (snd_pcm_set_params(m_pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRate, 1,
+                                      kLatencyUs) < 0) {
+            closeDevice();
+        }
+        snd_lib_error_set_handler(nullptr);
     }
-    snd_lib_error_set_handler(nullptr);
+    m_hasDevice = m_pcm != nullptr;
+    m_player = std::make_unique<TonePlayer>([this](const Tone& tone) { sound(tone); });
 }
 
 AlsaToneOutput::~AlsaToneOutput() {
+    m_player.reset();
     closeDevice();
 }
 
@@ -46,6 +50,7 @@ void AlsaToneOutput::closeDevice() {
         snd_pcm_close(m_pcm);
         m_pcm = nullptr;
     }
+    m_hasDevice = false;
 }
 
 std::vector<std::int16_t> AlsaToneOutput::samples(const Tone& tone, int sampleRate) {
@@ -81,24 +86,31 @@ bool AlsaToneOutput::playOnDevice(const Tone& tone, long& framesDone) {
     return snd_pcm_drain(m_pcm) >= 0;
 }
 
-void AlsaToneOutput::play(const std::vector<Tone>& tones) {
+int AlsaToneOutput::play(const std::vector<Tone>& tones, ToneKind kind) {
     try {
-        for (std::size_t i = 0; i < tones.size(); ++i) {
-            const Tone& tone = tones[i];
-            if (tone.ms <= 0) continue;
-            if (!m_pcm) {
-                sleepMs(tone.ms);
-                continue;
-            }
-            long framesDone = 0;
-            if (!playOnDevice(tone, framesDone)) {
-                // The device went away: keep the station's timing in silence from here on.
-                closeDevice();
-                sleepMs(tone.ms - framesDone * 1000L / kSampleRate);
-            }
-        }
+        return m_player->play(tones, kind);
     } catch (...) {
         // Only allocation can fail here; a lost tone is not worth stopping a scan for.
+        return 0;
+    }
+}
+
+void AlsaToneOutput::sound(const Tone& tone) {
+    if (!m_pcm) {
+        sleepMs(tone.ms);
+        return;
+    }
+    long framesDone = 0;
+    bool played = false;
+    try {
+        played = playOnDevice(tone, framesDone);
+    } catch (...) {
+        // allocation of the samples: the tone's time in silence, as without a device
+    }
+    if (!played) {
+        // The device went away: silence from here on, the tones' time kept.
+        closeDevice();
+        sleepMs(tone.ms - framesDone * 1000L / kSampleRate);
     }
 }
 

@@ -4,8 +4,9 @@
 
 namespace vek {
 
-void RecordingToneOutput::play(const std::vector<Tone>& tones) {
+int RecordingToneOutput::play(const std::vector<Tone>& tones, ToneKind) {
     m_tones.insert(m_tones.end(), tones.begin(), tones.end());
+    return 0;
 }
 
 std::vector<Tone> RecordingToneOutput::take() {

@@ -78,6 +78,9 @@ TfrmQuilbar::TfrmQuilbar(Platform platform, std::string settingsPath, std::strin
     Timer1->start();
     m_probe = new QTimer(this);
     connect(m_probe, &QTimer::timeout, this, [this] { SettleKeptScans(); });
+    m_messageHold = new QTimer(this);
+    m_messageHold->setSingleShot(true);
+    connect(m_messageHold, &QTimer::timeout, this, [this] { guarded([this] { ReleaseHeldMessage(); }); });
 }
 
 TfrmQuilbar::~TfrmQuilbar() = default;
@@ -675,6 +678,10 @@ void TfrmQuilbar::ProbeEvery(int ms) {
     } else if (!m_probe->isActive() || m_probe->interval() != ms) {
         m_probe->start(ms);
     }
+}
+
+void TfrmQuilbar::ReleaseMessageAfter(int ms) {
+    m_messageHold->start(std::max(ms, 0));
 }
 
 void TfrmQuilbar::ShowLateRefusals(const std::vector<LateRefusal>& lines) {

@@ -93,6 +93,7 @@ public:
     void ApplyScanModeLayout(bool scanMode, bool sectorMode, bool hideTotals) override;
     void ShowConnectionPanel(const std::string& text) override;
     void ProbeEvery(int ms) override;
+    void ReleaseMessageAfter(int ms) override;
     void ShowLateRefusals(const std::vector<LateRefusal>& lines) override;
     void Repaint() override;
 
@@ -187,6 +188,7 @@ private:
     QLabel* sbPanel1 = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* m_probe = nullptr; // every 5 s while scans are kept
+    QTimer* m_messageHold = nullptr; // a refusal's message until its alarm has sounded
     std::unique_ptr<JournalPanels> m_journalPanels;
     db::TableModel* m_hourlyGrid = nullptr;
     QListView* dbcgUltEnt = nullptr; // recent entries, one panel each

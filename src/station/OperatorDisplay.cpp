@@ -3,6 +3,8 @@
 #include "station/RuntimeParameters.h"
 #include "util/TextCodec.h"
 
+#include <chrono>
+
 namespace vek {
 
 namespace {
@@ -20,16 +22,59 @@ void OperatorDisplay::setOutputs(Platform platform, const RuntimeParameters* par
     m_params = params;
 }
 
-void OperatorDisplay::play(const std::vector<Tone>& tones) {
+int OperatorDisplay::play(const std::vector<Tone>& tones, ToneKind kind) {
     if (m_params && (m_params->ALERTA_SONORO || !m_params->read) && m_platform.tones) {
-        m_platform.tones->play(tones);
+        return m_platform.tones->play(tones, kind);
+    }
+    return 0;
+}
+
+std::int64_t OperatorDisplay::now() const {
+    if (m_clock) return m_clock();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void OperatorDisplay::showMessage(std::string text, MessageColour colour, bool hint, int holdMs) {
+    const std::int64_t t = now();
+    if (m_heldUntil != 0 && t >= m_heldUntil) ReleaseHeldMessage();
+    WaitingMessage m{std::move(text), colour, hint, t + holdMs};
+    if (m_heldUntil != 0) {
+        m_waitingMessages.push_back(std::move(m));
+        return;
+    }
+    paintHeld(m, t);
+}
+
+void OperatorDisplay::paintHeld(const WaitingMessage& m, std::int64_t t) {
+    paintMessage(m.text, m.colour, m.hint);
+    if (m.heldUntil > t) {
+        m_heldUntil = m.heldUntil;
+        ReleaseMessageAfter(static_cast<int>(m.heldUntil - t));
+    }
+}
+
+void OperatorDisplay::ReleaseHeldMessage() {
+    if (m_heldUntil == 0) return;
+    const std::int64_t t = now();
+    if (t < m_heldUntil) {
+        ReleaseMessageAfter(static_cast<int>(m_heldUntil - t));
+        return;
+    }
+    m_heldUntil = 0;
+    while (!m_waitingMessages.empty()) {
+        const WaitingMessage m = std::move(m_waitingMessages.front());
+        m_waitingMessages.pop_front();
+        // A message that is not held and has another behind it would be painted over at once.
+        if (m.heldUntil <= t && !m_waitingMessages.empty()) continue;
+        paintHeld(m, t);
+        if (m_heldUntil != 0) return;
     }
 }
 
 void OperatorDisplay::ShowErrorMessage(const std::string& text) {
     if (!say()) return;
-    paintMessage(text, MessageColour::Error, true);
-    play(kAlarm);
+    showMessage(text, MessageColour::Error, true, play(kAlarm, ToneKind::Alarm));
 }
 
 void OperatorDisplay::ShowStartUpError(const std::string& text) {
@@ -38,26 +83,26 @@ void OperatorDisplay::ShowStartUpError(const std::string& text) {
 
 void OperatorDisplay::ShowSuccessMessage(const std::string& text) {
     if (!say()) return;
+    play(kSuccess, ToneKind::Success);
     if (m_params && m_params->MSG_CONLUSAO) {
-        paintMessage(text, MessageColour::Success, false);
+        showMessage(text, MessageColour::Success, false, 0);
     }
-    play(kSuccess);
 }
 
 void OperatorDisplay::ShowHeldMessage(const std::string& text) {
     if (!say()) return;
-    paintMessage(text, MessageColour::Held, true);
-    play(kHeld);
+    play(kHeld, ToneKind::Held);
+    showMessage(text, MessageColour::Held, true, 0);
 }
 
 void OperatorDisplay::ShowEnquiryError(const std::string& text) {
     paintEnquiryMessage(text, MessageColour::Error, true);
-    play(kAlarm);
+    play(kAlarm, ToneKind::Alarm);
 }
 
 void OperatorDisplay::SuccessBeep() {
     if (m_quiet) return;
-    play(kSuccess);
+    play(kSuccess, ToneKind::Success);
 }
 
 void OperatorDisplay::ShowWarningBox(const std::string& text) {

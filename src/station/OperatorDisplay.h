@@ -2,6 +2,9 @@
 
 #include "station/Platform.h"
 
+#include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,11 +67,19 @@ public:
     /// The box of an error that ends an event: titled with the application's title.
     void ShowPlatformError(const std::string& text);
     /// Back to the neutral, empty panel (Enter in the scan field).
-    void ClearMessage() { paintMessage({}, MessageColour::Neutral, false); }
+    void ClearMessage() { showMessage({}, MessageColour::Neutral, false, 0); }
     /// A scan kept for later (no database, or no answer): amber, with its own tone.
     void ShowHeldMessage(const std::string& text);
     /// The alarm of a batch of late refusals, once.
-    void LateRefusalAlarm() { play(alarmTones()); }
+    void LateRefusalAlarm() { play(alarmTones(), ToneKind::Alarm); }
+
+    /// A refusal's message stays in pnMens until its alarm has sounded, however many scans are
+    /// handled meanwhile; their messages wait and follow (one that another follows at once is never
+    /// painted). The display's clock calls this when asked to through ReleaseMessageAfter; a display
+    /// without one has it called at its next message.
+    void ReleaseHeldMessage();
+    /// Milliseconds of a steady clock; tests give their own.
+    void setMonotonicClock(std::function<std::int64_t()> clock) { m_clock = std::move(clock); }
 
     /// While quiet (kept scans being settled) messages are only remembered: neither painted nor sounded.
     void setQuiet(bool quiet) { m_quiet = quiet; }
@@ -107,14 +118,30 @@ public:
     /// Asks for the station's Settle every `ms` milliseconds; 0 stops asking. A display without a clock
     /// of its own leaves settling to the next scan.
     virtual void ProbeEvery(int ms) { (void)ms; }
+    /// Asks for ReleaseHeldMessage in `ms` milliseconds (a later request replaces an earlier one).
+    virtual void ReleaseMessageAfter(int ms) { (void)ms; }
     /// The list pnRecusasTardias, one line per entry; an empty list hides it.
     virtual void ShowLateRefusals(const std::vector<LateRefusal>& lines) = 0;
     /// Paints what changed now (the counters must be seen at once).
     virtual void Repaint() = 0;
 
 private:
+    struct WaitingMessage {
+        std::string text;
+        MessageColour colour = MessageColour::Neutral;
+        bool hint = false;
+        std::int64_t heldUntil = 0; // when its tones will have sounded
+    };
     static const std::vector<Tone>& alarmTones();
-    void play(const std::vector<Tone>& tones);
+    /// The tones' milliseconds until sounded, 0 when not played.
+    int play(const std::vector<Tone>& tones, ToneKind kind);
+    /// Paints now, or waits behind a held message; `holdMs`: how long this one is held.
+    void showMessage(std::string text, MessageColour colour, bool hint, int holdMs);
+    void paintHeld(const WaitingMessage& m, std::int64_t now);
+    std::int64_t now() const;
+    std::function<std::int64_t()> m_clock;
+    std::deque<WaitingMessage> m_waitingMessages;
+    std::int64_t m_heldUntil = 0;
     /// False when quiet: nothing is painted or sounded.
     bool say() const { return !m_quiet; }
     Platform m_platform;

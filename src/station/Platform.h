@@ -16,11 +16,17 @@ struct Tone {
     bool operator==(const Tone&) const = default;
 };
 
-/// Tone output: plays the tones one after another and returns when the last has finished.
+/// What a set of tones tells: a success may be dropped when another tone still sounds, an alarm or
+/// the kept scan's tone never is.
+enum class ToneKind { Alarm, Success, Held };
+
+/// Tone output. Hands the tones over and returns at once: a scan never waits for sound.
 class ToneOutput {
 public:
     virtual ~ToneOutput() = default;
-    virtual void play(const std::vector<Tone>& tones) = 0;
+    /// Returns the milliseconds from now until these tones will have sounded (0: not played, as when
+    /// dropped or only recorded).
+    virtual int play(const std::vector<Tone>& tones, ToneKind kind) = 0;
 };
 
 /// Modal message boxes with a title, an icon and an OK button; returns when closed.

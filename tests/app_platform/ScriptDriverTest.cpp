@@ -200,13 +200,13 @@ private:
         if (code == "bad") {
             m_pnMens->setText("Código Inválido.");
             setBackground(m_pnMens, QColor(255, 0, 0));
-            m_tones.play({{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}});
+            m_tones.play({{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}}, ToneKind::Alarm);
             m_boxes.show(MessageBoxes::Icon::Warning, "Alerta", "Código " + code);
             return;
         }
         m_pnMens->setText("Lido " + code);
         setBackground(m_pnMens, QColor(0, 128, 0));
-        m_tones.play({{2450, 120}, {2800, 140}});
+        m_tones.play({{2450, 120}, {2800, 140}}, ToneKind::Success);
         m_model.appendRow({new QStandardItem(code), new QStandardItem(QString::number(m_model.rowCount() + 1))});
     }
 

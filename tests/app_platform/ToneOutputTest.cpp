@@ -1,11 +1,15 @@
 #include "app/AlsaToneOutput.h"
 #include "app/RecordingToneOutput.h"
+#include "app/TonePlayer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 
 using namespace vek;
 
@@ -13,13 +17,13 @@ namespace {
 
 TEST(RecordingToneOutput, KeepsEveryToneInOrderUntilTaken) {
     RecordingToneOutput out;
-    out.play({{1800, 100}, {1450, 100}});
-    out.play({});
-    out.play({{2450, 120}});
+    EXPECT_EQ(out.play({{1800, 100}, {1450, 100}}, ToneKind::Alarm), 0); // nothing sounds, nothing to wait for
+    out.play({}, ToneKind::Success);
+    out.play({{2450, 120}}, ToneKind::Success);
     const std::vector<Tone> expected{{1800, 100}, {1450, 100}, {2450, 120}};
     EXPECT_EQ(out.take(), expected);
     EXPECT_TRUE(out.take().empty());
-    out.play({{2800, 140}});
+    out.play({{2800, 140}}, ToneKind::Held);
     EXPECT_EQ(out.take(), (std::vector<Tone>{{2800, 140}}));
 }
 
@@ -62,21 +66,94 @@ TEST(AlsaToneSamples, SilenceAndEmptyTones) {
     EXPECT_TRUE(AlsaToneOutput::samples({1800, -5}).empty());
 }
 
-TEST(AlsaToneOutput, WithoutDeviceKeepsTheTonesDuration) {
+// A sink the test opens and closes: the player's thread sounds a tone only while the gate is open.
+class GatedSink {
+public:
+    void operator()(const Tone& t) {
+        std::unique_lock lock(m_mutex);
+        m_entered.push_back(t);
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        m_played.push_back(t);
+        m_changed.notify_all();
+    }
+    void open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    void close() {
+        std::lock_guard lock(m_mutex);
+        m_open = false;
+    }
+    /// Waits (at most 5 s) until `n` tones have entered the sink.
+    bool waitEntered(std::size_t n) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_entered.size() >= n; });
+    }
+    std::vector<Tone> played() {
+        std::lock_guard lock(m_mutex);
+        return m_played;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Tone> m_entered;
+    std::vector<Tone> m_played;
+    bool m_open = false;
+};
+
+const std::vector<Tone> kAlarm{{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
+const std::vector<Tone> kSuccess{{2450, 120}, {2800, 140}};
+
+bool waitIdle(TonePlayer& player) {
+    for (int i = 0; i < 500 && !player.idle(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return player.idle();
+}
+
+TEST(TonePlayer, HandsOverAtOnceAlarmsWholeSuccessesDroppedWhileOthersSound) {
+    GatedSink sink;
+    TonePlayer player([&sink](const Tone& t) { sink(t); });
+    // The sink holds the first tone: play still returns at once, with when the tones will end.
+    EXPECT_EQ(player.play(kAlarm, ToneKind::Alarm), 550);
+    ASSERT_TRUE(sink.waitEntered(1));
+    EXPECT_EQ(player.play(kSuccess, ToneKind::Success), 0); // dropped: an alarm sounds
+    EXPECT_GT(player.play(kAlarm, ToneKind::Alarm), 1000);  // waits behind the first
+    EXPECT_EQ(player.play(kSuccess, ToneKind::Success), 0); // dropped: an alarm waits
+    sink.open();
+    ASSERT_TRUE(waitIdle(player));
+    std::vector<Tone> twoAlarms = kAlarm;
+    twoAlarms.insert(twoAlarms.end(), kAlarm.begin(), kAlarm.end());
+    EXPECT_EQ(sink.played(), twoAlarms);
+
+    // A success sounding gives way after its current tone to an alarm behind it.
+    sink.close();
+    EXPECT_EQ(player.play(kSuccess, ToneKind::Success), 260);
+    ASSERT_TRUE(sink.waitEntered(twoAlarms.size() + 1));
+    player.play(kAlarm, ToneKind::Alarm);
+    sink.open();
+    ASSERT_TRUE(waitIdle(player));
+    std::vector<Tone> expected = twoAlarms;
+    expected.push_back(kSuccess.front());
+    expected.insert(expected.end(), kAlarm.begin(), kAlarm.end());
+    EXPECT_EQ(sink.played(), expected);
+}
+
+TEST(AlsaToneOutput, WithoutDeviceReturnsAtOnceAndKeepsTheTonesTime) {
     AlsaToneOutput out(AlsaToneOutput::Device::None);
     EXPECT_FALSE(out.hasDevice());
     const auto start = std::chrono::steady_clock::now();
-    out.play({{1800, 30}, {0, 10}, {1450, -20}, {2450, 40}});
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(elapsed, std::chrono::milliseconds(80));
+    EXPECT_EQ(out.play({{1800, 30}, {0, 10}, {1450, -20}, {2450, 40}}, ToneKind::Alarm), 80);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+    // Silent, but the time is kept: a success now would sound over the alarm, so it is dropped.
+    EXPECT_EQ(out.play({{2450, 120}}, ToneKind::Success), 0);
 }
 
 TEST(AlsaToneOutput, DefaultDeviceOrFallbackPlaysWithoutThrowing) {
-    // Whatever this machine has, play returns only after the tones' time.
+    // Whatever this machine has, play hands over and the player ends with the output.
     AlsaToneOutput out;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_NO_THROW(out.play({{880, 20}, {660, 20}}));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+    EXPECT_NO_THROW(out.play({{880, 20}, {660, 20}}, ToneKind::Alarm));
 }
 
 } // namespace
