@@ -14,6 +14,7 @@
 // --forced-writes-off repeats everything on databases without forced writes. The server listens
 // on VEK_FB_PORT (default 3071) with its root in VEK_FB_ROOT (default /tmp/vek-fleetbench-fb-PORT);
 // nothing may listen on that port before.
+#include "app/WidgetKit.h"
 #include "BareSectorRecord.h"
 #include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
@@ -279,6 +280,7 @@ int bareWorker(int argc, char** argv) {
     if (argc < 7) return 2;
     const auto variant = variantNamed(argv[2]);
     if (!variant) return 2;
+    vek::ui::cacheLargeGlyphs();
     QApplication app(argc, argv);
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     std::vector<int> codes;

@@ -5,6 +5,7 @@
 // once and kept: VEK_YEAR_DB or the first argument, default .bench/year.fdb in the source tree);
 // today's boxes to scan are made anew on both before every run. Both run with forced writes off;
 // the year database gets them back at the end.
+#include "app/WidgetKit.h"
 #include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
@@ -164,6 +165,7 @@ void print(const char* kind, const char* title, const Figures& small, const Figu
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    vek::ui::cacheLargeGlyphs();
     QApplication app(argc, argv);
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     const char* env = std::getenv("VEK_YEAR_DB");

@@ -1,6 +1,7 @@
 // The scan journal's cost: a conveyor-mode scan from Enter to the message with the journal and
 // without one, taking turns in rounds of 50 scans on one database as the sector benchmark does; and
 // the time to settle 1,000 kept scans once the database is back. RESULT lines for scripts/bench.sh.
+#include "app/WidgetKit.h"
 #include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
@@ -62,6 +63,7 @@ struct Window {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    vek::ui::cacheLargeGlyphs();
     QApplication app(argc, argv);
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     const fs::path dir = fs::temp_directory_path() / ("vek-journalbench-" + std::to_string(::getpid()));

@@ -2,6 +2,7 @@
 // stock off), from Enter to the message, against the same statements run bare through the database
 // layer plus one repaint of the changed widgets. `--server` runs both through the test server on
 // 127.0.0.1 (start it first with scripts/fb-test-server.sh start).
+#include "app/WidgetKit.h"
 #include "BareSectorRecord.h"
 #include "BenchSupport.h"
 #include "ScanWindows.h"
@@ -158,6 +159,7 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    vek::ui::cacheLargeGlyphs();
     QApplication app(argc, argv);
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     const bool server = argc > 1 && std::strcmp(argv[1], "--server") == 0;

@@ -3,6 +3,7 @@
 // writes and on one without, with the transactions and page writes each scan costs; the clock tick's
 // and the counter reload's cost in transactions; and a counter load over 100,000 rows of the month
 // against a bare fetch of the same rows. RESULT lines carry the figures for scripts/bench.sh.
+#include "app/WidgetKit.h"
 #include "BenchSupport.h"
 #include "ScanWindows.h"
 #include "app/RecordingMessageBoxes.h"
@@ -197,6 +198,7 @@ bool compareConveyor(const fs::path& dir, bool forcedWrites) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    vek::ui::cacheLargeGlyphs();
     QApplication app(argc, argv);
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     const fs::path dir = fs::temp_directory_path() / ("vek-stationbench-" + std::to_string(::getpid()));

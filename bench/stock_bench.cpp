@@ -1,6 +1,7 @@
 // Conveyor-mode scans that book each box into production stock (kind 0: the stock item is made
 // by the first scan and found afterwards), from Enter to the message, against the same statements
 // run bare plus one repaint; and sub-tickets of 50 boxes, from Enter to the message.
+#include "app/WidgetKit.h"
 #include "BenchSupport.h"
 #include "ScanWindows.h"
 #include "app/TfrmQuilbar.h"
@@ -217,6 +218,7 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    vek::ui::cacheLargeGlyphs();
     QApplication app(argc, argv);
     vek::setCurrentFormatSettings(vek::brazilianFormatSettings());
     const fs::path dir = fs::temp_directory_path() / ("vek-stockbench-" + std::to_string(::getpid()));

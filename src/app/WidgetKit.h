@@ -24,6 +24,10 @@ extern const QColor kGreen;
 extern const QColor kLightYellow;
 
 QFont makeFont(const QString& family, int pixels, bool bold = true);
+/// Before the application object: glyphs up to the design's largest font (the day's counter, 107
+/// pixels) are drawn from the glyph cache, not filled as outlines at every repaint. Unless the
+/// environment sets QT_MAX_CACHED_GLYPH_SIZE itself.
+void cacheLargeGlyphs();
 /// Text colour, and the background when valid (then filled).
 void setColors(QWidget* w, const QColor& text, const QColor& background = QColor());
 /// A label whose font shrinks only when its text would not fit it otherwise.

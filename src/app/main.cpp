@@ -1,4 +1,5 @@
 // The station executable: the main window, or the same window driven by a script.
+#include "app/WidgetKit.h"
 #include "access/AccessClient.h"
 #include "app/AlsaToneOutput.h"
 #include "app/JournalCommand.h"
@@ -166,6 +167,7 @@ int main(int argc, char** argv) {
         }
         qputenv("QT_QPA_PLATFORM", "offscreen"); // a script needs no screen
     }
+    vek::ui::cacheLargeGlyphs();
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString::fromLatin1(vek::TfrmQuilbar::kApplicationTitle));
     vek::closeOnStopSignals();

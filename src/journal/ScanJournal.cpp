@@ -287,7 +287,9 @@ std::int64_t ScanJournal::begin(const std::string& text, Kind kind, const std::o
         s.bindNull(9);
     }
     s.step();
-    return sqlite3_last_insert_rowid(m_db->db);
+    if (m_inFlight) m_noneWaiting = false; // one begun before was never finished: it waits
+    m_inFlight = sqlite3_last_insert_rowid(m_db->db);
+    return *m_inFlight;
 }
 
 void ScanJournal::write(std::int64_t id, State state, const std::string& outcome, bool settled) {
@@ -301,10 +303,13 @@ void ScanJournal::write(std::int64_t id, State state, const std::string& outcome
     } else {
         s.bindNull(4);
     }
+    if (m_inFlight != id || waits(state)) m_noneWaiting = false;
+    if (m_inFlight == id) m_inFlight.reset();
     s.step();
 }
 
 void ScanJournal::reachServer(std::int64_t id, const DateTime& serverTime) {
+    m_noneWaiting = false;
     const Synced synced(*m_db, true);
     Statement& s = *m_db->reach;
     Use use(s);
@@ -320,19 +325,24 @@ void ScanJournal::settle(std::int64_t id, State state, const std::string& outcom
     write(id, state, outcome, true);
 }
 
-std::vector<Entry> ScanJournal::waiting() const {
+std::vector<Entry> ScanJournal::waiting() {
+    std::vector<Entry> out;
+    if (m_noneWaiting && !m_inFlight) return out;
     Statement& s = *m_db->waiting;
     Use use(s);
-    std::vector<Entry> out;
     while (s.step()) out.push_back(entryOf(s));
+    m_noneWaiting = out.empty();
     return out;
 }
 
-int ScanJournal::waitingCount() const {
+int ScanJournal::waitingCount() {
+    if (m_noneWaiting && !m_inFlight) return 0;
     Statement& s = *m_db->count;
     Use use(s);
     s.step();
-    return static_cast<int>(s.integer(0));
+    const int n = static_cast<int>(s.integer(0));
+    m_noneWaiting = n == 0;
+    return n;
 }
 
 std::optional<Entry> ScanJournal::entry(std::int64_t id) const {

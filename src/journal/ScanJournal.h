@@ -75,8 +75,8 @@ public:
     void settle(std::int64_t id, State state, const std::string& outcome);
 
     /// Held and in-doubt entries, in scan order.
-    std::vector<Entry> waiting() const;
-    int waitingCount() const;
+    std::vector<Entry> waiting();
+    int waitingCount();
     std::optional<Entry> entry(std::int64_t id) const;
 
     /// The server's clock minus the machine's, in DateTime ticks, as the station last kept it.
@@ -99,6 +99,11 @@ private:
     void write(std::int64_t id, State state, const std::string& outcome, bool settled);
     std::string m_path;
     std::unique_ptr<Db> m_db;
+    // Known without reading the file: nothing waits but the entry in flight (begun, not finished),
+    // so a station scanning with its database at hand does not ask at every scan. Any other write
+    // forgets it until the next read.
+    bool m_noneWaiting = false;
+    std::optional<std::int64_t> m_inFlight;
 };
 
 } // namespace vek::journal

@@ -152,12 +152,16 @@ void ProductionMonitor::CountSettledWriteOffs(const DateTime& at, int count) {
 }
 
 void ProductionMonitor::ShowCounters() {
+    ShowCounterTexts();
+    m_ctx.display.Repaint();
+}
+
+void ProductionMonitor::ShowCounterTexts() {
     CounterTexts texts;
     texts.day = formatFloat("###,##0", DayCount);
     texts.month = cp1252("Produção do Mês: ") + formatFloat("###,000", MonthCount);
     texts.monthTotal = cp1252("Total do Mês: ") + formatFloat("###,000", MonthCount - MonthCancelledCount);
     m_ctx.display.ShowCounters(texts);
-    m_ctx.display.Repaint();
 }
 
 void ProductionMonitor::setTicketCount(int done, int pending) {

@@ -52,6 +52,8 @@ public:
     void CountSettledWriteOffs(const DateTime& at, int count);
     /// Shows the day's and the month's counters and paints them at once.
     void ShowCounters();
+    /// The counter texts only: a scan paints them with its message, in one pass at its end.
+    void ShowCounterTexts();
 
     int dayCount() const { return DayCount; }
     int monthCount() const { return MonthCount; }

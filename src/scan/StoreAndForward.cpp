@@ -559,11 +559,12 @@ void StoreAndForward::afterCommit(const Entry& entry, const DateTime& at, const 
             m_monitor.CountWriteOff(at);
         }
     }
-    m_monitor.ShowCounters();
+    m_monitor.ShowCounterTexts();
     if (entry.kind == Kind::Box) {
         display.ShowTicketCount(m_monitor.ticketCountText());
     }
     display.ShowSuccessMessage(kUpdated);
+    display.Repaint(); // the counters at once, with the message: one paint per scan
 }
 
 void StoreAndForward::lateRefusal(const Entry& entry, const std::string& reason) {

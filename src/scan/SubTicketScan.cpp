@@ -181,15 +181,13 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
             m_monitor.CountWriteOff(serverTime);
         }
     }
-    if (written > 0) {
-        m_monitor.ShowCounters();
-        display.ShowTicketCount(std::to_string(written) + "/" + std::to_string(quantity));
-    }
-
     if (written == 0) {
         return refuse(display, cp1252("Códigos da subficha já baixados. (") + pfs + ").");
     }
+    m_monitor.ShowCounterTexts();
+    display.ShowTicketCount(std::to_string(written) + "/" + std::to_string(quantity));
     display.ShowSuccessMessage("Etiqueta Atualizada.");
+    display.Repaint(); // the counters at once, with the message: one paint per scan
     return ScanOutcome::booked("Etiqueta Atualizada.", written);
 }
 

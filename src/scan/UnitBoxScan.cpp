@@ -158,9 +158,10 @@ ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optiona
     } else {
         m_monitor.CountWriteOff(serverTime);
     }
-    m_monitor.ShowCounters();
+    m_monitor.ShowCounterTexts();
     display.ShowTicketCount(m_monitor.ticketCountText());
     display.ShowSuccessMessage("Etiqueta Atualizada.");
+    display.Repaint(); // the counters at once, with the message: one paint per scan
     return ScanOutcome::booked("Etiqueta Atualizada.", 1);
 }
 

@@ -69,7 +69,7 @@ bool TextFits(const QFont& f, const QString& text, const QRect& room, Qt::Alignm
 }
 
 QFont FittingFont(const QFont& base, const QString& text, const QRect& room, Qt::Alignment align, bool wrap,
-                  double floor) {
+                  double floor, const QFont* near) {
     if (TextFits(base, text, room, align, wrap)) {
         return base;
     }
@@ -95,6 +95,23 @@ QFont FittingFont(const QFont& base, const QString& text, const QRect& room, Qt:
     };
     const int most = int((size - least) / step + 1e-9); // steps down from the base size to the least
     int lo = 1, hi = most;
+    const auto sameButSize = [&](QFont g) {
+        if ((g.pixelSize() > 0) != pixels) return false;
+        if (pixels) {
+            g.setPixelSize(base.pixelSize());
+        } else {
+            g.setPointSizeF(base.pointSizeF());
+        }
+        return g == base;
+    };
+    if (near && sameButSize(*near)) {
+        // Where the search would end when the near size is roomy and the one above it is not.
+        const double nearSize = pixels ? near->pixelSize() : near->pointSizeF();
+        const int steps = int(std::lround((size - nearSize) / step));
+        if (steps >= 1 && steps <= most && roomy(sized(steps)) && (steps == 1 || !roomy(sized(steps - 1)))) {
+            lo = hi = steps;
+        }
+    }
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
         if (roomy(sized(mid))) {
@@ -147,7 +164,8 @@ void FitLabel::fit() {
     if (m_fitted == in) {
         return;
     }
-    const QFont f = FittingFont(m_base, in.text, in.room, alignment(), in.wrap);
+    const QFont shown = font();
+    const QFont f = FittingFont(m_base, in.text, in.room, alignment(), in.wrap, 0.4, &shown);
     if (f != font()) {
         setFont(f);
     }
@@ -156,6 +174,8 @@ void FitLabel::fit() {
 }
 
 void FitLineEdit::setText(const QString& text) {
+    // The same text again (the same product box after box) would repaint the field for nothing.
+    if (text == this->text()) return;
     QLineEdit::setText(text);
     fit();
 }
@@ -177,7 +197,8 @@ void FitLineEdit::fit() {
     // Measured in the base font's room: a smaller font does not change the field's frame.
     FitInputs in{text(), LineEditTextRect(this), m_base, int(Qt::AlignLeft | Qt::AlignVCenter), false, font()};
     if (m_fitted != in) {
-        const QFont f = FittingFont(m_base, in.text, in.room, Qt::AlignLeft | Qt::AlignVCenter, false);
+        const QFont shown = font();
+        const QFont f = FittingFont(m_base, in.text, in.room, Qt::AlignLeft | Qt::AlignVCenter, false, 0.4, &shown);
         if (f != font()) {
             setFont(f);
         }

@@ -25,8 +25,10 @@ QRect InkRect(const QFont& f, const QString& text, const QRect& room, Qt::Alignm
 /// boundaries by its lines.
 bool TextFits(const QFont& f, const QString& text, const QRect& room, Qt::Alignment align, bool wrap);
 /// The largest font no larger than `base` at which `text` fits `room`; not below `floor` of it.
+/// `near`: the font the text's room shows now, tried first (a counter's next text mostly needs the
+/// same size as the one before: two measurements instead of a search).
 QFont FittingFont(const QFont& base, const QString& text, const QRect& room, Qt::Alignment align, bool wrap,
-                  double floor = 0.4);
+                  double floor = 0.4, const QFont* near = nullptr);
 /// The part of a line edit where its text is drawn.
 QRect LineEditTextRect(const QLineEdit* edit);
 
