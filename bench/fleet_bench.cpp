@@ -14,12 +14,12 @@
 // --forced-writes-off repeats everything on databases without forced writes. The server listens
 // on VEK_FB_PORT (default 3071) with its root in VEK_FB_ROOT (default /tmp/vek-fleetbench-fb-PORT);
 // nothing may listen on that port before.
-#include "app/WidgetKit.h"
 #include "BareSectorRecord.h"
 #include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
+#include "app/WidgetKit.h"
 #include "auditlog/TdmLog.h"
 #include "db/Connection.h"
 #include "db/DbError.h"

@@ -5,12 +5,12 @@
 // once and kept: VEK_YEAR_DB or the first argument, default .bench/year.fdb in the source tree);
 // today's boxes to scan are made anew on both before every run. Both run with forced writes off;
 // the year database gets them back at the end.
-#include "app/WidgetKit.h"
 #include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "app/TfrmQuilbar.h"
+#include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "enquiry/LabelEnquiry.h"
 #include "util/Format.h"

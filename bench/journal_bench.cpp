@@ -1,11 +1,11 @@
 // The scan journal's cost: a conveyor-mode scan from Enter to the message with the journal and
 // without one, taking turns in rounds of 50 scans on one database as the sector benchmark does; and
 // the time to settle 1,000 kept scans once the database is back. RESULT lines for scripts/bench.sh.
-#include "app/WidgetKit.h"
 #include "BenchSupport.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
+#include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/ScriptRunner.h"
 #include "util/Format.h"

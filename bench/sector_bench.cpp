@@ -2,11 +2,11 @@
 // stock off), from Enter to the message, against the same statements run bare through the database
 // layer plus one repaint of the changed widgets. `--server` runs both through the test server on
 // 127.0.0.1 (start it first with scripts/fb-test-server.sh start).
-#include "app/WidgetKit.h"
 #include "BareSectorRecord.h"
 #include "BenchSupport.h"
 #include "ScanWindows.h"
 #include "app/TfrmQuilbar.h"
+#include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/ScriptRunner.h"

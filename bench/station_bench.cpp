@@ -3,12 +3,12 @@
 // writes and on one without, with the transactions and page writes each scan costs; the clock tick's
 // and the counter reload's cost in transactions; and a counter load over 100,000 rows of the month
 // against a bare fetch of the same rows. RESULT lines carry the figures for scripts/bench.sh.
-#include "app/WidgetKit.h"
 #include "BenchSupport.h"
 #include "ScanWindows.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
+#include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/ScriptRunner.h"

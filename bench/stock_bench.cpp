@@ -1,10 +1,10 @@
 // Conveyor-mode scans that book each box into production stock (kind 0: the stock item is made
 // by the first scan and found afterwards), from Enter to the message, against the same statements
 // run bare plus one repaint; and sub-tickets of 50 boxes, from Enter to the message.
-#include "app/WidgetKit.h"
 #include "BenchSupport.h"
 #include "ScanWindows.h"
 #include "app/TfrmQuilbar.h"
+#include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/ScriptRunner.h"

@@ -53,7 +53,7 @@ private:
     bool m_sounding = false;
     bool m_stop = false;
     std::chrono::steady_clock::time_point m_endsAt{}; // when the last accepted tone will have sounded
-    std::thread m_thread; // last: it starts once everything above exists
+    std::thread m_thread;                             // last: it starts once everything above exists
 };
 
 } // namespace vek

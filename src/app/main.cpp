@@ -1,5 +1,4 @@
 // The station executable: the main window, or the same window driven by a script.
-#include "app/WidgetKit.h"
 #include "access/AccessClient.h"
 #include "app/AlsaToneOutput.h"
 #include "app/JournalCommand.h"
@@ -9,6 +8,7 @@
 #include "app/ScriptDriver.h"
 #include "app/StopSignals.h"
 #include "app/TfrmQuilbar.h"
+#include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "station/StationSettings.h"
 #include "util/Format.h"

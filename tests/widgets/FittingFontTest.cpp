@@ -19,8 +19,14 @@ TEST(FittingFont, StartingFromTheShownSizeGivesTheSearchsSize) {
             base.setPointSizeF(30);
         }
         const QRect room(0, 0, 260, 60);
-        const QStringList texts{"9",           "Total do Mês: 1.234",  "Total do Mês: 12.345", "Total do Mês: 9",
-                                "Total do Mês: 123.456.789", "Produção do Mês: 98.765", "1.000", "Total do Mês: 12.346"};
+        const QStringList texts{"9",
+                                "Total do Mês: 1.234",
+                                "Total do Mês: 12.345",
+                                "Total do Mês: 9",
+                                "Total do Mês: 123.456.789",
+                                "Produção do Mês: 98.765",
+                                "1.000",
+                                "Total do Mês: 12.346"};
         QFont shown = base;
         for (const QString& text : texts) {
             SCOPED_TRACE(text.toStdString() + (pixels ? " (pixels)" : " (points)"));
