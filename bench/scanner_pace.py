@@ -543,7 +543,7 @@ FROM RDB$DATABASE""")
             f"{statistics.median(gaps):.0f} ms, p90 {percentile(gaps, 0.9):.0f} ms")
     if caught_up is not None and caught_up < 0:
         # xdotool returns half a key delay after the last key's release.
-        log(f"scanner_pace: caught up before xdotool returned ({caught_up * 1000:.0f} ms): counted as 0 s")
+        log(f"scanner_pace: caught up before xdotool returned ({caught_up * 1000:.1f} ms): counted as 0 s")
         caught_up = 0.0
     elif caught_up is not None:
         log(f"scanner_pace: caught up {caught_up:.2f} s after the last key")
