@@ -551,7 +551,9 @@ FROM RDB$DATABASE""")
         log(f"scanner_pace: the station ended (exit code {proc.returncode}) after {handled} of {n} codes")
     else:
         log(f"scanner_pace: NOT caught up within {a.deadline_s:g} s of the last key: {handled} of {n} codes handled")
-    log(f"scanner_pace: outcomes {outcomes}; written off: {booked} of {n} ({booked_from}); journal: {jr['entries']} "
+    # A station stopped at the deadline handles the keys already queued before it closes.
+    log(f"scanner_pace: outcomes {outcomes}; written off by the time it closed: {booked} of {n} ({booked_from}); "
+        f"journal: {jr['entries']} "
         f"entries of these codes, {jr['once']} entered once and done, states {jr['states']}{completions}")
     if poller.errors:
         log(f"scanner_pace: {poller.errors} metrics reads failed")
