@@ -3,15 +3,16 @@
 # the scan timings (the station from Enter to the message against the same statements run bare plus
 # one repaint, forced writes on and off, with the transactions and page writes per scan; the counter
 # load against a bare fetch of the same rows), the year's database against the small one, and the
-# fleet of station processes against one server. Each benchmark's full output is kept in
-# build-bench/results/NAME.txt.
+# fleet of station processes against one server; then scanner_pace (bench/scanner_pace.py: codes
+# typed into the real station window under Xvfb, as a keyboard-wedge scanner does) and its table.
+# Each benchmark's full output is kept in build-bench/results/NAME.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh --bench
 BUILD="$PWD/build-bench"
 BENCHES=(station_bench sector_bench stock_bench journal_bench growth_bench fleet_bench db_bench json_bench feed_bench)
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVEK_BUILD_TESTS=OFF -DVEK_BUILD_BENCH=ON >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target "${BENCHES[@]}" >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target "${BENCHES[@]}" vek-station vek-mkdb >/dev/null
 RESULTS="$BUILD/results"
 rm -rf "$RESULTS"
 mkdir -p "$RESULTS"
@@ -23,6 +24,12 @@ for b in "${BENCHES[@]}"; do
     echo "$b failed (see $RESULTS/$b.err)" >&2
   fi
 done
+echo "running scanner_pace ..." >&2
+if ! python3 bench/scanner_pace.py --station "$BUILD/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
+  >"$RESULTS/scanner_pace.txt" 2>"$RESULTS/scanner_pace.err"; then
+  failed+=(scanner_pace)
+  echo "scanner_pace failed (see $RESULTS/scanner_pace.txt)" >&2
+fi
 
 python3 - "$RESULTS" <<'PY'
 import pathlib
@@ -108,6 +115,20 @@ table(("fleet_bench", "scans/s", "station median", "station p99", "bare median",
        "server CPU %"), rows)
 print("fleet_bench: N station processes in script mode against one server on 127.0.0.1 (forced writes on), "
       "against the same statements sent bare by N connections, in alternating rounds.")
+print()
+
+r = results.get("scanner_pace")
+if r is None:
+    rows = [("codes typed into the window", "missing", "", "", "", "")]
+else:
+    caught = r.get("caught_up_s", "-")
+    caught = f"{float(caught):.2f} s" if caught not in ("-", "timeout") else caught
+    rows = [(f"{r['scans']} codes typed at {r.get('key_delay_ms', '?')} ms per key", f"{r['booked']}/{r['scans']}",
+             ms(r, "median_ms"), ms(r, "p90_ms"), ms(r, "p99_ms"), caught)]
+table(("scanner_pace", "booked", "median per scan", "p90", "p99", "caught up"), rows)
+print("scanner_pace: codes typed back to back by xdotool into the real window (Xvfb 1366x768, openbox, full "
+      "screen, conveyor mode); per scan: Enter to message as the station's metrics time it; caught up: from the "
+      "last key to the last code handled (aim: median 10 ms or less, caught up within 1 s).")
 PY
 echo "Full output of every benchmark: $RESULTS/" >&2
 if [ ${#failed[@]} -gt 0 ]; then

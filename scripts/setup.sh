@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the station need.
+#   setup.sh --bench: also what scripts/bench.sh needs beyond that (the scanner_pace benchmark's X
+#   server, window manager and key typer); the tests never use them.
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
@@ -11,6 +13,13 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   fonts-liberation
 )
+BENCH_PACKAGES=(xvfb xdotool openbox x11-utils)
+
+case "${1:-}" in
+  "") ;;
+  --bench) PACKAGES+=("${BENCH_PACKAGES[@]}") ;;
+  *) echo "usage: bash scripts/setup.sh [--bench]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
