@@ -807,11 +807,12 @@ void report(Variant variant, int n, bool forcedWrites, const Side& station, cons
                 "bare_p99_ms=%.3f ratio=%.2f server_cpu_pct=%.0f bare_scans_per_s=%.1f bare_server_cpu_pct=%.0f "
                 "lock_waits=%lld conflicts=%lld retries=%lld server_cpu_ms_per_scan=%.2f station_cpu_ms_per_scan=%.2f "
                 "bare_cpu_ms_per_scan=%.2f station_transactions_per_scan=%.2f bare_transactions_per_scan=%.2f "
-                "machine_cpu_pct=%.0f\n",
+                "machine_cpu_pct=%.0f bare_server_cpu_ms_per_scan=%.2f\n",
                 kind.c_str(), perSecond(station), s.median, s.p99, b.median, b.p99, s.median / b.median,
                 cpuPct(station), perSecond(bare), cpuPct(bare), total(station, &Round::waits),
                 total(station, &Round::conflicts), total(station, &Round::retries), serverMs(station),
-                clientMs(station), clientMs(bare), transactions(station), transactions(bare), machinePct(station));
+                clientMs(station), clientMs(bare), transactions(station), transactions(bare), machinePct(station),
+                serverMs(bare));
     std::fflush(stdout);
 }
 

@@ -6,8 +6,23 @@
 # fleet of station processes against one server; then scanner_pace (bench/scanner_pace.py: codes
 # typed into the real station window under Xvfb, as a keyboard-wedge scanner does) and its table.
 # Each benchmark's full output is kept in build-bench/results/NAME.txt.
+#
+#   bash scripts/bench.sh [--before REV]
+#
+# --before REV also builds the benchmarks of an earlier commit (a worktree in build-bench-before/)
+# and runs each benchmark of both, the earlier one first, one after the other in the same run; the
+# tables then give the earlier figures beside the new ones (results/before/NAME.txt). scanner_pace
+# drives the earlier station binary with today's script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+BEFORE_REV=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --before) BEFORE_REV="${2:?--before takes a commit}"; shift ;;
+    *) echo "usage: bash scripts/bench.sh [--before REV]" >&2; exit 2 ;;
+  esac
+  shift
+done
 bash scripts/setup.sh --bench
 BUILD="$PWD/build-bench"
 BENCHES=(station_bench sector_bench stock_bench journal_bench growth_bench fleet_bench db_bench json_bench feed_bench)
@@ -16,14 +31,43 @@ cmake --build "$BUILD" -j"$(nproc)" --target "${BENCHES[@]}" vek-station vek-mkd
 RESULTS="$BUILD/results"
 rm -rf "$RESULTS"
 mkdir -p "$RESULTS"
+BEFORE=""
+if [ -n "$BEFORE_REV" ]; then
+  BEFORE="$PWD/build-bench-before"
+  SRC_BEFORE="$BEFORE/src"
+  if [ ! -d "$SRC_BEFORE" ]; then
+    git worktree add --detach "$SRC_BEFORE" "$BEFORE_REV" >/dev/null
+  else
+    git -C "$SRC_BEFORE" checkout -q --detach "$BEFORE_REV"
+  fi
+  cmake -S "$SRC_BEFORE" -B "$BEFORE/build" -DCMAKE_BUILD_TYPE=Release -DVEK_BUILD_TESTS=OFF -DVEK_BUILD_BENCH=ON >/dev/null
+  # A benchmark the earlier commit did not have is left out of its side.
+  for b in "${BENCHES[@]}" vek-station vek-mkdb; do
+    cmake --build "$BEFORE/build" -j"$(nproc)" --target "$b" >/dev/null 2>&1 || true
+  done
+  mkdir -p "$RESULTS/before"
+fi
 failed=()
+run_one() { # DIR NAME OUT
+  QT_QPA_PLATFORM=offscreen "$1/bench/$2" >"$3/$2.txt" 2>"$3/$2.err"
+}
 for b in "${BENCHES[@]}"; do
+  if [ -n "$BEFORE" ] && [ -x "$BEFORE/build/bench/$b" ]; then
+    echo "running $b (before: $BEFORE_REV) ..." >&2
+    # The earlier commit's benchmarks read schema and scripts from its own tree.
+    (cd "$SRC_BEFORE" && run_one "$BEFORE/build" "$b" "$RESULTS/before") || echo "$b (before) failed" >&2
+  fi
   echo "running $b ..." >&2
-  if ! QT_QPA_PLATFORM=offscreen "$BUILD/bench/$b" >"$RESULTS/$b.txt" 2>"$RESULTS/$b.err"; then
+  if ! run_one "$BUILD" "$b" "$RESULTS"; then
     failed+=("$b")
     echo "$b failed (see $RESULTS/$b.err)" >&2
   fi
 done
+if [ -n "$BEFORE" ] && [ -x "$BEFORE/build/src/app/vek-station" ]; then
+  echo "running scanner_pace (before: $BEFORE_REV) ..." >&2
+  python3 bench/scanner_pace.py --station "$BEFORE/build/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
+    >"$RESULTS/before/scanner_pace.txt" 2>"$RESULTS/before/scanner_pace.err" || echo "scanner_pace (before) failed" >&2
+fi
 echo "running scanner_pace ..." >&2
 if ! python3 bench/scanner_pace.py --station "$BUILD/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
   >"$RESULTS/scanner_pace.txt" 2>"$RESULTS/scanner_pace.err"; then
@@ -35,15 +79,31 @@ python3 - "$RESULTS" <<'PY'
 import pathlib
 import sys
 
-results = {}
-for path in sorted(pathlib.Path(sys.argv[1]).glob("*.txt")):
-    for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
-        if line.startswith("RESULT "):
-            fields = dict(item.split("=", 1) for item in line.split()[1:])
-            kind = fields.pop("kind")
-            if "forced_writes" in fields:
-                kind += "/" + fields.pop("forced_writes")
-            results[kind] = fields
+
+def load(folder):
+    found = {}
+    for path in sorted(pathlib.Path(folder).glob("*.txt")):
+        for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
+            if line.startswith("RESULT "):
+                fields = dict(item.split("=", 1) for item in line.split()[1:])
+                kind = fields.pop("kind")
+                if "forced_writes" in fields:
+                    kind += "/" + fields.pop("forced_writes")
+                found[kind] = fields
+    return found
+
+
+results = load(sys.argv[1])
+before = load(pathlib.Path(sys.argv[1]) / "before") if (pathlib.Path(sys.argv[1]) / "before").is_dir() else None
+
+
+def was(kind, key):
+    """The earlier commit's figure, when the run compared with one."""
+    r = before.get(kind) if before is not None else None
+    if r is None or key not in r:
+        return "-"
+    v = r[key]
+    return f"{float(v):.3f} ms" if key.endswith("_ms") else v
 
 
 def table(head, rows):
@@ -79,11 +139,15 @@ for kind, activity, fw, label in ROWS:
     if r is None:
         rows.append((label.format(boxes="?", rows="?", scans="?"), fw, "missing", "", "", "", "", "", ""))
         continue
+    pa = f"{activity}_activity/{fw}"
     rows.append((label.format(**r), fw, ms(r, "station_median_ms"), ms(r, "station_p99_ms"), ms(r, "bare_median_ms"),
                  ms(r, "bare_p99_ms"), r.get("ratio", "-"), a["transactions_per_scan"] if a else "-",
-                 a["page_writes_per_scan"] if a else "-"))
+                 a["page_writes_per_scan"] if a else "-") +
+                ((was(kind, "station_median_ms"), was(kind, "ratio"), was(pa, "page_writes_per_scan") if activity else "-")
+                 if before is not None else ()))
 table(("kind", "forced writes", "station median", "station p99", "bare median", "bare p99", "ratio", "tx/scan",
-       "page writes/scan"), rows)
+       "page writes/scan") + (("before: station median", "ratio", "page writes/scan") if before is not None else ()),
+      rows)
 print("ratio: station median / bare median (bare: the same statements plus one repaint; for the counter "
       "load, the same rows fetched and read). Embedded engine, one process. tx/scan: transactions started per "
       "scan; page writes/scan: the engine's page writes per scan (with forced writes, each one waits for the disk).")
@@ -96,8 +160,11 @@ rows = []
 for kind, label in GROWTH:
     r = results.get(kind)
     rows.append((label, ms(r, "small_median_ms"), ms(r, "small_p99_ms"), ms(r, "year_median_ms"),
-                 ms(r, "year_p99_ms"), r.get("ratio", "-") if r else "missing"))
-table(("growth_bench", "small median", "small p99", "year median", "year p99", "ratio"), rows)
+                 ms(r, "year_p99_ms"), r.get("ratio", "-") if r else "missing") +
+                ((was(kind, "small_median_ms"), was(kind, "year_median_ms"), was(kind, "ratio"))
+                 if before is not None else ()))
+table(("growth_bench", "small median", "small p99", "year median", "year p99", "ratio") +
+      (("before: small median", "year median", "ratio") if before is not None else ()), rows)
 print("ratio: year median / small median (the demo database against a year of a factory's production).")
 print()
 
@@ -108,11 +175,15 @@ for variant in ("conveyor", "sector", "contended"):
         if r is None:
             rows.append((f"{variant}, {n} stations", "missing", "", "", "", "", "", ""))
             continue
+        k = f"fleet_{variant}_n{n}"
         rows.append((f"{variant}, {n} stations", r.get("scans_per_s", "-"), ms(r, "station_median_ms"),
                      ms(r, "station_p99_ms"), ms(r, "bare_median_ms"), ms(r, "bare_p99_ms"), r.get("ratio", "-"),
-                     r.get("server_cpu_pct", "-")))
+                     r.get("server_cpu_pct", "-"), r.get("server_cpu_ms_per_scan", "-"),
+                     r.get("bare_server_cpu_ms_per_scan", "-")) +
+                    ((was(k, "station_median_ms"), was(k, "ratio")) if before is not None else ()))
 table(("fleet_bench", "scans/s", "station median", "station p99", "bare median", "bare p99", "ratio",
-       "server CPU %"), rows)
+       "server CPU %", "server CPU ms/scan", "bare: server CPU ms/scan") +
+      (("before: station median", "ratio") if before is not None else ()), rows)
 print("fleet_bench: N station processes in script mode against one server on 127.0.0.1 (forced writes on), "
       "against the same statements sent bare by N connections, in alternating rounds.")
 print()
@@ -125,6 +196,12 @@ else:
     caught = f"{float(caught):.2f} s" if caught not in ("-", "timeout") else caught
     rows = [(f"{r['scans']} codes typed at {r.get('key_delay_ms', '?')} ms per key", f"{r['booked']}/{r['scans']}",
              ms(r, "median_ms"), ms(r, "p90_ms"), ms(r, "p99_ms"), caught)]
+    b = before.get("scanner_pace") if before is not None else None
+    if b is not None:
+        bc = b.get("caught_up_s", "-")
+        bc = f"{float(bc):.2f} s" if bc not in ("-", "timeout") else bc
+        rows.append(("  before", f"{b['booked']}/{b['scans']}", ms(b, "median_ms"), ms(b, "p90_ms"), ms(b, "p99_ms"),
+                     bc))
 table(("scanner_pace", "booked", "median per scan", "p90", "p99", "caught up"), rows)
 print("scanner_pace: codes typed back to back by xdotool into the real window (Xvfb 1366x768, openbox, full "
       "screen, conveyor mode); per scan: Enter to message as the station's metrics time it; caught up: from the "
