@@ -107,6 +107,7 @@ def was(kind, key):
 
 
 def table(head, rows):
+    rows = [tuple(row) + ("",) * (len(head) - len(row)) for row in rows]
     widths = [max(len(row[i]) for row in [head] + rows) for i in range(len(head))]
     fmt = lambda row: "  ".join(c.ljust(w) if i == 0 else c.rjust(w) for i, (c, w) in enumerate(zip(row, widths)))
     print(fmt(head))
