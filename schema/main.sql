@@ -188,14 +188,16 @@ CREATE TABLE CODCXUNIT (
     FUNCIONARIO_CX   VARCHAR(6),
     CONSTRAINT PK_CODCXUNIT PRIMARY KEY (CODIGO_CX)
 );
-/* The boxes not yet written off are many, but IX_CODCXUNIT_DTBAIXA's statistics (nearly one box per
-   time) let "DTBAIXA_CX is null" look like one row: a lookup that also asks for it needs an index
-   whose every segment it matches, or it reads every pending box of the year. */
+/* The boxes not yet written off are many, but an index on DTBAIXA_CX alone (IX_CODCXUNIT_DTBAIXA of
+   earlier installations) has statistics (nearly one box per time) that let "DTBAIXA_CX is null" look
+   like one row: a lookup that also asks for it needs an index whose every segment it matches, or it
+   reads every pending box of the year. */
 CREATE INDEX IX_CODCXUNIT_PROG_FICHA_TAM ON CODCXUNIT (PROG_CX, FICHA_CX, TAM_CX, DTBAIXA_CX);
 /* the ticket's first box without walking the primary key up to it */
 CREATE INDEX IX_CODCXUNIT_PROG_FICHA_COD ON CODCXUNIT (PROG_CX, FICHA_CX, CODIGO_CX);
 CREATE INDEX IX_CODCXUNIT_PEDIDO_BAIXA ON CODCXUNIT (PEDIDO_CX, ITEM_CX, DTBAIXA_CX);
-CREATE INDEX IX_CODCXUNIT_DTBAIXA ON CODCXUNIT (DTBAIXA_CX);
+/* a conveyor's counters read its own month, not every conveyor's */
+CREATE INDEX IX_CODCXUNIT_ESTEIRA_BAIXA ON CODCXUNIT (ESTEIRA_CX, DTBAIXA_CX);
 
 CREATE TABLE CODCXCOLET (
     CODIGO_CX        INTEGER NOT NULL,

@@ -13,7 +13,7 @@ std::vector<db::FieldDef> hourlyFields() {
     return {hora, db::FieldDef::integer("QTDE").withLabel("Produ\xE7\xE3o").withFormat("###,000")};
 }
 
-void AddHourlyWriteOff(db::MemTable& table, const DateTime& t) {
+void AddHourlyWriteOff(db::MemTable& table, const DateTime& t, int count) {
     const std::string key = hourKey(t);
     if (table.seekKey({db::Value(key)})) {
         table.edit();
@@ -21,7 +21,7 @@ void AddHourlyWriteOff(db::MemTable& table, const DateTime& t) {
         table.append();
         table.setValue("HORA", key);
     }
-    table.setValue("QTDE", table.value("QTDE").asInt() + 1);
+    table.setValue("QTDE", table.value("QTDE").asInt() + count);
     table.post();
 }
 

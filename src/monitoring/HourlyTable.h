@@ -15,7 +15,8 @@ class MemTable;
 /// and QTDE (boxes in that hour, shown as "###,000").
 std::vector<db::FieldDef> hourlyFields();
 
-/// Adds one box to the row of t's hour, creating the row when needed. The table is indexed on HORA.
-void AddHourlyWriteOff(db::MemTable& table, const DateTime& t);
+/// Adds `count` boxes to the row of t's hour, creating the row when needed. The table is indexed on
+/// HORA.
+void AddHourlyWriteOff(db::MemTable& table, const DateTime& t, int count = 1);
 
 } // namespace vek

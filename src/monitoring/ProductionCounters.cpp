@@ -17,25 +17,25 @@ CounterFigures countProduction(const std::vector<CounterRow>& rows, const DateTi
     DateTime previous;
     for (const CounterRow& r : rows) {
         const std::int32_t day = r.time.dayNumber();
-        if ((!havePrevious || r.time > previous) && day < reference && !r.cancelled) {
+        if ((!havePrevious || r.time > previous) && day < reference && !r.cancelled && r.count > 0) {
             previous = r.time;
             havePrevious = true;
         }
         if (day == reference) {
-            ++f.dayCount;
-            f.todayTimes.push_back(r.time);
+            f.dayCount += r.count;
+            f.today.push_back(r);
         }
-        ++f.monthCount;
+        f.monthCount += r.count;
         if (r.cancelled) {
-            ++f.monthCancelledCount;
+            f.monthCancelledCount += r.count;
         }
     }
     if (havePrevious) {
         for (const CounterRow& r : rows) {
             if (r.time.dayNumber() == previous.dayNumber()) {
-                ++f.prevDayCount;
+                f.prevDayCount += r.count;
                 if (r.cancelled) {
-                    ++f.prevDayCancelled;
+                    f.prevDayCancelled += r.count;
                 }
             }
         }

@@ -7,10 +7,12 @@
 
 namespace vek {
 
-/// One row of the month's production as the counter load reads it.
+/// Rows of the month's production as the counter load reads them: `count` boxes of `time` (the
+/// server counts them by the hour), cancelled or not.
 struct CounterRow {
     DateTime time;
     bool cancelled = false;
+    int count = 1;
 };
 
 /// The figures of one counter load.
@@ -20,7 +22,7 @@ struct CounterFigures {
     int monthCancelledCount = 0;
     int prevDayCount = 0;
     int prevDayCancelled = 0;
-    std::vector<DateTime> todayTimes; // for the hourly grid, in row order
+    std::vector<CounterRow> today; // for the hourly grid, in row order
 };
 
 /// The load's bounds: the first of the reference month at 00:00:00 and the reference day at
@@ -28,7 +30,7 @@ struct CounterFigures {
 void counterBounds(const DateTime& lastClock, DateTime& from, DateTime& to);
 
 /// Counts the rows against the reference day. The previous production day is the latest earlier
-/// day of the rows with at least one box that is not cancelled.
+/// day of the rows with at least one box that is not cancelled; all its boxes count there.
 CounterFigures countProduction(const std::vector<CounterRow>& rows, const DateTime& referenceDay);
 
 /// "09:00" for any time in the ninth hour.

@@ -11,18 +11,59 @@
 
 namespace vek {
 
+namespace sql {
+// The station's own comparison of the conveyor, made on the server: the text as stored (the
+// server's equality ignores trailing blanks, the length does not), a box without a conveyor
+// counting for an empty code, and a code longer than the column matching nothing rather than
+// raising.
+const char* const kTotPar =
+    "select cast(DTBAIXA_CX as date) as DIA, extract(hour from DTBAIXA_CX) as HORA,\n"
+    "       count(*) as QTDE, count(DATA_CANC_CX) as CANCELADOS\n"
+    "from CODCXUNIT\n"
+    "where (ESTEIRA_CX = cast(:ESTEIRA as varchar(255)) and char_length(ESTEIRA_CX) = :TAMANHO\n"
+    "       or ESTEIRA_CX is null and :TAMANHO = 0)\n"
+    "and DTBAIXA_CX>=:DATAI\n"
+    "and DTBAIXA_CX<=:DATAF\n"
+    "group by 1, 2";
+// A record whose box has no row counts as not cancelled.
+const char* const kTotParUnit = "select cast(C.DTSAIDA_PU as date) as DIA, extract(hour from C.DTSAIDA_PU) as HORA,\n"
+                                "       count(*) as QTDE, count(U.DATA_CANC_CX) as CANCELADOS\n"
+                                "from PRODUCAO_SETOR_CXUNIT C\n"
+                                "left join CODCXUNIT U on U.CODIGO_CX = C.CODCXUNIT_PU\n"
+                                "where C.DTSAIDA_PU >= :DATAI and\n"
+                                "      C.DTSAIDA_PU <= :DATAF and\n"
+                                "      C.SETOR_PU = :SETOR\n"
+                                "group by 1, 2";
+} // namespace sql
+
+namespace {
+
+// Each hour's count as its boxes not cancelled and its cancelled ones.
+std::vector<CounterRow> hourRows(const db::Query& query) {
+    const auto column = [&query](const char* name) { return static_cast<std::size_t>(query.fieldIndex(name)); };
+    const std::size_t day = column("DIA"), hour = column("HORA"), count = column("QTDE"),
+                      cancelled = column("CANCELADOS");
+    std::vector<CounterRow> rows;
+    rows.reserve(2 * query.recordCount());
+    for (const auto& r : query.rows()) {
+        const DateTime at = r[day].asDateTime().addTicks(r[hour].asInt64() * 3600 * DateTime::kTicksPerSecond);
+        const int all = r[count].asInt(), inCancelled = r[cancelled].asInt();
+        if (all > inCancelled) {
+            rows.push_back({at, false, all - inCancelled});
+        }
+        if (inCancelled > 0) {
+            rows.push_back({at, true, inCancelled});
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
 ProductionMonitor::ProductionMonitor(StationContext& ctx)
     : m_ctx(ctx), sqlTotPar(ctx.sqlCon, "sqlTotPar"), sqlTotParUnit(ctx.sqlCon, "sqlTotParUnit") {
-    sqlTotPar.setSql("select ESTEIRA_CX, DTBAIXA_CX, DATA_CANC_CX\n"
-                     "from CODCXUNIT\n"
-                     "where DTBAIXA_CX>=:DATAI\n"
-                     "and DTBAIXA_CX<=:DATAF");
-    sqlTotParUnit.setSql("select C.DTSAIDA_PU, U.DATA_CANC_CX\n"
-                         "from PRODUCAO_SETOR_CXUNIT C\n"
-                         "left join CODCXUNIT U on U.CODIGO_CX = C.CODCXUNIT_PU\n"
-                         "where C.DTSAIDA_PU >= :DATAI and\n"
-                         "      C.DTSAIDA_PU <= :DATAF and\n"
-                         "      C.SETOR_PU = :SETOR");
+    sqlTotPar.setSql(sql::kTotPar);
+    sqlTotParUnit.setSql(sql::kTotParUnit);
     // The hourly table exists, empty, from the start: the grid shows it before any load.
     cdsProdHora.setFieldDefs(hourlyFields());
     cdsProdHora.createEmpty();
@@ -84,20 +125,13 @@ void ProductionMonitor::loadCounters(bool sector) {
     query.param("DATAF").setDateTime(to);
     if (sector) {
         query.param("SETOR").setString(m_ctx.settings.SETOR);
+    } else {
+        query.param("ESTEIRA").setString(m_ctx.settings.CODESTEIRA);
+        query.param("TAMANHO").setInt(static_cast<std::int32_t>(m_ctx.settings.CODESTEIRA.size()));
     }
     query.open();
     LastCounterRefresh = QDateTime::currentMSecsSinceEpoch();
-    std::vector<CounterRow> rows;
-    rows.reserve(query.recordCount());
-    const auto timeCol = static_cast<std::size_t>(query.fieldIndex(sector ? "DTSAIDA_PU" : "DTBAIXA_CX"));
-    const auto cancCol = static_cast<std::size_t>(query.fieldIndex("DATA_CANC_CX"));
-    const int convCol = sector ? -1 : query.fieldIndex("ESTEIRA_CX");
-    for (const auto& r : query.rows()) {
-        if (convCol >= 0 && r[static_cast<std::size_t>(convCol)].asString() != m_ctx.settings.CODESTEIRA) {
-            continue;
-        }
-        rows.push_back({r[timeCol].asDateTime(), !r[cancCol].isNull()});
-    }
+    const std::vector<CounterRow> rows = hourRows(query);
     query.close();
 
     const CounterFigures f = countProduction(rows, LastClockTime.datePart());
@@ -107,8 +141,8 @@ void ProductionMonitor::loadCounters(bool sector) {
     {
         db::UpdatesSuspended quiet(cdsProdHora);
         ClearDataSet(cdsProdHora);
-        for (const DateTime& t : f.todayTimes) {
-            AddHourlyWriteOff(cdsProdHora, t);
+        for (const CounterRow& r : f.today) {
+            AddHourlyWriteOff(cdsProdHora, r.time, r.count);
         }
     }
     PreviousDayTexts prev;

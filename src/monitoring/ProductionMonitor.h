@@ -11,6 +11,11 @@ namespace vek {
 
 class StationContext;
 
+namespace sql {
+extern const char* const kTotPar;     // sqlTotPar: a conveyor's boxes by day and hour, ESTEIRA, TAMANHO, DATAI, DATAF
+extern const char* const kTotParUnit; // sqlTotParUnit: a sector's records by day and hour, SETOR, DATAI, DATAF
+} // namespace sql
+
 /// The production figures on screen: the one-minute clock, the day and month counters, the hourly
 /// grid and the ticket count, loaded from the database and moved on by each scan.
 class ProductionMonitor {

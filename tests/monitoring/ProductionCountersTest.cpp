@@ -52,8 +52,8 @@ TEST(ProductionCounters, CancelledBoxOfTodayCountsInDayHourAndMonth) {
     EXPECT_EQ(f.dayCount, 1);
     EXPECT_EQ(f.monthCount, 1);
     EXPECT_EQ(f.monthCancelledCount, 1);
-    ASSERT_EQ(f.todayTimes.size(), 1u);
-    EXPECT_EQ(hourKey(f.todayTimes[0]), "10:00");
+    ASSERT_EQ(f.today.size(), 1u);
+    EXPECT_EQ(hourKey(f.today[0].time), "10:00");
 }
 
 TEST(ProductionCounters, BoundsCoverTheMonthUpToTheEndOfTheReferenceDay) {
