@@ -36,14 +36,19 @@ if [ -n "$BEFORE_REV" ]; then
   BEFORE="$PWD/build-bench-before"
   SRC_BEFORE="$BEFORE/src"
   if [ ! -d "$SRC_BEFORE" ]; then
+    mkdir -p "$BEFORE"
     git worktree add --detach "$SRC_BEFORE" "$BEFORE_REV" >/dev/null
   else
     git -C "$SRC_BEFORE" checkout -q --detach "$BEFORE_REV"
   fi
-  cmake -S "$SRC_BEFORE" -B "$BEFORE/build" -DCMAKE_BUILD_TYPE=Release -DVEK_BUILD_TESTS=OFF -DVEK_BUILD_BENCH=ON >/dev/null
+  # Either may be a link to a tree and a build made before.
+  SRC_BEFORE="$(cd "$SRC_BEFORE" && pwd -P)"
+  mkdir -p "$BEFORE/build"
+  BEFORE_BUILD="$(cd "$BEFORE/build" && pwd -P)"
+  cmake -S "$SRC_BEFORE" -B "$BEFORE_BUILD" -DCMAKE_BUILD_TYPE=Release -DVEK_BUILD_TESTS=OFF -DVEK_BUILD_BENCH=ON >/dev/null
   # A benchmark the earlier commit did not have is left out of its side.
   for b in "${BENCHES[@]}" vek-station vek-mkdb; do
-    cmake --build "$BEFORE/build" -j"$(nproc)" --target "$b" >/dev/null 2>&1 || true
+    cmake --build "$BEFORE_BUILD" -j"$(nproc)" --target "$b" >/dev/null 2>&1 || true
   done
   mkdir -p "$RESULTS/before"
 fi
@@ -52,10 +57,10 @@ run_one() { # DIR NAME OUT
   QT_QPA_PLATFORM=offscreen "$1/bench/$2" >"$3/$2.txt" 2>"$3/$2.err"
 }
 for b in "${BENCHES[@]}"; do
-  if [ -n "$BEFORE" ] && [ -x "$BEFORE/build/bench/$b" ]; then
+  if [ -n "$BEFORE" ] && [ -x "$BEFORE_BUILD/bench/$b" ]; then
     echo "running $b (before: $BEFORE_REV) ..." >&2
     # The earlier commit's benchmarks read schema and scripts from its own tree.
-    (cd "$SRC_BEFORE" && run_one "$BEFORE/build" "$b" "$RESULTS/before") || echo "$b (before) failed" >&2
+    (cd "$SRC_BEFORE" && run_one "$BEFORE_BUILD" "$b" "$RESULTS/before") || echo "$b (before) failed" >&2
   fi
   echo "running $b ..." >&2
   if ! run_one "$BUILD" "$b" "$RESULTS"; then
@@ -63,9 +68,9 @@ for b in "${BENCHES[@]}"; do
     echo "$b failed (see $RESULTS/$b.err)" >&2
   fi
 done
-if [ -n "$BEFORE" ] && [ -x "$BEFORE/build/src/app/vek-station" ]; then
+if [ -n "$BEFORE" ] && [ -x "$BEFORE_BUILD/src/app/vek-station" ]; then
   echo "running scanner_pace (before: $BEFORE_REV) ..." >&2
-  python3 bench/scanner_pace.py --station "$BEFORE/build/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
+  python3 bench/scanner_pace.py --station "$BEFORE_BUILD/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
     >"$RESULTS/before/scanner_pace.txt" 2>"$RESULTS/before/scanner_pace.err" || echo "scanner_pace (before) failed" >&2
 fi
 echo "running scanner_pace ..." >&2
