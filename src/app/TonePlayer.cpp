@@ -21,6 +21,7 @@ int TonePlayer::play(const std::vector<Tone>& tones, ToneKind kind) {
     for (const Tone& t : tones) ms += std::max(t.ms, 0);
     if (ms == 0) return 0;
     const auto now = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration untilSounded{};
     {
         std::lock_guard lock(m_mutex);
         const bool busy = m_sounding || !m_waiting.empty();
@@ -28,10 +29,11 @@ int TonePlayer::play(const std::vector<Tone>& tones, ToneKind kind) {
         // A success sounding now gives way after its current tone; counting it whole keeps the
         // estimate on the safe side (a message held for it is held no shorter than its alarm).
         m_endsAt = std::max(now, m_endsAt) + std::chrono::milliseconds(ms);
+        untilSounded = m_endsAt - now;
         m_waiting.push_back({tones, kind});
     }
     m_wake.notify_one();
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(m_endsAt - now).count());
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(untilSounded).count());
 }
 
 bool TonePlayer::idle() {
