@@ -2,9 +2,12 @@
 
 #include "station/OperatorDisplay.h"
 
+#include <optional>
 #include <string>
 
 namespace vek {
+
+class ProductionMonitor;
 
 /// What became of one scan, as the scan itself tells it; the scan journal records it.
 enum class ScanResult {
@@ -25,6 +28,11 @@ struct ScanOutcome {
     }
     static ScanOutcome refused(std::string message) { return {ScanResult::Refused, std::move(message), 0}; }
 };
+
+/// A booking told: the counters, done/total when the scan has one, the success message, and one
+/// paint of them all at the scan's end.
+void showBooked(OperatorDisplay& display, ProductionMonitor& monitor, const std::optional<std::string>& ticketCount,
+                const std::string& message);
 
 /// A refusal: shown in red with the alarm, and told as the scan's outcome.
 inline ScanOutcome refuse(OperatorDisplay& display, const std::string& message) {

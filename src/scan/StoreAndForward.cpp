@@ -559,12 +559,9 @@ void StoreAndForward::afterCommit(const Entry& entry, const DateTime& at, const 
             m_monitor.CountWriteOff(at);
         }
     }
-    m_monitor.ShowCounterTexts();
-    if (entry.kind == Kind::Box) {
-        display.ShowTicketCount(m_monitor.ticketCountText());
-    }
-    display.ShowSuccessMessage(kUpdated);
-    display.Repaint(); // the counters at once, with the message: one paint per scan
+    showBooked(display, m_monitor,
+               entry.kind == Kind::Box ? std::optional<std::string>(m_monitor.ticketCountText()) : std::nullopt,
+               kUpdated);
 }
 
 void StoreAndForward::lateRefusal(const Entry& entry, const std::string& reason) {

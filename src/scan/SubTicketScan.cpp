@@ -184,10 +184,7 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
     if (written == 0) {
         return refuse(display, cp1252("Códigos da subficha já baixados. (") + pfs + ").");
     }
-    m_monitor.ShowCounterTexts();
-    display.ShowTicketCount(std::to_string(written) + "/" + std::to_string(quantity));
-    display.ShowSuccessMessage("Etiqueta Atualizada.");
-    display.Repaint(); // the counters at once, with the message: one paint per scan
+    showBooked(display, m_monitor, std::to_string(written) + "/" + std::to_string(quantity), "Etiqueta Atualizada.");
     return ScanOutcome::booked("Etiqueta Atualizada.", written);
 }
 

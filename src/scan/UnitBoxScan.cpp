@@ -158,10 +158,7 @@ ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optiona
     } else {
         m_monitor.CountWriteOff(serverTime);
     }
-    m_monitor.ShowCounterTexts();
-    display.ShowTicketCount(m_monitor.ticketCountText());
-    display.ShowSuccessMessage("Etiqueta Atualizada.");
-    display.Repaint(); // the counters at once, with the message: one paint per scan
+    showBooked(display, m_monitor, m_monitor.ticketCountText(), "Etiqueta Atualizada.");
     return ScanOutcome::booked("Etiqueta Atualizada.", 1);
 }
 

@@ -64,6 +64,12 @@ public:
             out[monitor.cdsProdHora.value("HORA").asString()] = monitor.cdsProdHora.value("QTDE").asInt();
         return out;
     }
+    void expectFigures(int day, int month, int monthCancelled, const std::map<std::string, int>& byHour) {
+        EXPECT_EQ(monitor.dayCount(), day);
+        EXPECT_EQ(monitor.monthCount(), month);
+        EXPECT_EQ(monitor.monthCancelledCount(), monthCancelled);
+        EXPECT_EQ(hourly(), byHour);
+    }
     void expectPreviousDay(const std::string& count, const std::string& cancelled) {
         EXPECT_EQ(display.text("pnQtParesDiaAnt"), cp1252("Produção dia Ant: ") + count);
         EXPECT_EQ(display.text("pnQtParCancDiaAnt"), "Cancelados dia Ant: " + cancelled);
@@ -101,10 +107,7 @@ TEST(CounterLoad, CountsThisConveyorsAndThisSectorsRowsAsTheRowByRowPassDid) {
     rig.box(20, "E1", at(1, 0, 0, 0, 4999));
 
     rig.monitor.LoadConveyorCounters();
-    EXPECT_EQ(rig.monitor.dayCount(), 4);
-    EXPECT_EQ(rig.monitor.monthCount(), 10);
-    EXPECT_EQ(rig.monitor.monthCancelledCount(), 4);
-    EXPECT_EQ(rig.hourly(), (std::map<std::string, int>{{"09:00", 2}, {"14:00", 1}, {"23:00", 1}}));
+    rig.expectFigures(4, 10, 4, {{"09:00", 2}, {"14:00", 1}, {"23:00", 1}});
     rig.expectPreviousDay("003", "001");
 
     // An empty code counts the boxes without a conveyor, as the empty text it read them as.
@@ -130,10 +133,7 @@ TEST(CounterLoad, CountsThisConveyorsAndThisSectorsRowsAsTheRowByRowPassDid) {
     rig.record(13, "30", at(1, 0, 0, 0, 4999), 1);
 
     rig.monitor.LoadSectorCounters();
-    EXPECT_EQ(rig.monitor.dayCount(), 4);
-    EXPECT_EQ(rig.monitor.monthCount(), 9);
-    EXPECT_EQ(rig.monitor.monthCancelledCount(), 4);
-    EXPECT_EQ(rig.hourly(), (std::map<std::string, int>{{"08:00", 2}, {"16:00", 1}, {"23:00", 1}}));
+    rig.expectFigures(4, 9, 4, {{"08:00", 2}, {"16:00", 1}, {"23:00", 1}});
     rig.expectPreviousDay("002", "001");
 }
 
