@@ -88,11 +88,15 @@ std::string whereAllColumns(const Delta& delta, const std::vector<std::size_t>& 
 }
 
 void execOne(Connection& c, const std::string& sql, const std::vector<std::pair<std::string, Value>>& params,
-             const std::string& table) {
+             const std::string& table, bool insert) {
     Query q(c);
     q.setSql(sql);
     for (const auto& [name, value] : params) {
         q.param(name).set(value);
+    }
+    if (insert) {
+        q.execute(); // one row of values, or an error: no count to ask for
+        return;
     }
     const std::uint64_t n = q.execSql();
     if (n == 0) {
@@ -200,7 +204,7 @@ int Provider::applyChanges(const Delta& delta) {
             case RowStatus::Changed:
                 throw DbError("Changed record without its values as read");
             }
-            execOne(c, sql, params, table);
+            execOne(c, sql, params, table, row.status == RowStatus::Inserted);
             ++done;
         }
         if (own) {

@@ -344,7 +344,7 @@ void Query::next() {
 void Query::open() {
     close();
     try {
-        run(true);
+        run(false);
     } catch (const DbError& e) {
         reportFailure(e);
         throw;
@@ -362,13 +362,25 @@ void Query::close() {
 std::uint64_t Query::execSql() {
     close();
     try {
-        run(false);
+        run(true);
     } catch (const DbError& e) {
         reportFailure(e);
         throw;
     }
     m_rows.clear();
     return m_rowsAffected;
+}
+
+void Query::execute() {
+    close();
+    try {
+        run(false);
+    } catch (const DbError& e) {
+        reportFailure(e);
+        throw;
+    }
+    m_active = !m_rows.empty(); // outputs, as RETURNING gives them
+    m_row = 0;
 }
 
 namespace {
@@ -467,8 +479,7 @@ void rollbackOwn(Connection& conn, fb::Ref<ITransaction>& own) noexcept {
 
 } // namespace
 
-void Query::run(bool wantRows) {
-    (void)wantRows;
+void Query::run(bool countRows) {
     if (!m_conn) {
         throw DbError("Query '" + m_name + "' has no connection");
     }
@@ -650,6 +661,9 @@ void Query::run(bool wantRows) {
                 while (fb::call([&](auto* st) { return rs->fetchNext(st, d.outBuf.data()); }) == IStatus::RESULT_OK) {
                     m_rows.push_back(decodeRow());
                     conn.answered();
+                    if (m_singleRow) {
+                        break; // closing the cursor waits for no answer
+                    }
                 }
                 fb::call([&](auto* st) { rs->close(st); });
                 rs.forget();
@@ -658,7 +672,9 @@ void Query::run(bool wantRows) {
             fb::callServer(conn, wait, [&](auto* st) {
                 d.stmt->execute(st, tra, inMeta, inBuf, hasOutput ? d.outMeta.get() : nullptr,
                                 hasOutput ? d.outBuf.data() : nullptr);
-                m_rowsAffected = d.stmt->getAffectedRecords(st);
+                if (countRows) {
+                    m_rowsAffected = d.stmt->getAffectedRecords(st);
+                }
             });
             if (hasOutput) {
                 m_rows.push_back(decodeRow());

@@ -97,6 +97,9 @@ public:
 
     /// Executes a select (or a statement with outputs) and keeps its rows; positioned on the first.
     void open();
+    /// For a statement that yields at most one row (a look-up by key, a row lock): only the first
+    /// row is fetched, so a lock's select costs one exchange with the server rather than two.
+    void setSingleRow(bool single) { m_singleRow = single; }
     void close();
     bool isActive() const { return m_active; }
     bool eof() const { return !m_active || m_row >= m_rows.size(); }
@@ -115,6 +118,9 @@ public:
 
     /// Executes a statement without a result; returns the rows it inserted, updated or deleted.
     std::uint64_t execSql();
+    /// The same without asking how many rows it touched, which takes an exchange of its own: for a
+    /// statement whose count says nothing (an insert of values) or that tells it by its outputs.
+    void execute();
     std::uint64_t rowsAffected() const { return m_rowsAffected; }
 
     // For Connection.
@@ -127,7 +133,7 @@ public:
     struct Impl;
 
 private:
-    void run(bool wantRows);
+    void run(bool countRows);
     void prepareStatement();
     /// Lets the connection drop a lost attachment before the error goes on to the caller.
     void reportFailure(const DbError& e);
@@ -142,6 +148,7 @@ private:
     std::vector<std::vector<Value>> m_rows;
     std::size_t m_row = 0;
     bool m_active = false;
+    bool m_singleRow = false;
     std::uint64_t m_rowsAffected = 0;
     bool m_failed = false; // a statement that failed is not kept for others
 };

@@ -26,11 +26,28 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+namespace {
+// Whether the text is an EXECUTE BLOCK, whose body after AS is PSQL with variables of its own.
+bool isExecuteBlock(std::string_view sql) {
+    std::size_t i = 0;
+    auto word = [&](std::string_view w) {
+        while (i < sql.size() && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n')) ++i;
+        const std::size_t from = i;
+        while (i < sql.size() && isNameChar(sql[i])) ++i;
+        return sameName(sql.substr(from, i - from), w);
+    };
+    return word("EXECUTE") && word("BLOCK");
+}
+} // namespace
+
 ParsedSql parseNamedParameters(std::string_view sql) {
     ParsedSql out;
     out.text.reserve(sql.size());
     std::size_t i = 0;
     const std::size_t n = sql.size();
+    // In an EXECUTE BLOCK only the header's ":NAME" are parameters: ":X" in the body is a variable.
+    const bool block = isExecuteBlock(sql);
+    int depth = 0;
     while (i < n) {
         const char c = sql[i];
         if (c == '\'' || c == '"') {
@@ -75,7 +92,19 @@ ParsedSql parseNamedParameters(std::string_view sql) {
             out.markers.push_back(index);
             out.text.push_back('?');
             i = j;
+        } else if (block && depth == 0 && isNameStart(c) && (i == 0 || !isNameChar(sql[i - 1]))) {
+            std::size_t j = i;
+            while (j < n && isNameChar(sql[j])) {
+                ++j;
+            }
+            if (sameName(sql.substr(i, j - i), "AS")) {
+                out.text.append(sql.substr(i));
+                break;
+            }
+            out.text.append(sql.substr(i, j - i));
+            i = j;
         } else {
+            depth += c == '(' ? 1 : c == ')' ? -1 : 0;
             out.text.push_back(c);
             ++i;
         }

@@ -29,6 +29,13 @@ TEST(SqlText, ColonsOutsideParametersAreLeftAlone) {
         {"select '10:30' from t", "select '10:30' from t", 0},
         {"select x from t where y = :_p$1", "select x from t where y = ?", 1},
         {"select : a from t", "select : a from t", 0},
+        // An EXECUTE BLOCK's body is PSQL: its ":X" are variables; only the header binds.
+        {"Execute Block (P varchar(6) = :PROG, Q integer = :Q) returns (N integer) as declare X integer; "
+         "begin select count(*) from t where a = :P into :X; N = :X + cast(:Q as integer); suspend; end",
+         "Execute Block (P varchar(6) = ?, Q integer = ?) returns (N integer) as declare X integer; "
+         "begin select count(*) from t where a = :P into :X; N = :X + cast(:Q as integer); suspend; end",
+         2},
+        {"select 1 as x from t where a = :A", "select 1 as x from t where a = ?", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);

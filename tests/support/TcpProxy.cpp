@@ -91,6 +91,7 @@ struct Link {
     Direction up;   // client to server
     Direction down; // server to client
     bool dead = false;
+    bool answered = true; // the server has sent since the client last did: its next bytes begin an exchange
 
     bool done() const { return dead || (up.shut && down.shut); }
 };
@@ -112,6 +113,7 @@ struct TcpProxy::Impl {
     std::atomic<int> accepted{0};
     std::atomic<bool> refusing{false};
     std::vector<Fd> refused; // answered and left for the client to close
+    std::vector<Clock::time_point> exchanges;
     std::vector<std::unique_ptr<Link>> links;
     std::thread thread;
 
@@ -297,6 +299,13 @@ struct TcpProxy::Impl {
                 if (rev & (POLLIN | POLLHUP | POLLERR)) {
                     const std::size_t before = from.held.size();
                     readInto(fds[i].fd, from, to, due, l->dead);
+                    if (from.held.size() > before) {
+                        if (client && l->answered) {
+                            std::lock_guard lock(mutex);
+                            exchanges.push_back(now);
+                        }
+                        l->answered = !client;
+                    }
                     if (!client && onReply && from.held.size() > before) {
                         from.pauseAfter = before + 1;
                         onReply = false;
@@ -366,6 +375,11 @@ void TcpProxy::refuseNew(bool refuse) {
 
 int TcpProxy::accepted() const {
     return m_impl->accepted.load();
+}
+
+std::vector<std::chrono::steady_clock::time_point> TcpProxy::exchanges() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->exchanges;
 }
 
 } // namespace vek::test

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace vek::test {
 
@@ -34,6 +35,9 @@ public:
     void refuseNew(bool refuse);
     /// Connections accepted so far, for checks that a client really went through the relay.
     int accepted() const;
+    /// When each round trip began: a client sending on a connection that was answered since it last
+    /// sent (or that is new). However the bytes are cut into chunks either way, it counts once.
+    std::vector<std::chrono::steady_clock::time_point> exchanges() const;
 
 private:
     struct Impl;
