@@ -118,7 +118,7 @@ void TdmLog::WriteRow(const LogRow& row) {
     p.param("DATA").setDateTime(row.data);
     p.param("VRANT").setString(firstChars(row.vrAnt, kValorMax));
     p.param("VRATU").setString(firstChars(row.vrAtu, kValorMax));
-    p.execSql();
+    p.execute();
 }
 
 void TdmLog::LogChanges(const std::string& tabela, const db::MemTable& memoria) {

@@ -79,7 +79,11 @@ void ProductionMonitor::ClockTick() {
 }
 
 DateTime ProductionMonitor::ReadServerTime() {
-    const DateTime t = m_ctx.ReadServerTime();
+    return NoteServerTime(m_ctx.ReadServerTime());
+}
+
+DateTime ProductionMonitor::NoteServerTime(const DateTime& read) {
+    const DateTime t = m_ctx.NoteServerTime(read);
     if (m_tickMissed) {
         setClockTime(t);
     }

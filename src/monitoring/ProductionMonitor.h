@@ -36,6 +36,8 @@ public:
     /// database was away, the clock moves to it as that tick would have: the scan's records do not
     /// carry a time a minute or more before it, nor the day before.
     DateTime ReadServerTime();
+    /// The server's time as a statement of the scan read it, taken as ReadServerTime takes its own.
+    DateTime NoteServerTime(const DateTime& t);
     /// A tick that did not reach the server.
     void MissTick() { m_tickMissed = true; }
     /// The clock's time as "hh:nn:ss".

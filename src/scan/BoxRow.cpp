@@ -33,6 +33,9 @@ BoxRow BoxRow::of(const db::Query& q) {
     r.brandCode = q.field("COD_MARCA").asString();
     r.productGroup = q.field("GRUPO_PR").asString();
     r.orderType = q.field("TIPO_PEDIDO").asString();
+    if (q.hasField("DATA_SERV")) {
+        r.serverTime = q.field("DATA_SERV").asDateTime();
+    }
     return r;
 }
 

@@ -30,6 +30,7 @@ struct BoxRow {
     std::string brandCode;              // COD_MARCA
     std::string productGroup;           // GRUPO_PR
     std::string orderType;              // TIPO_PEDIDO
+    std::optional<DateTime> serverTime; // DATA_SERV: the server's clock, where the look-up reads it
 
     /// The current row of a box query (`sqlCodCxUn`, `sqlCodCxUnSubProd`).
     static BoxRow of(const db::Query& query);

@@ -20,7 +20,8 @@ bool WriteOffBox(StationContext& ctx, std::int32_t code, const std::optional<Dat
     q.param("ESTEIRA").setString(ctx.settings.CODESTEIRA);
     q.param("SETOR").setString(ctx.settings.SETOR);
     q.param("FUNCIONARIO").setString(ctx.settings.FUNCIONARIO);
-    return q.execSql() == 1;
+    q.execute();
+    return !q.field("CODIGO_CX").isNull();
 }
 
 } // namespace vek

@@ -17,6 +17,33 @@ const char* const kPesqEtiqProgFicha =
     "from (select case when (DTBAIXA_CX is null) then 'P' else 'B' end as STATUS from CODCXUNIT where PROG_CX = "
     ":PROG and FICHA_CX = :FICHA and DATA_CANC_CX is null)\n"
     "group by 1";
+// The ticket's first box (by code) locked, then its boxes counted by status as kPesqEtiqProgFicha
+// counts them; the types follow the installation's columns.
+const char* const kBloqContaFicha =
+    "execute block (PROG type of column CODCXUNIT.PROG_CX = :PROG, FICHA type of column CODCXUNIT.FICHA_CX = "
+    ":FICHA)\n"
+    "returns (DONE integer, PENDING integer)\n"
+    "as\n"
+    "declare FIRST_CX type of column CODCXUNIT.CODIGO_CX;\n"
+    "declare LOCKED type of column CODCXUNIT.DTBAIXA_CX;\n"
+    "declare STATUS char(1);\n"
+    "declare QTDE integer;\n"
+    "begin\n"
+    "  DONE = 0;\n"
+    "  PENDING = 0;\n"
+    "  select min(CODIGO_CX) from CODCXUNIT where PROG_CX = :PROG and FICHA_CX = :FICHA into :FIRST_CX;\n"
+    "  if (FIRST_CX is not null) then\n"
+    "    select DTBAIXA_CX from CODCXUNIT where CODIGO_CX = :FIRST_CX for update with lock into :LOCKED;\n"
+    "  for select STATUS, count(*) as QTDE\n"
+    "      from (select case when (DTBAIXA_CX is null) then 'P' else 'B' end as STATUS from CODCXUNIT where "
+    "PROG_CX = :PROG and FICHA_CX = :FICHA and DATA_CANC_CX is null)\n"
+    "      group by 1 into :STATUS, :QTDE do\n"
+    "  begin\n"
+    "    if (STATUS = 'B') then DONE = QTDE;\n"
+    "    else if (STATUS = 'P') then PENDING = QTDE;\n"
+    "  end\n"
+    "  suspend;\n"
+    "end";
 const char* const kPesqEtiqProgFichaSetor =
     "select STATUS, count(*) as QTDE\n"
     "from (select case when (DTSAIDA_PU is null) then 'P' else 'B' end as STATUS FROM CODCXUNIT CX LEFT JOIN "
@@ -28,15 +55,14 @@ const char* const kPesqEtiqProgFichaSetor =
 SectorRecords::SectorRecords(StationContext& ctx, ProductionMonitor& monitor)
     : m_ctx(ctx), m_monitor(monitor), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
       sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"),
-      sqlPrimeiraCxFicha(ctx.sqlCon, "sqlPrimeiraCxFicha"), sqlBloqFicha(ctx.sqlCon, "sqlBloqFicha"),
-      sqlProdSetor(ctx.sqlCon, "sqlProdSetor"), sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"),
-      sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"), dspProdSetor(sqlProdSetor, "dspProdSetor"),
-      dspProdSetorUnit(sqlProdSetorUnit, "dspProdSetorUnit"), dspProdSetorU(sqlProdSetorU, "dspProdSetorU") {
+      sqlBloqContaFicha(ctx.sqlCon, "sqlBloqContaFicha"), sqlProdSetor(ctx.sqlCon, "sqlProdSetor"),
+      sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"), sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"),
+      dspProdSetor(sqlProdSetor, "dspProdSetor"), dspProdSetorUnit(sqlProdSetorUnit, "dspProdSetorUnit"),
+      dspProdSetorU(sqlProdSetorU, "dspProdSetorU") {
     sqlPesqEtiqProgFicha.setSql(sql::kPesqEtiqProgFicha);
     sqlPesqEtiqProgFichaSetor.setSql(sql::kPesqEtiqProgFichaSetor);
-    sqlPrimeiraCxFicha.setSql("select min(CODIGO_CX) as CODIGO_CX from CODCXUNIT\n"
-                              "where PROG_CX = :PROG and FICHA_CX = :FICHA");
-    sqlBloqFicha.setSql(sql::kBloqCxUnit);
+    sqlBloqContaFicha.setSql(sql::kBloqContaFicha);
+    sqlBloqContaFicha.setSingleRow(true);
     sqlProdSetor.setSql("select * \n"
                         "from PRODUCAO_SETOR\n"
                         "WHERE\n"
@@ -110,20 +136,16 @@ std::optional<std::string> SectorRecords::ValidateTicketForSector(const std::str
     return std::nullopt;
 }
 
-void SectorRecords::LockTicket(const std::string& prog, const std::string& ficha) {
-    sqlPrimeiraCxFicha.close();
-    sqlPrimeiraCxFicha.param("PROG").setString(prog);
-    sqlPrimeiraCxFicha.param("FICHA").setString(ficha);
-    sqlPrimeiraCxFicha.open();
-    const db::Value first = sqlPrimeiraCxFicha.field("CODIGO_CX");
-    sqlPrimeiraCxFicha.close();
-    if (first.isNull()) {
-        return;
-    }
-    sqlBloqFicha.close();
-    sqlBloqFicha.param("COD").setInt(first.asInt());
-    sqlBloqFicha.open();
-    sqlBloqFicha.close();
+void SectorRecords::LockAndCountTicket(const std::string& prog, const std::string& ficha) {
+    m_monitor.setTicketCount(0, 0);
+    db::Query& q = sqlBloqContaFicha;
+    q.param("PROG").setString(prog);
+    q.param("FICHA").setString(ficha);
+    q.open();
+    const int done = q.field("DONE").asInt();
+    const int pending = q.field("PENDING").asInt();
+    q.close();
+    m_monitor.setTicketCount(done, pending);
 }
 
 void SectorRecords::setCommonColumns(db::MemTable& t, const std::string& sfx, const std::string& prog,
@@ -151,9 +173,10 @@ std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::stri
     // the other's box as pending (no completion at all), or both find no completion row yet (two).
     // The one that waited runs its scan again and then sees what the first committed.
     if (recordable) {
-        LockTicket(prog, ficha);
+        LockAndCountTicket(prog, ficha);
+    } else {
+        CountTicketBoxes(prog, ficha);
     }
-    CountTicketBoxes(prog, ficha);
     if (!recordable || m_monitor.countPending() != 0) {
         return std::nullopt;
     }

@@ -57,8 +57,9 @@ private:
     std::optional<std::string> ValidateTicketForSector(const std::string& product, const std::string& prog,
                                                        const std::string& ficha, const std::string& subTicket,
                                                        const std::string& kind);
-    /// Locks the ticket's first box row: every station completing the ticket takes it first.
-    void LockTicket(const std::string& prog, const std::string& ficha);
+    /// Locks the ticket's first box row (every station completing the ticket takes it first), then
+    /// counts its boxes as CountTicketBoxes does: one statement, one exchange.
+    void LockAndCountTicket(const std::string& prog, const std::string& ficha);
     /// The columns every sector record shares; `suffix` is the table's ("PU", "PS").
     void setCommonColumns(db::MemTable& table, const std::string& suffix, const std::string& prog,
                           const std::string& ficha, const std::string& subTicket, const std::string& sector,
@@ -68,8 +69,7 @@ private:
     ProductionMonitor& m_monitor;
     db::Query sqlPesqEtiqProgFicha;
     db::Query sqlPesqEtiqProgFichaSetor;
-    db::Query sqlPrimeiraCxFicha;
-    db::Query sqlBloqFicha;
+    db::Query sqlBloqContaFicha;
     db::Query sqlProdSetor;
     db::Query sqlProdSetorUnit;
     db::Query sqlProdSetorU;

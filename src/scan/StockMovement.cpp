@@ -40,6 +40,7 @@ StockMovement::StockMovement(StationContext& ctx, ProductionMonitor& monitor)
                           "where PEDIDO_IT = :PED\n"
                           "and ITEM_IT = :ITEM\n"
                           "for update with lock");
+    sqlBloqItemPed.setSingleRow(true);
     sqlAtuPend.setSql("select count(*) as QTDE\n"
                       "from CODCXUNIT C\n"
                       "where C.PEDIDO_CX = :PED and\n"
@@ -112,7 +113,7 @@ void StockMovement::PostStockMovement(const StockMovementArgs& a) {
         sqlAtuEst.param("PROG").setString(a.programme);
         sqlAtuEst.param("FICHA").setString(a.ticket);
         sqlAtuEst.param("OBS").setString(stockMovementObs(a));
-        sqlAtuEst.execSql();
+        sqlAtuEst.execute();
     }
     // A box without a sales order has no order item to complete.
     if (!a.order.empty()) {
@@ -141,7 +142,7 @@ void StockMovement::CompleteOrderItem(const StockMovementArgs& a) {
     sqlAtuPed.param("SIT").setString("E");
     sqlAtuPed.param("PED").setString(a.order);
     sqlAtuPed.param("ITEM").setString(a.item);
-    sqlAtuPed.execSql();
+    sqlAtuPed.execute();
 
     // The movement's user and time, not the log module's.
     m_ctx.dmLog().WriteRow({a.order + "|" + a.item, "ITENSPV", "SIT_IT", a.user, a.date,

@@ -11,10 +11,56 @@
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 namespace vek {
+
+namespace {
+
+// Each listed box written off as sqlQuilbar writes one off, in the list's order, until `QTDE` are:
+// a box another station wrote off after we listed it is theirs, and the next is taken. One
+// statement for all the boxes, so that a sub-ticket costs one exchange rather than one per box.
+// The codes are decimal numbers separated by commas.
+std::string subTicketWriteOff(bool kept) {
+    return std::string("execute block (CODES varchar(32000) = :CODES, QTDE integer = :QTDE,\n"
+                       "  ESTEIRA type of column CODCXUNIT.ESTEIRA_CX = :ESTEIRA,\n"
+                       "  SETOR type of column CODCXUNIT.SETOR_CX = :SETOR,\n"
+                       "  FUNCIONARIO type of column CODCXUNIT.FUNCIONARIO_CX = :FUNCIONARIO") +
+           (kept ? ",\n  DTBAIXA timestamp = :DTBAIXA" : "") +
+           ")\n"
+           "returns (WRITTEN integer, LAST_CX integer)\n"
+           "as\n"
+           "declare P integer;\n"
+           "declare C integer;\n"
+           "begin\n"
+           "  WRITTEN = 0;\n"
+           "  while (CODES <> '' and WRITTEN < QTDE) do\n"
+           "  begin\n"
+           "    P = position(',' in CODES);\n"
+           "    if (P = 0) then P = char_length(CODES) + 1;\n"
+           "    C = cast(substring(CODES from 1 for P - 1) as integer);\n"
+           "    CODES = substring(CODES from P + 1);\n"
+           "    update CODCXUNIT\n" +
+           (kept ? "    set DTBAIXA_CX=:DTBAIXA, " : "    set DTBAIXA_CX=cast('now' as timestamp), ") +
+           "ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, FUNCIONARIO_CX = :FUNCIONARIO\n"
+           "    where CODIGO_CX=:C\n"
+           "    and DTBAIXA_CX is null;\n"
+           "    if (row_count = 1) then\n"
+           "    begin\n"
+           "      WRITTEN = WRITTEN + 1;\n"
+           "      LAST_CX = C;\n"
+           "    end\n"
+           "  end\n"
+           "  suspend;\n"
+           "end";
+}
+
+// Codes per statement: their list stays within the longest text a parameter takes.
+constexpr std::size_t kCodesPerWriteOff = 2500;
+
+} // namespace
 
 SubTicketCode SubTicketCode::of(const std::string& code) {
     return {code.substr(1, 6), code.substr(7, 4), code.substr(11, 4)};
@@ -23,8 +69,14 @@ SubTicketCode SubTicketCode::of(const std::string& code) {
 SubTicketScan::SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, StockMovement& stock)
     : m_ctx(ctx), m_monitor(monitor), m_stock(stock), sqlSubFicha(ctx.sqlCon, "sqlSubFicha"),
       sqlCodCxUnSubProd(ctx.sqlCon, "sqlCodCxUnSubProd"), sqlAtuSubFicha(ctx.sqlCon, "sqlAtuSubFicha"),
-      sqlAtuSubFichaEm(ctx.sqlCon, "sqlAtuSubFichaEm") {
-    sqlSubFicha.setSql("select * from SUBPROD\n"
+      sqlAtuSubFichaEm(ctx.sqlCon, "sqlAtuSubFichaEm"), sqlBaixaCxSubFicha(ctx.sqlCon, "sqlBaixaCxSubFicha"),
+      sqlBaixaCxSubFichaEm(ctx.sqlCon, "sqlBaixaCxSubFichaEm") {
+    sqlBaixaCxSubFicha.setSql(subTicketWriteOff(false));
+    sqlBaixaCxSubFichaEm.setSql(subTicketWriteOff(true));
+    sqlBaixaCxSubFicha.setSingleRow(true);
+    sqlBaixaCxSubFichaEm.setSingleRow(true);
+    // The server's clock read with it: the scan's time costs no exchange of its own.
+    sqlSubFicha.setSql("select S.*, cast('NOW' as timestamp) as DATA_SERV from SUBPROD S\n"
                        "where PROG_PR=:PROG\n"
                        "and FICHA_PR=:FICHA\n"
                        "and SUBFICHA_PR=:SUBFICHA");
@@ -72,6 +124,7 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
         return refuse(display, cp1252("Subficha já baixada (") + pfs + ").");
     }
     const int quantity = sqlSubFicha.field("QTDE_PR").asInt();
+    const DateTime readAt = sqlSubFicha.field("DATA_SERV").asDateTime();
 
     db::Query& boxes = sqlCodCxUnSubProd;
     boxes.close();
@@ -92,7 +145,7 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
     display.ShowTicketCount({});
 
     const bool settling = keptAt.has_value();
-    const DateTime serverTime = settling ? *keptAt : m_monitor.ReadServerTime();
+    const DateTime serverTime = settling ? *keptAt : m_monitor.NoteServerTime(readAt);
 
     // Only the first box is checked, cancellation before age.
     if (first.cancelled) {
@@ -130,11 +183,12 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
             }
             o.claimed = true;
             inLoop = true;
-            for (std::size_t i = 0; i < rows.size() && o.written < quantity; ++i) {
-                // A box another station wrote off after we listed it is theirs: take the next.
-                if (WriteOffBox(m_ctx, rows[i].code, keptAt)) {
-                    ++o.written;
-                    last = &rows[i];
+            for (std::size_t from = 0; from < rows.size() && o.written < quantity; from += kCodesPerWriteOff) {
+                const auto [written, lastCode] = writeOffBoxes(rows, from, quantity - o.written, keptAt);
+                if (written > 0) {
+                    o.written += written;
+                    last = &*std::find_if(rows.begin(), rows.end(),
+                                          [code = lastCode](const BoxRow& b) { return b.code == code; });
                 }
             }
             inLoop = false;
@@ -186,6 +240,31 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
     }
     showBooked(display, m_monitor, std::to_string(written) + "/" + std::to_string(quantity), "Etiqueta Atualizada.");
     return ScanOutcome::booked("Etiqueta Atualizada.", written);
+}
+
+std::pair<int, std::int32_t> SubTicketScan::writeOffBoxes(const std::vector<BoxRow>& rows, std::size_t from,
+                                                          int quantity, const std::optional<DateTime>& keptAt) {
+    std::string codes;
+    for (std::size_t i = from; i < rows.size() && i < from + kCodesPerWriteOff; ++i) {
+        if (!codes.empty()) {
+            codes += ',';
+        }
+        codes += std::to_string(rows[i].code);
+    }
+    db::Query& q = keptAt ? sqlBaixaCxSubFichaEm : sqlBaixaCxSubFicha;
+    if (keptAt) {
+        q.param("DTBAIXA").setDateTime(*keptAt);
+    }
+    q.param("CODES").setString(codes);
+    q.param("QTDE").setInt(quantity);
+    q.param("ESTEIRA").setString(m_ctx.settings.CODESTEIRA);
+    q.param("SETOR").setString(m_ctx.settings.SETOR);
+    q.param("FUNCIONARIO").setString(m_ctx.settings.FUNCIONARIO);
+    q.open();
+    const int written = q.field("WRITTEN").asInt();
+    const std::int32_t last = written > 0 ? q.field("LAST_CX").asInt() : 0;
+    q.close();
+    return {written, last};
 }
 
 } // namespace vek

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "db/Query.h"
+#include "scan/BoxRow.h"
 #include "scan/ScanOutcome.h"
 #include "util/DateTime.h"
 
+#include <cstdint>
 #include <optional>
-
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vek {
 
@@ -39,6 +42,10 @@ public:
     ScanOutcome ProcessSubTicket(const std::string& code, const std::optional<DateTime>& keptAt = std::nullopt);
 
 private:
+    /// Writes off up to `quantity` of the boxes from `from` on, in one statement: how many it wrote
+    /// and the code of the last one.
+    std::pair<int, std::int32_t> writeOffBoxes(const std::vector<BoxRow>& rows, std::size_t from, int quantity,
+                                               const std::optional<DateTime>& keptAt);
     StationContext& m_ctx;
     ProductionMonitor& m_monitor;
     StockMovement& m_stock;
@@ -46,6 +53,8 @@ private:
     db::Query sqlCodCxUnSubProd;
     db::Query sqlAtuSubFicha;
     db::Query sqlAtuSubFichaEm; // the same claim at a kept scan's time, DTBAIXA
+    db::Query sqlBaixaCxSubFicha;   // the listed boxes written off, up to the sub-ticket's quantity
+    db::Query sqlBaixaCxSubFichaEm; // the same at a kept scan's time, DTBAIXA
 };
 
 } // namespace vek

@@ -92,6 +92,7 @@ UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, Produc
     : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx, monitor), m_stock(ctx, monitor),
       m_dashboard(ctx), m_subTicket(ctx, monitor, m_stock), sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
     sqlBloqCxUnit.setSql(sql::kBloqCxUnit);
+    sqlBloqCxUnit.setSingleRow(true);
 }
 
 ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optional<DateTime>& keptAt) {
@@ -117,7 +118,9 @@ ScanOutcome UnitBoxScan::ProcessScan(const std::string& text, const std::optiona
     const BoxRow& box = *found;
     // A kept scan settled later is checked and written off at the time it was made.
     const bool settling = keptAt.has_value();
-    const DateTime serverTime = settling ? *keptAt : m_monitor.ReadServerTime();
+    const DateTime serverTime = settling         ? *keptAt
+                                : box.serverTime ? m_monitor.NoteServerTime(*box.serverTime)
+                                                 : m_monitor.ReadServerTime();
     display.ShowBoxFields(
         {box.product, box.pattern + " " + box.patternDescription, box.size, box.programme, box.ticket});
     display.ShowTicketCount({});

@@ -16,17 +16,32 @@ const char* const kCodCxUn =
     "FROM CODCXUNIT C\n"
     "LEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\n"
     "WHERE CODIGO_CX = :COD";
+// The box's look-up reads the clock with it: a scan's time costs no exchange of its own.
+const char* const kCodCxUnScan =
+    "SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
+    "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = "
+    "P.PROD_PP) AS DESC_PA,\n"
+    "(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
+    "COD_MARCA,\n"
+    "(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO,\n"
+    "cast('NOW' as timestamp) as DATA_SERV\n"
+    "FROM CODCXUNIT C\n"
+    "LEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\n"
+    "WHERE CODIGO_CX = :COD";
 const char* const kQuilbar = "update CODCXUNIT\n"
                              "set DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
                              "FUNCIONARIO_CX = :FUNCIONARIO\n"
                              "where CODIGO_CX=:COD\n"
                              // One box, one write-off: a box another station wrote off meanwhile is left alone.
-                             "and DTBAIXA_CX is null";
+                             "and DTBAIXA_CX is null\n"
+                             // NULL when it was: the answer tells, with no count to ask for.
+                             "returning CODIGO_CX";
 const char* const kQuilbarEm = "update CODCXUNIT\n"
                                "set DTBAIXA_CX=:DTBAIXA, ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
                                "FUNCIONARIO_CX = :FUNCIONARIO\n"
                                "where CODIGO_CX=:COD\n"
-                               "and DTBAIXA_CX is null";
+                               "and DTBAIXA_CX is null\n"
+                               "returning CODIGO_CX";
 const char* const kDataServ = "select cast('NOW' as timestamp) as DATA_SERV from CONFIG";
 const char* const kDadosSetor = "select * from SETOR where COD_SE = :COD_SETOR";
 } // namespace sql
@@ -34,7 +49,7 @@ const char* const kDadosSetor = "select * from SETOR where COD_SE = :COD_SETOR";
 StationContext::StationContext(OperatorDisplay& d)
     : display(d), sqlCodCxUn(sqlCon, "sqlCodCxUn"), sqlQuilbar(sqlCon, "sqlQuilbar"), sqlQuilbarEm(sqlCon, "sqlQuilbarEm"),
       sqlDataServ(sqlCon, "sqlDataServ"), sqlDadosSetor(sqlCon, "sqlDadosSetor") {
-    sqlCodCxUn.setSql(sql::kCodCxUn);
+    sqlCodCxUn.setSql(sql::kCodCxUnScan);
     sqlQuilbar.setSql(sql::kQuilbar);
     sqlQuilbarEm.setSql(sql::kQuilbarEm);
     sqlDataServ.setSql(sql::kDataServ);
@@ -64,6 +79,10 @@ DateTime StationContext::ReadServerTime() {
     sqlDataServ.open();
     const DateTime t = sqlDataServ.field("DATA_SERV").asDateTime();
     sqlDataServ.close();
+    return NoteServerTime(t);
+}
+
+DateTime StationContext::NoteServerTime(const DateTime& t) {
     m_serverTimeRead = t;
     m_serverTimeReadAt = std::chrono::steady_clock::now();
     m_readOffset = t.ticksSince(DateTime::localNow());

@@ -23,7 +23,8 @@ class TdmEstoqueProducao;
 
 /// The texts of the station's shared statements, as they are sent.
 namespace sql {
-extern const char* const kCodCxUn;    // sqlCodCxUn: the box row, parameter COD
+extern const char* const kCodCxUn;     // the box row, parameter COD (the enquiry's)
+extern const char* const kCodCxUnScan; // sqlCodCxUn: the same row with the server's clock (DATA_SERV)
 extern const char* const kQuilbar;    // sqlQuilbar: the write-off of a box not written off yet
 extern const char* const kQuilbarEm;  // sqlQuilbarEm: the same at a given time, DTBAIXA
 extern const char* const kDataServ;   // sqlDataServ: the server's clock
@@ -71,6 +72,8 @@ public:
 
     /// Reads the server's clock; also the anchor of serverTimeEstimate.
     DateTime ReadServerTime();
+    /// The server's clock as a statement read it just now (the scan's box look-up does).
+    DateTime NoteServerTime(const DateTime& t);
     /// The server's clock now as the station estimates it: the last time read plus the monotonic
     /// time since; before the first read, the machine's clock moved by an offset assumed from an
     /// earlier run; nothing without either.

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -214,7 +215,7 @@ struct TdmEstoqueProducao::Componentes {
     MemTable cdsProdEst{"cdsProdEst"};
     MemTable cdsProdEstCanc{"cdsProdEstCanc"};
 
-    std::unique_ptr<Query> sqlParam, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha, sqlProdEst, sqlBloqItemPed;
+    std::unique_ptr<Query> sqlParam, sqlParams, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha, sqlProdEst, sqlBloqItemPed;
     std::unique_ptr<Query> sqlEntMpAdd, sqlProdEstAdd, sqlProdItemEstoque, sqlDescProdItemEst, sqlAddProdItemEstoque;
     std::unique_ptr<Query> sqlProdEstCanc, sqlChaveLogEntradaMp, sqlEntMpDel, sqlDataServ;
     std::unique_ptr<db::Provider> dspProdEst, dspProdEstCanc;
@@ -239,6 +240,8 @@ struct TdmEstoqueProducao::Componentes {
             return query;
         };
         sqlParam = q("sqlParam", "SELECT VALOR_PA FROM PARAM WHERE GRUPO_PA = :GRUPO AND PARAM_PA = :PARAM");
+        sqlParams = q("sqlParams", "SELECT PARAM_PA, VALOR_PA FROM PARAM WHERE GRUPO_PA = 'PRODUCAO_ESTOQUE' AND "
+                                   "PARAM_PA IN ('ATU_CODCXCOLET', 'ATU_CODCXUNIT', 'ATU_FILIAL_PROG')");
         sqlCodCxUnit = q("sqlCodCxUnit", "select PROD_CX, PADRON_CX, TAM_CX, PROG_CX, FICHA_CX, PEDIDO_CX, ITEM_CX\n"
                                          "from CODCXUNIT\n"
                                          "where CODIGO_CX = :COD");
@@ -251,6 +254,7 @@ struct TdmEstoqueProducao::Componentes {
                                        "and SUBFICHA_PR = :SUBFICHA");
         sqlProdEst = q("sqlProdEst", kCabecalhoProdEst);
         sqlBloqItemPed = q("sqlBloqItemPed", kBloqItemPed);
+        sqlBloqItemPed->setSingleRow(true);
         sqlEntMpAdd = q("sqlEntMpAdd", kEntMpAdd);
         sqlProdEstAdd = q("sqlProdEstAdd", kProdEstAdd);
         sqlProdItemEstoque =
@@ -343,9 +347,24 @@ std::string TdmEstoqueProducao::LerParametro(const std::string& grupo, const std
 }
 
 void TdmEstoqueProducao::LerParametros() {
-    m_atuCodCxColet = LerParametro("PRODUCAO_ESTOQUE", "ATU_CODCXCOLET") != "N";
-    m_atuCodCxUnit = LerParametro("PRODUCAO_ESTOQUE", "ATU_CODCXUNIT") != "N";
-    m_atuFilialProg = LerParametro("PRODUCAO_ESTOQUE", "ATU_FILIAL_PROG") == "S";
+    // The three rows in one read; a parameter given twice counts by its first row, as LerParametro reads it.
+    conexao();
+    Query& q = *comp().sqlParams;
+    q.close();
+    q.open();
+    std::map<std::string, std::string> valores;
+    for (; !q.eof(); q.next()) {
+        // A CHAR column pads the name; the comparison in SQL did not see the padding.
+        valores.try_emplace(withoutTrailingBlanks(q.field("PARAM_PA").asString()), q.field("VALOR_PA").asString());
+    }
+    q.close();
+    auto valor = [&valores](const char* param) {
+        const auto it = valores.find(param);
+        return it == valores.end() ? std::string() : it->second;
+    };
+    m_atuCodCxColet = valor("ATU_CODCXCOLET") != "N";
+    m_atuCodCxUnit = valor("ATU_CODCXUNIT") != "N";
+    m_atuFilialProg = valor("ATU_FILIAL_PROG") == "S";
 }
 
 double TdmEstoqueProducao::Arredondar(double valor, int casas) {
@@ -726,7 +745,7 @@ void TdmEstoqueProducao::GravarLinhaEntrada(std::int32_t id, const TRegEntradaEs
     e.param("ID_PROD_ITEM_ESTOQUE_EMP").setInt(idItem);
     e.param("REG_SPED_K280_EMP").setString(reg.RegSpedK280);
     e.param("REG_SPED_K280_MES_ANO_EMP").setString(reg.RegSpedK280MesAno);
-    e.execSql();
+    e.execute();
 
     Query& p = *comp().sqlProdEstAdd;
     p.param("ID_PRODUCAO_ESTOQUE").setInt(id);
@@ -746,7 +765,7 @@ void TdmEstoqueProducao::GravarLinhaEntrada(std::int32_t id, const TRegEntradaEs
     p.param("ITEM_EMP").setInt(id);
     p.param("ORDEM_EMP").setInt(ordem);
     p.param("ID_ESTOQUE_MOV_INT").setInt(reg.IdMovEstInterno);
-    p.execSql();
+    p.execute();
 }
 
 std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produto, const std::string& padron,
@@ -801,7 +820,7 @@ std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produt
     add.param("V_CODIGO").setString(codigo);
     add.param("V_DESC_PROD_ITEM_EST").setString(descricao);
     try {
-        add.execSql();
+        add.execute();
     } catch (const db::DbError& e) {
         // Another station created the item while this one waited on its code: book against theirs.
         if (!e.isUniqueViolation()) {

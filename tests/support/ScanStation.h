@@ -20,16 +20,18 @@ struct WithTestDb {
     TestDb db{Schema::Main};
 };
 
-/// A configured conveyor station "01" on `database`, pictures off, the success message on and the
-/// clock read; tests change settings and switches before they scan.
+/// A configured conveyor station "01" on `database` (through a server: with its `password`),
+/// pictures off, the success message on and the clock read; tests change settings and switches
+/// before they scan.
 class ScanStation {
 public:
-    explicit ScanStation(const std::string& database) {
+    explicit ScanStation(const std::string& database, const std::string& password = {}) {
         display.setOutputs(Platform{&tones, &boxes, {}}, &ctx.params);
         ctx.settings.BDADOS = database;
         ctx.settings.CODESTEIRA = "01";
         ctx.settings.EXIBIR_IMG_PRODUTO = "N";
         ctx.sqlCon.setDatabase(database);
+        ctx.sqlCon.setPassword(password);
         ctx.configured = true;
         ctx.params.read = true; // as a started station's
         ctx.params.MSG_CONLUSAO = true;
