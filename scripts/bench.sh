@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release) in build-bench/, runs every one of bench/ and prints three tables:
+# Builds the benchmarks (Release) in build-bench/, runs every one of bench/ and prints its tables:
 # the scan timings (the station from Enter to the message against the same statements run bare plus
 # one repaint, forced writes on and off, with the transactions and page writes per scan; the counter
-# load against a bare fetch of the same rows), the year's database against the small one, and the
-# fleet of station processes against one server; then scanner_pace (bench/scanner_pace.py: codes
-# typed into the real station window under Xvfb, as a keyboard-wedge scanner does) and its table.
+# load against a bare fetch of the same rows), the year's database against the small one, the fleet
+# of station processes against one server, wan_bench (the station through a relay that delays every
+# chunk, with the round trips of each scan kind), then scanner_pace (bench/scanner_pace.py: codes
+# typed into the real station window under Xvfb, as a keyboard-wedge scanner does).
 # Each benchmark's full output is kept in build-bench/results/NAME.txt.
 #
 #   bash scripts/bench.sh [--before REV]
@@ -27,7 +28,7 @@ bash scripts/setup.sh --bench
 BUILD="$PWD/build-bench"
 BENCHES=(station_bench sector_bench stock_bench journal_bench growth_bench fleet_bench db_bench json_bench feed_bench)
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVEK_BUILD_TESTS=OFF -DVEK_BUILD_BENCH=ON >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target "${BENCHES[@]}" vek-station vek-mkdb >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target "${BENCHES[@]}" wan_bench vek-station vek-mkdb >/dev/null
 RESULTS="$BUILD/results"
 rm -rf "$RESULTS"
 mkdir -p "$RESULTS"
@@ -72,6 +73,18 @@ if [ -n "$BEFORE" ] && [ -x "$BEFORE_BUILD/src/app/vek-station" ]; then
   echo "running scanner_pace (before: $BEFORE_REV) ..." >&2
   python3 bench/scanner_pace.py --station "$BEFORE_BUILD/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
     >"$RESULTS/before/scanner_pace.txt" 2>"$RESULTS/before/scanner_pace.err" || echo "scanner_pace (before) failed" >&2
+fi
+# wan_bench drives a station build through its own relay: the earlier commit's station runs under
+# today's benchmark.
+if [ -n "$BEFORE" ] && [ -x "$BEFORE_BUILD/src/app/vek-station" ]; then
+  echo "running wan_bench (before: $BEFORE_REV) ..." >&2
+  run_wan() { QT_QPA_PLATFORM=offscreen "$BUILD/bench/wan_bench" --station "$BEFORE_BUILD/src/app/vek-station"; }
+  run_wan >"$RESULTS/before/wan_bench.txt" 2>"$RESULTS/before/wan_bench.err" || echo "wan_bench (before) failed" >&2
+fi
+echo "running wan_bench ..." >&2
+if ! run_one "$BUILD" wan_bench "$RESULTS"; then
+  failed+=(wan_bench)
+  echo "wan_bench failed (see $RESULTS/wan_bench.err)" >&2
 fi
 echo "running scanner_pace ..." >&2
 if ! python3 bench/scanner_pace.py --station "$BUILD/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
@@ -192,6 +205,25 @@ table(("fleet_bench", "scans/s", "station median", "station p99", "bare median",
       (("before: station median", "ratio") if before is not None else ()), rows)
 print("fleet_bench: N station processes in script mode against one server on 127.0.0.1 (forced writes on), "
       "against the same statements sent bare by N connections, in alternating rounds.")
+print()
+
+rows = []
+for kind in ("conveyor", "sector", "subticket", "startup"):
+    for rtt in (0, 5, 20, 50):
+        k = f"wan_{kind}_rtt{rtt}"
+        r = results.get(k)
+        if r is None:
+            rows.append((f"{kind}, {rtt} ms", "missing"))
+            continue
+        b = before.get(k) if before is not None else None
+        rows.append((f"{kind}, {rtt} ms", f"{float(r['median_ms']):.1f} ms", r["round_trips"]) +
+                    ((f"{float(b['median_ms']):.1f} ms" if b else "-", b["round_trips"] if b else "-")
+                     if before is not None else ()))
+table(("wan_bench: kind, round trip", "median", "round trips") +
+      (("before: median", "round trips") if before is not None else ()), rows)
+print("wan_bench: the station in script mode through a relay that holds each chunk half the round trip each way; "
+      "round trips counted by the relay as exchanges (aims at 20 ms: conveyor 5, sector 8, sub-ticket of 50 "
+      "boxes 10, start-up under 1 s).")
 print()
 
 r = results.get("scanner_pace")
