@@ -6,7 +6,8 @@
 // exchanges are those from its Enter to the next line's; the start-up's those before the first scan.
 // RESULT lines carry the figures for scripts/bench.sh.
 //
-//   wan_bench [--scans S] [--rtt 0,5,20,50] [--only conveyor|sector|subticket|startup] [--station EXE]
+//   wan_bench [--scans S] [--rtt 0,5,20,50] [--only conveyor|conveyor_nostock|sector|subticket|startup]
+//             [--station EXE]
 //
 // --station runs another build's vek-station (an earlier commit's, for its figures beside these).
 #include "db/Connection.h"
@@ -39,12 +40,15 @@ constexpr int kTicketBoxes = 20;
 constexpr int kSubTicketBoxes = 50;
 constexpr int kStartUps = 5;
 
-enum class Kind { Conveyor, Sector, SubTicket, StartUp };
+// NoStock: the conveyor on the same boxes with the production stock entry off (its branch cleared).
+enum class Kind { Conveyor, NoStock, Sector, SubTicket, StartUp };
 
 const char* nameOf(Kind k) {
     switch (k) {
     case Kind::Conveyor:
         return "conveyor";
+    case Kind::NoStock:
+        return "conveyor_nostock";
     case Kind::Sector:
         return "sector";
     case Kind::SubTicket:
@@ -166,13 +170,18 @@ public:
     // Boxes enough for `scans` scans of each kind, plus the start-ups' one each, at every round trip.
     Bench(int scans, int roundTrips, std::string station) : m_station(std::move(station)), m_proxy(m_server.port()) {
         m_admin = m_server.connect(m_db);
-        m_work = fillDatabase(*m_admin, (scans + 1 + kStartUps) * roundTrips);
+        m_work = fillDatabase(*m_admin, (2 * (scans + 1) + kStartUps) * roundTrips);
     }
 
     void setRoundTrip(int ms) { m_proxy.setDelay(std::chrono::milliseconds(ms / 2)); }
 
     // The station run on `codes` (the first one warms its statements up and is left out).
     Run run(Kind kind, const std::vector<std::string>& codes, const fs::path& dir) {
+        // Production stock is on while its parameters' group is there, as the station reads it at start-up.
+        const bool stock = kind != Kind::NoStock;
+        m_admin->executeImmediate(std::string("update PARAM set GRUPO_PA = '") +
+                                  (stock ? "PRODUCAO_ESTOQUE' where GRUPO_PA = 'SEM_PRODUCAO_ESTOQUE'"
+                                         : "SEM_PRODUCAO_ESTOQUE' where GRUPO_PA = 'PRODUCAO_ESTOQUE'"));
         fs::create_directories(dir);
         const fs::path ini = dir / "vek-station.INI", script = dir / "script.txt", out = dir / "out.txt";
         std::ofstream(ini) << iniText(kind, dir);
@@ -270,7 +279,7 @@ double median(const std::vector<int>& v) {
 struct Options {
     int scans = 40;
     std::vector<int> rtts{0, 5, 20, 50};
-    std::vector<Kind> kinds{Kind::Conveyor, Kind::Sector, Kind::SubTicket, Kind::StartUp};
+    std::vector<Kind> kinds{Kind::Conveyor, Kind::NoStock, Kind::Sector, Kind::SubTicket, Kind::StartUp};
     std::string station = VEK_STATION_EXE;
 };
 
@@ -292,7 +301,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             o.station = v;
         } else if (a == "--only") {
             o.kinds.clear();
-            for (Kind k : {Kind::Conveyor, Kind::Sector, Kind::SubTicket, Kind::StartUp})
+            for (Kind k : {Kind::Conveyor, Kind::NoStock, Kind::Sector, Kind::SubTicket, Kind::StartUp})
                 if (v == nameOf(k)) o.kinds.push_back(k);
             if (o.kinds.empty()) return std::nullopt;
         } else {
@@ -309,7 +318,7 @@ int main(int argc, char** argv) {
     const auto options = parseOptions(argc, argv);
     if (!options) {
         std::fprintf(stderr, "usage: wan_bench [--scans S] [--rtt 0,5,20,50] "
-                             "[--only conveyor|sector|subticket|startup] [--station EXE]\n");
+                             "[--only conveyor|conveyor_nostock|sector|subticket|startup] [--station EXE]\n");
         return 2;
     }
     const Options& o = *options;

@@ -208,7 +208,7 @@ print("fleet_bench: N station processes in script mode against one server on 127
 print()
 
 rows = []
-for kind in ("conveyor", "sector", "subticket", "startup"):
+for kind in ("conveyor", "conveyor_nostock", "sector", "subticket", "startup"):
     for rtt in (0, 5, 20, 50):
         k = f"wan_{kind}_rtt{rtt}"
         r = results.get(k)
@@ -222,8 +222,8 @@ for kind in ("conveyor", "sector", "subticket", "startup"):
 table(("wan_bench: kind, round trip", "median", "round trips") +
       (("before: median", "round trips") if before is not None else ()), rows)
 print("wan_bench: the station in script mode through a relay that holds each chunk half the round trip each way; "
-      "round trips counted by the relay as exchanges (aims at 20 ms: conveyor 5, sector 8, sub-ticket of 50 "
-      "boxes 10, start-up under 1 s).")
+      "round trips counted by the relay as exchanges; conveyor_nostock: the same conveyor with production "
+      "stock off (aims at 20 ms: conveyor 5, sector 8, sub-ticket of 50 boxes 10, start-up under 1 s).")
 print()
 
 r = results.get("scanner_pace")

@@ -6,6 +6,7 @@
 #include "db/MemTable.h"
 #include "db/Provider.h"
 #include "db/Query.h"
+#include "db/SqlText.h"
 #include "db/UnitOfWork.h"
 #include "util/Text.h"
 #include "util/TextCodec.h"
@@ -15,6 +16,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -209,6 +211,58 @@ values (
 
 ))";
 
+// `text` with every ":FROM" marker (the whole name) written as ":TO".
+std::string renamed(std::string text, const std::string& from, const std::string& to) {
+    const std::string marker = ":" + from;
+    for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at)) {
+        const std::size_t end = at + marker.size();
+        const char next = end < text.size() ? text[end] : ' ';
+        if (std::isalnum(static_cast<unsigned char>(next)) || next == '_' || next == '$') {
+            at = end;
+            continue;
+        }
+        text.replace(at, marker.size(), ":" + to);
+        at += to.size() + 1;
+    }
+    return text;
+}
+
+// The entry's id taken from its generator and both rows written, in one statement: the two
+// inserts as they stand, the id shared as ITEM_EMP and ID_ES. Each parameter has the type of the
+// column it fills, as the installation defines it.
+std::string linhaEntradaAdd() {
+    // PRODUCAO_ESTOQUE's parameters that are named after no column of it; the *_EMP ones are
+    // ENTRADAMP's, given the same values in both rows.
+    static const std::pair<const char*, const char*> kColunasProdEst[] = {
+        {"DATA_LANC", "DATA_ES"},       {"USUARIO", "USUARIO_ES"},
+        {"PEDIDO", "PEDIDO_ES"},        {"ITEM_PED", "ITEM_PED_ES"},
+        {"CODIGO_CXCOLET", "CODIGO_CXCOLET_ES"}, {"CODIGO_CXUNIT", "CODIGO_CXUNIT_ES"},
+        {"PROG", "PROG_ES"},            {"FICHA", "FICHA_ES"},
+        {"SUBFICHA", "SUBFICHA_ES"},    {"ID_ESTOQUE_MOV_INT", "ID_ESTOQUE_MOV_INT_ES"}};
+    const std::string entMp = renamed(kEntMpAdd, "ITEM_EMP", "ID");
+    const std::string prodEst = renamed(renamed(kProdEstAdd, "ITEM_EMP", "ID"), "ID_PRODUCAO_ESTOQUE", "ID");
+    std::string header;
+    auto add = [&header](const std::string& name, const std::string& column) {
+        if (header.find(" " + name + " type of column") != std::string::npos) return;
+        header += (header.empty() ? " " : ",\n ") + name + " type of column " + column + " = :" + name;
+    };
+    for (const std::string& name : db::parseNamedParameters(entMp).names) {
+        if (name != "ID") add(name, "ENTRADAMP." + name);
+    }
+    for (const auto& [name, column] : kColunasProdEst) {
+        add(name, std::string("PRODUCAO_ESTOQUE.") + column);
+    }
+    return "execute block (\n" + header +
+           ")\n"
+           "as\n"
+           "declare ID type of column PRODUCAO_ESTOQUE.ID_ES;\n"
+           "begin\n"
+           "  ID = gen_id(" +
+           kGeradorProdEst + ", 1);\n" + entMp + ";\n" + prodEst +
+           ";\n"
+           "end";
+}
+
 } // namespace
 
 struct TdmEstoqueProducao::Componentes {
@@ -216,7 +270,7 @@ struct TdmEstoqueProducao::Componentes {
     MemTable cdsProdEstCanc{"cdsProdEstCanc"};
 
     std::unique_ptr<Query> sqlParam, sqlParams, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha, sqlProdEst, sqlBloqItemPed;
-    std::unique_ptr<Query> sqlEntMpAdd, sqlProdEstAdd, sqlProdItemEstoque, sqlDescProdItemEst, sqlAddProdItemEstoque;
+    std::unique_ptr<Query> sqlLinhaEntradaAdd, sqlProdItemEstoque, sqlDescProdItemEst, sqlAddProdItemEstoque;
     std::unique_ptr<Query> sqlProdEstCanc, sqlChaveLogEntradaMp, sqlEntMpDel, sqlDataServ;
     std::unique_ptr<db::Provider> dspProdEst, dspProdEstCanc;
 
@@ -255,8 +309,7 @@ struct TdmEstoqueProducao::Componentes {
         sqlProdEst = q("sqlProdEst", kCabecalhoProdEst);
         sqlBloqItemPed = q("sqlBloqItemPed", kBloqItemPed);
         sqlBloqItemPed->setSingleRow(true);
-        sqlEntMpAdd = q("sqlEntMpAdd", kEntMpAdd);
-        sqlProdEstAdd = q("sqlProdEstAdd", kProdEstAdd);
+        sqlLinhaEntradaAdd = q("sqlLinhaEntradaAdd", linhaEntradaAdd());
         sqlProdItemEstoque =
             q("sqlProdItemEstoque", "SELECT ID_PI, DESCRICAO_PI FROM PROD_ITEM_ESTOQUE WHERE CODIGO_PI = :CODIGO");
         sqlDescProdItemEst =
@@ -692,13 +745,13 @@ void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
     }
     for (t.first(); !t.eof(); t.next()) {
         if (t.value("QTDE_NOVO_LANC").asDouble() != 0) {
-            GravarLinhaEntrada(conexao().nextId(kGeradorProdEst), reg);
+            GravarLinhaEntrada(reg);
         }
     }
     transacao.commit();
 }
 
-void TdmEstoqueProducao::GravarLinhaEntrada(std::int32_t id, const TRegEntradaEstoqueProd& reg) {
+void TdmEstoqueProducao::GravarLinhaEntrada(const TRegEntradaEstoqueProd& reg) {
     conexao();
     MemTable& t = comp().cdsProdEst;
     const std::int32_t filialProg = t.value("FILIAL_PROGRAMACAO").asInt();
@@ -724,12 +777,11 @@ void TdmEstoqueProducao::GravarLinhaEntrada(std::int32_t id, const TRegEntradaEs
     const std::string serie = "ES";
     const std::int32_t ordem = 1;
 
-    Query& e = *comp().sqlEntMpAdd;
+    Query& e = *comp().sqlLinhaEntradaAdd;
     e.param("FILIAL_EMP").setInt(m_filialLanc);
     e.param("FORNEC_EMP").setInt(fornec);
     e.param("DOCTO_EMP").setString(docto);
     e.param("SERIE_EMP").setString(serie);
-    e.param("ITEM_EMP").setInt(id);
     e.param("ORDEM_EMP").setInt(ordem);
     e.param("DATA_EMP").setDateTime(data);
     e.param("TIPO_EMP").setString("EP");
@@ -745,27 +797,18 @@ void TdmEstoqueProducao::GravarLinhaEntrada(std::int32_t id, const TRegEntradaEs
     e.param("ID_PROD_ITEM_ESTOQUE_EMP").setInt(idItem);
     e.param("REG_SPED_K280_EMP").setString(reg.RegSpedK280);
     e.param("REG_SPED_K280_MES_ANO_EMP").setString(reg.RegSpedK280MesAno);
+    // The production link's own columns; FILIAL_EMP to ORDEM_EMP and the id it shares with the entry.
+    e.param("DATA_LANC").setDateTime(data);
+    e.param("USUARIO").setString(reg.Usuario);
+    e.param("PEDIDO").setString(t.value("PEDIDO_IT").asString());
+    e.param("ITEM_PED").setString(t.value("ITEM_IT").asString());
+    e.param("CODIGO_CXCOLET").setInt(reg.CodigoCxColet);
+    e.param("CODIGO_CXUNIT").setInt(reg.CodigoCxUnit);
+    e.param("PROG").setString(reg.Programacao);
+    e.param("FICHA").setString(reg.Ficha);
+    e.param("SUBFICHA").setString(reg.Subficha);
+    e.param("ID_ESTOQUE_MOV_INT").setInt(reg.IdMovEstInterno);
     e.execute();
-
-    Query& p = *comp().sqlProdEstAdd;
-    p.param("ID_PRODUCAO_ESTOQUE").setInt(id);
-    p.param("DATA_LANC").setDateTime(data);
-    p.param("USUARIO").setString(reg.Usuario);
-    p.param("PEDIDO").setString(t.value("PEDIDO_IT").asString());
-    p.param("ITEM_PED").setString(t.value("ITEM_IT").asString());
-    p.param("CODIGO_CXCOLET").setInt(reg.CodigoCxColet);
-    p.param("CODIGO_CXUNIT").setInt(reg.CodigoCxUnit);
-    p.param("PROG").setString(reg.Programacao);
-    p.param("FICHA").setString(reg.Ficha);
-    p.param("SUBFICHA").setString(reg.Subficha);
-    p.param("FILIAL_EMP").setInt(m_filialLanc);
-    p.param("FORNEC_EMP").setInt(fornec);
-    p.param("DOCTO_EMP").setString(docto);
-    p.param("SERIE_EMP").setString(serie);
-    p.param("ITEM_EMP").setInt(id);
-    p.param("ORDEM_EMP").setInt(ordem);
-    p.param("ID_ESTOQUE_MOV_INT").setInt(reg.IdMovEstInterno);
-    p.execute();
 }
 
 std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produto, const std::string& padron,

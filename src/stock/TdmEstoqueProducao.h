@@ -93,8 +93,9 @@ public:
     /// scaled value (1.005 to 2 places gives 1.01).
     static double Arredondar(double valor, int casas);
 
-    /// Writes the current line of cdsProdEst as its stock entry and production link under `id`.
-    void GravarLinhaEntrada(std::int32_t id, const TRegEntradaEstoqueProd& reg);
+    /// Writes the current line of cdsProdEst as its stock entry and production link, under the
+    /// next id of ID_PRODUCAO_ESTOQUE, taken in the same statement.
+    void GravarLinhaEntrada(const TRegEntradaEstoqueProd& reg);
     /// Id of the stock item of product, pattern and size, created when missing.
     std::int32_t BuscarProdItemEstoque(const std::string& produto, const std::string& padron,
                                        const std::string& tamanho, std::int32_t filial);
