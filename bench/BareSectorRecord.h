@@ -16,11 +16,10 @@ namespace vek::bench {
 class BareSectorRecord {
 public:
     explicit BareSectorRecord(db::Connection& c)
-        : m_c(c), sector(c), routeOfProduct(c), previousGroup(c), groupMembers(c), done(c), product(c), sequence(c),
-          rows(c), unit(c), ps(c) {
+        : m_c(c), sector(c), previousGroup(c), groupMembers(c), done(c), product(c), sequence(c), rows(c), unit(c),
+          ps(c) {
         namespace vsql = validation::sql;
         sector.setSql(sql::kDadosSetor);
-        routeOfProduct.setSql(vsql::kSetoresProduto);
         previousGroup.setSql(vsql::kMembrosAgrupamento);
         groupMembers.setSql(vsql::kSetorAgrupamento);
         done.setSql(vsql::kCxUnitBaixadaNoSetor);
@@ -41,16 +40,14 @@ public:
     void validate(int code) {
         sector.param("COD_SETOR").setString("40");
         sector.open();
-        routeOfProduct.param("PRODUTO").setString("P100");
-        routeOfProduct.open();
-        previousGroup.param("SETOR_AGRUP").setString("30");
-        previousGroup.open();
+        // The product's route, read once for every rule that asks.
         product.param("PROD").setString("P100");
         product.open();
+        previousGroup.param("SETOR_AGRUP").setString("30");
+        previousGroup.open();
         done.param("CODCXUNIT").setInt(code);
         done.param("SETOR").setString("30");
         done.open();
-        product.open();
         sequence.open();
         rows.param("CXUNIT").setInt(code);
         rows.open();
@@ -65,13 +62,13 @@ public:
             q->param("PROG").setString(prog);
             q->param("FICHA").setString(ficha);
             q->param("COD").setInt(code);
-            q->execSql();
+            q->execute();
         }
     }
 
 private:
     db::Connection& m_c;
-    db::Query sector, routeOfProduct, previousGroup, groupMembers, done, product, sequence, rows, unit, ps;
+    db::Query sector, previousGroup, groupMembers, done, product, sequence, rows, unit, ps;
 };
 
 } // namespace vek::bench

@@ -112,16 +112,17 @@ public:
         : m_variant(variant), m_conveyor(std::move(conveyor)) {
         c.setDatabase(location);
         c.setPassword(kPassword);
-        box.setSql(vek::sql::kCodCxUn);
-        now.setSql(vek::sql::kDataServ);
+        box.setSql(vek::sql::kCodCxUnScan);
         off.setSql(vek::sql::kQuilbar);
         countAll.setSql(vek::sql::kPesqEtiqProgFicha);
         // Sector mode.
         lock.setSql(vek::sql::kBloqCxUnit);
+        lock.setSingleRow(true);
         sector.setSql(vek::sql::kDadosSetor);
         countInSector.setSql(vek::sql::kPesqEtiqProgFichaSetor);
         // The ticket's completion in sector 50.
-        firstBox.setSql("select min(CODIGO_CX) as CODIGO_CX from CODCXUNIT\nwhere PROG_CX = :PROG and FICHA_CX = :FICHA");
+        ticket.setSql(vek::sql::kBloqContaFicha);
+        ticket.setSingleRow(true);
         recorded.setSql("select * \nfrom PRODUCAO_SETOR\nWHERE\nPROG_PS=:PROG and\nFICHA_PS=:FICHA and\n"
                         "SUBFICHA_PS=:SUBFICHA and\nSETOR_PS=:SETOR");
         keyFields.setSql(vek::auditlog::sql::kCampoChavePrimaria);
@@ -143,9 +144,6 @@ public:
         if (box.eof()) return "not found";
         const std::string prog = box.field("PROG_CX").asString(), ficha = box.field("FICHA_CX").asString();
         box.close();
-        now.close();
-        now.open();
-        now.close();
         const bool ok = vek::db::runInTransaction(c, [&](vek::db::Transaction& t) {
             const bool through = m_variant == Variant::Sector ? sectorUnit(code, prog, ficha)
                                                               : conveyorUnit(code, prog, ficha);
@@ -183,25 +181,23 @@ private:
 
     bool conveyorUnit(int code, const std::string& prog, const std::string& ficha) {
         setWriteOff(code, "");
-        if (off.execSql() != 1) return false;
+        off.execute();
+        if (off.field("CODIGO_CX").isNull()) return false;
         if (m_variant == Variant::Contended) {
-            // As the station: the ticket's first box locked before the count.
-            firstBox.close();
-            firstBox.param("PROG").setString(prog);
-            firstBox.param("FICHA").setString(ficha);
-            firstBox.open();
-            const int first = firstBox.field("CODIGO_CX").asInt();
-            firstBox.close();
-            lock.close();
-            lock.param("COD").setInt(first);
-            lock.open();
-            lock.close();
+            // As the station: the ticket's first box locked and its boxes counted in one statement.
+            ticket.close();
+            ticket.param("PROG").setString(prog);
+            ticket.param("FICHA").setString(ficha);
+            ticket.open();
+            const int doneBoxes = ticket.field("DONE").asInt(), pending = ticket.field("PENDING").asInt();
+            ticket.close();
+            if (pending == 0) complete(prog, ficha, doneBoxes);
+            return true;
         }
         countAll.param("PROG").setString(prog);
         countAll.param("FICHA").setString(ficha);
         int doneBoxes = 0;
-        if (countTicket(countAll, doneBoxes) == 0 && m_variant == Variant::Contended)
-            complete(prog, ficha, doneBoxes);
+        countTicket(countAll, doneBoxes);
         return true;
     }
 
@@ -237,11 +233,11 @@ private:
         log.param("DATA").setDateTime(at);
         log.param("VRANT").setString("INSERIDO");
         log.param("VRATU").setString("INSERIDO");
-        log.execSql();
+        log.execute();
         completion.param("PROG").setString(prog);
         completion.param("FICHA").setString(ficha);
         completion.param("QTDE").setInt(doneBoxes);
-        completion.execSql();
+        completion.execute();
     }
 
     // The same statements as bench/sector_bench: the box locked, validated along the route 10 → 20
@@ -255,7 +251,8 @@ private:
         if (writtenOff) return false;
         record.validate(code);
         setWriteOff(code, "40");
-        if (off.execSql() != 1) return false;
+        off.execute();
+        if (off.field("CODIGO_CX").isNull()) return false;
         record.record(code, prog, ficha);
         countInSector.param("SETOR").setString("40");
         countInSector.param("PROG").setString(prog);
@@ -268,7 +265,7 @@ private:
     Variant m_variant;
     std::string m_conveyor;
     vek::db::Connection c;
-    vek::db::Query box{c}, now{c}, off{c}, countAll{c}, lock{c}, sector{c}, countInSector{c}, firstBox{c}, recorded{c},
+    vek::db::Query box{c}, off{c}, countAll{c}, lock{c}, sector{c}, countInSector{c}, ticket{c}, recorded{c},
         keyFields{c}, logTime{c}, log{c}, completion{c};
     BareSectorRecord record{c};
 };

@@ -76,9 +76,9 @@ class BareScanner {
 public:
     explicit BareScanner(const std::string& location) {
         open(c, location);
-        box.setSql(vek::sql::kCodCxUn);
-        now.setSql(vek::sql::kDataServ);
+        box.setSql(vek::sql::kCodCxUnScan);
         lock.setSql(vek::sql::kBloqCxUnit);
+        lock.setSingleRow(true);
         off.setSql(vek::sql::kQuilbar);
         count.setSql(vek::sql::kPesqEtiqProgFichaSetor);
     }
@@ -89,8 +89,6 @@ public:
     void scan(int code, vek::OperatorDisplay& window) {
         box.param("COD").setInt(code);
         box.open();
-        now.open();
-        now.close();
         // As the station does: the box locked first, then validated and recorded in one unit of work.
         c.startTransaction();
         lock.param("COD").setInt(code);
@@ -101,7 +99,7 @@ public:
         off.param("ESTEIRA").setString("01");
         off.param("SETOR").setString("40");
         off.param("FUNCIONARIO").setString("7");
-        off.execSql();
+        off.execute();
         record.record(code, prog, ficha);
         count.param("SETOR").setString("40");
         count.param("PROG").setString(prog);

@@ -78,8 +78,7 @@ class BareScanner {
 public:
     explicit BareScanner(const std::string& path) {
         c.setDatabase(path);
-        box.setSql(vek::sql::kCodCxUn);
-        now.setSql(vek::sql::kDataServ);
+        box.setSql(vek::sql::kCodCxUnScan);
         off.setSql(vek::sql::kQuilbar);
         count.setSql(vek::sql::kPesqEtiqProgFicha);
         box.prepare();
@@ -92,12 +91,11 @@ public:
     void scan(int code, vek::OperatorDisplay& window) {
         box.param("COD").setDouble(code);
         box.open();
-        now.open();
         off.param("COD").setDouble(code);
         off.param("ESTEIRA").setString("01");
         off.param("SETOR").setString("");
         off.param("FUNCIONARIO").setString("7");
-        off.execSql();
+        off.execute();
         count.param("PROG").setString(box.field("PROG_CX").asString());
         count.param("FICHA").setString(box.field("FICHA_CX").asString());
         count.open();
@@ -106,7 +104,7 @@ public:
 
 private:
     vek::db::Connection c;
-    vek::db::Query box{c}, now{c}, off{c}, count{c};
+    vek::db::Query box{c}, off{c}, count{c};
 };
 
 // The counter load's statement over the same month, its rows (this conveyor's counts by day and

@@ -97,8 +97,7 @@ class BareScanner {
 public:
     explicit BareScanner(const std::string& path) {
         c.setDatabase(path);
-        box.setSql(vek::sql::kCodCxUn);
-        now.setSql(vek::sql::kDataServ);
+        box.setSql(vek::sql::kCodCxUnScan);
         off.setSql(vek::sql::kQuilbar);
         count.setSql(vek::sql::kPesqEtiqProgFicha);
         box.prepare();
@@ -113,16 +112,14 @@ public:
         box.close();
         box.param("COD").setInt(code);
         box.open();
-        now.close();
-        now.open();
-        const vek::DateTime t = now.field("DATA_SERV").asDateTime();
+        const vek::DateTime t = box.field("DATA_SERV").asDateTime();
         // As the station does: the write-off and its booking in one unit of work.
         c.startTransaction();
         off.param("COD").setInt(code);
         off.param("ESTEIRA").setString("01");
         off.param("SETOR").setString("");
         off.param("FUNCIONARIO").setString("7");
-        off.execSql();
+        off.execute();
         count.close();
         count.param("PROG").setString(box.field("PROG_CX").asString());
         count.param("FICHA").setString(box.field("FICHA_CX").asString());

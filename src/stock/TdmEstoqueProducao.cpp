@@ -73,6 +73,29 @@ where PEDIDO_IT = :PED
 and ITEM_IT = :ITEM
 for update with lock)";
 
+// A unit box's first look: the box's order item locked when it has a line of the box's size, as
+// MontarLinhas followed by BloquearItensPedido would take it, in one statement. FOUND tells
+// whether the box is there; PED and ITEM name the item locked, null when none was.
+const std::string kBloqLinhasCxUnit = R"(execute block (COD type of column CODCXUNIT.CODIGO_CX = :COD)
+returns (FOUND integer, PED type of column ITENSPV.PEDIDO_IT, ITEM type of column ITENSPV.ITEM_IT)
+as
+declare P type of column CODCXUNIT.PEDIDO_CX;
+declare I type of column CODCXUNIT.ITEM_CX;
+declare T type of column CODCXUNIT.TAM_CX;
+begin
+  FOUND = 0;
+  for select PEDIDO_CX, ITEM_CX, TAM_CX from CODCXUNIT where CODIGO_CX = :COD into :P, :I, :T do
+  begin
+    FOUND = 1;
+    if (exists (select 1 from ITENSPV IT
+                inner join ITENSPVGRADE G on G.PEDIDO_IT = IT.PEDIDO_IT and G.ITEM_IT = IT.ITEM_IT
+                where IT.PEDIDO_IT = :P and IT.ITEM_IT = :I and TAM_IT = :T)) then
+      select PEDIDO_IT, ITEM_IT from ITENSPV where PEDIDO_IT = :P and ITEM_IT = :I for update with lock into :PED, :ITEM;
+    leave;
+  end
+  suspend;
+end)";
+
 const std::string kCabecalhoProdEstCanc =
     R"(select ID_ES, DATA_CANC_ES, USUARIO_CANC_ES, PROG_ES, FICHA_ES, SUBFICHA_ES, STATUS_ES,
        FILIAL_EMP_ES, FORNEC_EMP_ES, DOCTO_EMP_ES, SERIE_EMP_ES, ITEM_EMP_ES, ORDEM_EMP_ES
@@ -269,7 +292,7 @@ struct TdmEstoqueProducao::Componentes {
     MemTable cdsProdEst{"cdsProdEst"};
     MemTable cdsProdEstCanc{"cdsProdEstCanc"};
 
-    std::unique_ptr<Query> sqlParam, sqlParams, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha, sqlProdEst, sqlBloqItemPed;
+    std::unique_ptr<Query> sqlParam, sqlParams, sqlBloqLinhasCxUnit, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha, sqlProdEst, sqlBloqItemPed;
     std::unique_ptr<Query> sqlLinhaEntradaAdd, sqlProdItemEstoque, sqlDescProdItemEst, sqlAddProdItemEstoque;
     std::unique_ptr<Query> sqlProdEstCanc, sqlChaveLogEntradaMp, sqlEntMpDel, sqlDataServ;
     std::unique_ptr<db::Provider> dspProdEst, dspProdEstCanc;
@@ -309,6 +332,8 @@ struct TdmEstoqueProducao::Componentes {
         sqlProdEst = q("sqlProdEst", kCabecalhoProdEst);
         sqlBloqItemPed = q("sqlBloqItemPed", kBloqItemPed);
         sqlBloqItemPed->setSingleRow(true);
+        sqlBloqLinhasCxUnit = q("sqlBloqLinhasCxUnit", kBloqLinhasCxUnit);
+        sqlBloqLinhasCxUnit->setSingleRow(true);
         sqlLinhaEntradaAdd = q("sqlLinhaEntradaAdd", linhaEntradaAdd());
         sqlProdItemEstoque =
             q("sqlProdItemEstoque", "SELECT ID_PI, DESCRICAO_PI FROM PROD_ITEM_ESTOQUE WHERE CODIGO_PI = :CODIGO");
@@ -684,6 +709,22 @@ bool TdmEstoqueProducao::MontarLinhas(const TRegEntradaEstoqueProd& reg) {
     throw recusa(kMsgTipo);
 }
 
+void TdmEstoqueProducao::AbrirComBloqueio(Query& q) {
+    db::ConflictRetry retry(conexao(), db::kConflictAttempts);
+    for (;;) {
+        try {
+            q.close();
+            q.open();
+            return;
+        } catch (const db::DbError& e) {
+            q.close();
+            if (!retry.again(e.isLockConflict() && !e.hasCode(isc_lock_timeout))) {
+                throw;
+            }
+        }
+    }
+}
+
 bool TdmEstoqueProducao::BloquearItensPedido(std::set<std::pair<std::string, std::string>>& bloqueados) {
     MemTable& t = comp().cdsProdEst;
     // Every item of the set, also one that looks fully booked: what it lacks is only known under its
@@ -697,25 +738,25 @@ bool TdmEstoqueProducao::BloquearItensPedido(std::set<std::pair<std::string, std
     }
     Query& q = *comp().sqlBloqItemPed;
     for (const auto& [ped, item] : novos) {
-        db::ConflictRetry retry(conexao(), db::kConflictAttempts);
-        for (;;) {
-            try {
-                q.close();
-                q.param("PED").setString(ped);
-                q.param("ITEM").setString(item);
-                q.open();
-                q.close();
-                break;
-            } catch (const db::DbError& e) {
-                q.close();
-                if (!retry.again(e.isLockConflict() && !e.hasCode(isc_lock_timeout))) {
-                    throw;
-                }
-            }
-        }
+        q.param("PED").setString(ped);
+        q.param("ITEM").setString(item);
+        AbrirComBloqueio(q);
+        q.close();
         bloqueados.emplace(ped, item);
     }
     return !novos.empty();
+}
+
+bool TdmEstoqueProducao::BloquearLinhasCxUnit(std::int32_t codigo, std::set<std::pair<std::string, std::string>>& bloqueados) {
+    Query& q = *comp().sqlBloqLinhasCxUnit;
+    q.param("COD").setInt(codigo);
+    AbrirComBloqueio(q);
+    const bool achou = q.field("FOUND").asInt() == 1;
+    if (!q.field("PED").isNull()) {
+        bloqueados.emplace(q.field("PED").asString(), q.field("ITEM").asString());
+    }
+    q.close();
+    return achou;
 }
 
 void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
@@ -726,16 +767,25 @@ void TdmEstoqueProducao::LancarEntrada(TRegEntradaEstoqueProd reg) {
     if (reg.DataLanc < DateTime::fromDate(2017, 1, 1)) {
         throw recusa("O parametro DataLanc não foi informado corretamente.");
     }
-    if (!PrepararRequisicao(reg) || !MontarLinhas(reg)) {
+    if (!PrepararRequisicao(reg)) {
+        return;
+    }
+    // A unit box's lines name one order item only, its own: its lock is taken with the first look.
+    const bool cxUnit = reg.TipoLancProducaoEstoque == T::tlCxUnit;
+    if (!cxUnit && !MontarLinhas(reg)) {
         return;
     }
 
     db::UnitOfWork transacao(conexao());
     MemTable& t = comp().cdsProdEst;
+    std::set<std::pair<std::string, std::string>> bloqueados;
+    if (cxUnit && (!BloquearLinhasCxUnit(reg.CodigoCxUnit, bloqueados) || !MontarLinhas(reg))) {
+        transacao.commit();
+        return;
+    }
     if (reg.TipoLancProducaoEstoque != T::tlAvulso && reg.TipoLancProducaoEstoque != T::tlMovInterno) {
         // What another station booked meanwhile is only seen once its lock is ours: the lines are
         // read again under the locks, until no item of them is left unlocked.
-        std::set<std::pair<std::string, std::string>> bloqueados;
         while (BloquearItensPedido(bloqueados)) {
             if (!MontarLinhas(reg)) {
                 transacao.commit();

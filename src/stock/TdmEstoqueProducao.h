@@ -7,10 +7,12 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace vek::db {
 class Connection;
 class MemTable;
+class Query;
 } // namespace vek::db
 
 namespace vek::stock {
@@ -93,6 +95,12 @@ public:
     /// scaled value (1.005 to 2 places gives 1.01).
     static double Arredondar(double valor, int casas);
 
+    /// Opens a statement that takes a row lock, again while another station's lock conflicts
+    /// (within the connection's bounds); a lock timeout is passed on.
+    void AbrirComBloqueio(db::Query& q);
+    /// A unit box's first look and its order item's lock in one statement: false when the box is
+    /// not there; the item locked, if any, joins `bloqueados`.
+    bool BloquearLinhasCxUnit(std::int32_t codigo, std::set<std::pair<std::string, std::string>>& bloqueados);
     /// Writes the current line of cdsProdEst as its stock entry and production link, under the
     /// next id of ID_PRODUCAO_ESTOQUE, taken in the same statement.
     void GravarLinhaEntrada(const TRegEntradaEstoqueProd& reg);

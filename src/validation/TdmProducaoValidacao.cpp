@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace vek::validation {
 
@@ -19,9 +20,6 @@ const char* const kSetor = "select COD_SE, NOME_SE, SETORANT_SE, RETORNO_EXTERNO
 const char* const kProdutoSetor = "SELECT PS.CODIGO_SETOR_PS FROM PRODUTO_SETOR PS\n"
                                   "INNER JOIN SETOR SE ON SE.COD_SE = PS.CODIGO_SETOR_PS\n"
                                   "WHERE PS.CODIGO_PRODUTO_PS = :PROD AND SE.SEQPROD_SE = 'S'";
-const char* const kSetoresProduto = "SELECT PS.CODIGO_SETOR_PS FROM PRODUTO_SETOR PS\n"
-                                    "INNER JOIN SETOR SE ON SE.COD_SE = PS.CODIGO_SETOR_PS\n"
-                                    "WHERE PS.CODIGO_PRODUTO_PS = :PRODUTO AND SE.SEQPROD_SE = 'S'";
 const char* const kSetorAgrupamento = "SELECT COD_SE\n"
                                       "FROM SETOR S\n"
                                       "WHERE S.SETOR_AGRUP_SE = :SETOR";
@@ -218,6 +216,9 @@ struct TdmProducaoValidacao::Componentes {
     db::Query sqlCodCxCol;
     db::Query sqlProdSetor;
     db::Query sqlProdSetorUnit;
+    // The sectors of each product asked about, as kProdutoSetor gives them: every rule that asks
+    // reads the same rows, so one validation reads them once.
+    std::map<std::string, std::vector<std::vector<db::Value>>> setoresDoProduto;
 };
 
 TdmProducaoValidacao::TdmProducaoValidacao(const TDadosValidacao& dados)
@@ -233,12 +234,25 @@ void TdmProducaoValidacao::AbrirSetores() {
     }
 }
 
+const std::vector<std::vector<db::Value>>& TdmProducaoValidacao::SetoresDoProduto(const std::string& produto) {
+    auto it = m_c->setoresDoProduto.find(produto);
+    if (it == m_c->setoresDoProduto.end()) {
+        db::Query q(m_dados.Conexao, "ValidarProdutoSetor");
+        q.setSql(sql::kProdutoSetor);
+        q.param("PROD").setString(produto);
+        abrir(q);
+        it = m_c->setoresDoProduto.emplace(produto, q.isActive() ? q.rows() : std::vector<std::vector<db::Value>>{})
+                 .first;
+    }
+    return it->second;
+}
+
 TRetorno TdmProducaoValidacao::ValidarProdutoSetor(const std::string& produto, const std::string& setor) {
-    db::Query q(m_dados.Conexao, "ValidarProdutoSetor");
-    q.setSql(sql::kProdutoSetor);
-    q.param("PROD").setString(produto);
-    abrir(q);
-    if (q.isEmpty() || linhaCom(q, "CODIGO_SETOR_PS", setor)) {
+    const auto& setores = SetoresDoProduto(produto);
+    const bool noRoteiro = std::any_of(setores.begin(), setores.end(), [&setor](const std::vector<db::Value>& linha) {
+        return !linha.at(0).isNull() && linha.at(0).asString() == setor;
+    });
+    if (setores.empty() || noRoteiro) {
         return passa();
     }
     return recusa(kProdutoNaoAtualiza);
@@ -318,17 +332,14 @@ TRetorno TdmProducaoValidacao::ValidarSetorAnterior(const TesteBaixado& registra
         return passa();
     }
 
-    {
-        db::Query setoresProduto(m_dados.Conexao, "ValidarSetorAnterior.SetoresProduto");
-        setoresProduto.setSql(sql::kSetoresProduto);
-        setoresProduto.param("PRODUTO").setString(m_dados.Produto);
-        abrir(setoresProduto);
-        if (!setoresProduto.isEmpty()) {
-            const std::vector<std::string> doProduto = primeiraColuna(setoresProduto);
-            std::erase_if(itens, [&](const std::string& item) {
-                return std::find(doProduto.begin(), doProduto.end(), item) == doProduto.end();
-            });
+    if (const auto& setores = SetoresDoProduto(m_dados.Produto); !setores.empty()) {
+        std::vector<std::string> doProduto;
+        for (const std::vector<db::Value>& linha : setores) {
+            doProduto.push_back(linha.at(0).asString());
         }
+        std::erase_if(itens, [&](const std::string& item) {
+            return std::find(doProduto.begin(), doProduto.end(), item) == doProduto.end();
+        });
     }
 
     db::Query membrosDe(m_dados.Conexao, "ValidarSetorAnterior.SetoresAgrupamento");

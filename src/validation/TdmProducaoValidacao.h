@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Value.h"
 #include "validation/TDadosValidacao.h"
 #include "validation/TRetorno.h"
 
@@ -20,7 +21,6 @@ namespace vek::validation {
 namespace sql {
 extern const char* const kSetor;                    // sqlSetor: the production-sequence sectors
 extern const char* const kProdutoSetor;             // the product's sectors, parameter PROD
-extern const char* const kSetoresProduto;           // the same for the previous-sector filter, parameter PRODUTO
 extern const char* const kSetorAgrupamento;         // sqlSetorAgrupamento: members of SETOR
 extern const char* const kMembrosAgrupamento;       // the same for the previous-sector check, SETOR_AGRUP
 extern const char* const kFichaBaixadaNoSetor;      // ticket (or its sub-ticket) recorded in SETOR
@@ -84,6 +84,8 @@ private:
     struct Componentes;
 
     void AbrirSetores();
+    /// The product's sectors (kProdutoSetor's rows), read on the first question of this validation.
+    const std::vector<std::vector<db::Value>>& SetoresDoProduto(const std::string& produto);
     bool FichaBaixadaNoSetor(const std::string& setor);
     bool CxUnitBaixadaNoSetor(std::int32_t codCxUnit, const std::string& setor);
     TRetorno RegrasSetorFicha();

@@ -132,7 +132,6 @@ TEST(Statements, EveryStatementTheStationSendsPreparesOnTheReferenceSchema) {
         namespace v = validation::sql;
         const std::string file = "validation/TdmProducaoValidacao.cpp";
         check.oneCall(con, file, "ValidarProdutoSetor", v::kProdutoSetor);
-        check.oneCall(con, file, "ValidarSetorAnterior.SetoresProduto", v::kSetoresProduto);
         check.oneCall(con, file, "ValidarSetorAnterior.SetoresAgrupamento", v::kMembrosAgrupamento);
         check.oneCall(con, file, "ValidarFicha.FichaBaixadaNoSetor", v::kFichaBaixadaNoSetor);
         check.oneCall(con, file, "ValidarCxUnit.CxUnitBaixadaNoSetor", v::kCxUnitBaixadaNoSetor);
