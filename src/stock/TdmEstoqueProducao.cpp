@@ -250,39 +250,57 @@ std::string renamed(std::string text, const std::string& from, const std::string
     return text;
 }
 
-// The entry's id taken from its generator and both rows written, in one statement: the two
-// inserts as they stand, the id shared as ITEM_EMP and ID_ES. Each parameter has the type of the
-// column it fills, as the installation defines it.
+// The entry's stock item found, its id taken from its generator and both rows written, in one
+// statement: the item's look-up as sqlProdItemEstoque's (its first row), then the two inserts as
+// they stand, the id shared as ITEM_EMP and ID_ES. MISSING when the item is not there yet: then
+// nothing is written and nothing taken, and the caller creates the item first. Each parameter has
+// the type of the column it fills, as the installation defines it.
 std::string linhaEntradaAdd() {
     // PRODUCAO_ESTOQUE's parameters that are named after no column of it; the *_EMP ones are
     // ENTRADAMP's, given the same values in both rows.
     static const std::pair<const char*, const char*> kColunasProdEst[] = {
-        {"DATA_LANC", "DATA_ES"},       {"USUARIO", "USUARIO_ES"},
-        {"PEDIDO", "PEDIDO_ES"},        {"ITEM_PED", "ITEM_PED_ES"},
-        {"CODIGO_CXCOLET", "CODIGO_CXCOLET_ES"}, {"CODIGO_CXUNIT", "CODIGO_CXUNIT_ES"},
-        {"PROG", "PROG_ES"},            {"FICHA", "FICHA_ES"},
-        {"SUBFICHA", "SUBFICHA_ES"},    {"ID_ESTOQUE_MOV_INT", "ID_ESTOQUE_MOV_INT_ES"}};
-    const std::string entMp = renamed(kEntMpAdd, "ITEM_EMP", "ID");
+        {"DATA_LANC", "DATA_ES"},
+        {"USUARIO", "USUARIO_ES"},
+        {"PEDIDO", "PEDIDO_ES"},
+        {"ITEM_PED", "ITEM_PED_ES"},
+        {"CODIGO_CXCOLET", "CODIGO_CXCOLET_ES"},
+        {"CODIGO_CXUNIT", "CODIGO_CXUNIT_ES"},
+        {"PROG", "PROG_ES"},
+        {"FICHA", "FICHA_ES"},
+        {"SUBFICHA", "SUBFICHA_ES"},
+        {"ID_ESTOQUE_MOV_INT", "ID_ESTOQUE_MOV_INT_ES"}};
+    const std::string entMp =
+        renamed(renamed(kEntMpAdd, "ITEM_EMP", "ID"), "ID_PROD_ITEM_ESTOQUE_EMP", "ID_ITEM");
     const std::string prodEst = renamed(renamed(kProdEstAdd, "ITEM_EMP", "ID"), "ID_PRODUCAO_ESTOQUE", "ID");
-    std::string header;
+    std::string header = " CODIGO type of column PROD_ITEM_ESTOQUE.CODIGO_PI = :CODIGO";
     auto add = [&header](const std::string& name, const std::string& column) {
         if (header.find(" " + name + " type of column") != std::string::npos) return;
-        header += (header.empty() ? " " : ",\n ") + name + " type of column " + column + " = :" + name;
+        header += ",\n " + name + " type of column " + column + " = :" + name;
     };
     for (const std::string& name : db::parseNamedParameters(entMp).names) {
-        if (name != "ID") add(name, "ENTRADAMP." + name);
+        if (name != "ID" && name != "ID_ITEM") add(name, "ENTRADAMP." + name);
     }
     for (const auto& [name, column] : kColunasProdEst) {
         add(name, std::string("PRODUCAO_ESTOQUE.") + column);
     }
     return "execute block (\n" + header +
            ")\n"
+           "returns (MISSING integer)\n"
            "as\n"
            "declare ID type of column PRODUCAO_ESTOQUE.ID_ES;\n"
+           "declare ID_ITEM type of column PROD_ITEM_ESTOQUE.ID_PI;\n"
            "begin\n"
-           "  ID = gen_id(" +
+           "  MISSING = 0;\n"
+           "  for select ID_PI from PROD_ITEM_ESTOQUE where CODIGO_PI = :CODIGO into :ID_ITEM do leave;\n"
+           "  if (ID_ITEM is null or ID_ITEM <= 0) then\n"
+           "    MISSING = 1;\n"
+           "  else\n"
+           "  begin\n"
+           "    ID = gen_id(" +
            kGeradorProdEst + ", 1);\n" + entMp + ";\n" + prodEst +
            ";\n"
+           "  end\n"
+           "  suspend;\n"
            "end";
 }
 
@@ -335,6 +353,7 @@ struct TdmEstoqueProducao::Componentes {
         sqlBloqLinhasCxUnit = q("sqlBloqLinhasCxUnit", kBloqLinhasCxUnit);
         sqlBloqLinhasCxUnit->setSingleRow(true);
         sqlLinhaEntradaAdd = q("sqlLinhaEntradaAdd", linhaEntradaAdd());
+        sqlLinhaEntradaAdd->setSingleRow(true);
         sqlProdItemEstoque =
             q("sqlProdItemEstoque", "SELECT ID_PI, DESCRICAO_PI FROM PROD_ITEM_ESTOQUE WHERE CODIGO_PI = :CODIGO");
         sqlDescProdItemEst =
@@ -819,7 +838,6 @@ void TdmEstoqueProducao::GravarLinhaEntrada(const TRegEntradaEstoqueProd& reg) {
     const std::string prod = t.value("PROD_IT").asString();
     const std::string padron = t.value("PADRON_IT").asString();
     const std::string tam = t.value("TAM_IT").asString();
-    const std::int32_t idItem = BuscarProdItemEstoque(prod, padron, tam, m_filialLanc);
 
     const DateTime data = SqlTimeStampAt(reg.DataLanc, 0, 0, 0);
     const std::string docto = reg.Documento.empty() ? std::string("PRODES") : reg.Documento;
@@ -844,7 +862,6 @@ void TdmEstoqueProducao::GravarLinhaEntrada(const TRegEntradaEstoqueProd& reg) {
     e.param("FICHA_EMP").setString(t.value("FICHA_IT").asString());
     e.param("MOV_FISICA_EMP").setString("S");
     e.param("ID_ESTOQUE_MOV_INT_EMP").setInt(0);
-    e.param("ID_PROD_ITEM_ESTOQUE_EMP").setInt(idItem);
     e.param("REG_SPED_K280_EMP").setString(reg.RegSpedK280);
     e.param("REG_SPED_K280_MES_ANO_EMP").setString(reg.RegSpedK280MesAno);
     // The production link's own columns; FILIAL_EMP to ORDEM_EMP and the id it shares with the entry.
@@ -858,18 +875,39 @@ void TdmEstoqueProducao::GravarLinhaEntrada(const TRegEntradaEstoqueProd& reg) {
     e.param("FICHA").setString(reg.Ficha);
     e.param("SUBFICHA").setString(reg.Subficha);
     e.param("ID_ESTOQUE_MOV_INT").setInt(reg.IdMovEstInterno);
-    e.execute();
+    e.param("CODIGO").setString(CodigoItemEstoque(prod, padron, tam));
+    auto gravou = [&e] {
+        e.open();
+        const bool faltou = e.field("MISSING").asInt() != 0;
+        e.close();
+        return !faltou;
+    };
+    if (!gravou()) {
+        // The first entry of this product, pattern and size: its stock item is made, then used.
+        BuscarProdItemEstoque(prod, padron, tam, m_filialLanc);
+        if (!gravou()) {
+            throw db::DbError("Stock item " + CodigoItemEstoque(prod, padron, tam) + " not found after it was made");
+        }
+    }
 }
 
-std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produto, const std::string& padron,
-                                                       const std::string& tamanho, std::int32_t filial) {
-    conexao();
+std::string TdmEstoqueProducao::CodigoItemEstoque(const std::string& produto, const std::string& padron,
+                                                  const std::string& tamanho) {
     // A CHAR column pads its value; the padding is not part of the pattern or size.
     const std::string pad = withoutTrailingBlanks(padron);
     const std::string tam = withoutTrailingBlanks(tamanho);
     std::string codigo = produto;
     if (!pad.empty() && pad != "*") codigo += "." + pad;
     if (!tam.empty() && tam != "*") codigo += "." + tam;
+    return codigo;
+}
+
+std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produto, const std::string& padron,
+                                                       const std::string& tamanho, std::int32_t filial) {
+    conexao();
+    const std::string pad = withoutTrailingBlanks(padron);
+    const std::string tam = withoutTrailingBlanks(tamanho);
+    const std::string codigo = CodigoItemEstoque(produto, padron, tamanho);
 
     Query& busca = *comp().sqlProdItemEstoque;
     busca.close();

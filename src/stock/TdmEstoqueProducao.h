@@ -104,6 +104,9 @@ public:
     /// Writes the current line of cdsProdEst as its stock entry and production link, under the
     /// next id of ID_PRODUCAO_ESTOQUE, taken in the same statement.
     void GravarLinhaEntrada(const TRegEntradaEstoqueProd& reg);
+    /// The stock item's code of product, pattern and size ("PROD.PADRON.TAM", "*" and blanks left out).
+    static std::string CodigoItemEstoque(const std::string& produto, const std::string& padron,
+                                         const std::string& tamanho);
     /// Id of the stock item of product, pattern and size, created when missing.
     std::int32_t BuscarProdItemEstoque(const std::string& produto, const std::string& padron,
                                        const std::string& tamanho, std::int32_t filial);
