@@ -57,6 +57,27 @@ std::string subTicketWriteOff(bool kept) {
            "end";
 }
 
+// The sub-ticket's claim, and how many rows it marked (more than one only on duplicated rows).
+std::string subTicketClaim(bool kept) {
+    return std::string("execute block (PROG type of column SUBPROD.PROG_PR = :PROG,\n"
+                       "  FICHA type of column SUBPROD.FICHA_PR = :FICHA,\n"
+                       "  SUBFICHA type of column SUBPROD.SUBFICHA_PR = :SUBFICHA") +
+           (kept ? ",\n  DTBAIXA timestamp = :DTBAIXA" : "") +
+           ")\n"
+           "returns (MARKED integer)\n"
+           "as\n"
+           "begin\n"
+           "  update SUBPROD\n" +
+           (kept ? "  set DTBAIXA_PR = :DTBAIXA\n" : "  set DTBAIXA_PR = cast('now' as timestamp)\n") +
+           "  where PROG_PR=:PROG\n"
+           "  and FICHA_PR=:FICHA\n"
+           "  and SUBFICHA_PR=:SUBFICHA\n"
+           "  and DTBAIXA_PR is null;\n"
+           "  MARKED = row_count;\n"
+           "  suspend;\n"
+           "end";
+}
+
 // Codes per statement: their list stays within the longest text a parameter takes.
 constexpr std::size_t kCodesPerWriteOff = 2500;
 
@@ -89,19 +110,12 @@ SubTicketScan::SubTicketScan(StationContext& ctx, ProductionMonitor& monitor, St
         "FROM CODCXUNIT C\n"
         "LEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\n"
         "WHERE PROG_CX = :PROG AND FICHA_CX = :FICHA AND TAM_CX = :TAM AND DTBAIXA_CX IS NULL");
-    sqlAtuSubFicha.setSql("update SUBPROD\n"
-                          "set DTBAIXA_PR = cast('now' as timestamp)\n"
-                          "where PROG_PR=:PROG\n"
-                          "and FICHA_PR=:FICHA\n"
-                          "and SUBFICHA_PR=:SUBFICHA\n"
-                          // The claim: a sub-ticket another station marked meanwhile is left alone.
-                          "and DTBAIXA_PR is null");
-    sqlAtuSubFichaEm.setSql("update SUBPROD\n"
-                            "set DTBAIXA_PR = :DTBAIXA\n"
-                            "where PROG_PR=:PROG\n"
-                            "and FICHA_PR=:FICHA\n"
-                            "and SUBFICHA_PR=:SUBFICHA\n"
-                            "and DTBAIXA_PR is null");
+    // The claim: a sub-ticket another station marked meanwhile is left alone. Its row count comes
+    // back with it, so that it costs no exchange of its own.
+    sqlAtuSubFicha.setSql(subTicketClaim(false));
+    sqlAtuSubFichaEm.setSql(subTicketClaim(true));
+    sqlAtuSubFicha.setSingleRow(true);
+    sqlAtuSubFichaEm.setSingleRow(true);
 }
 
 ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::optional<DateTime>& keptAt) {
@@ -177,7 +191,10 @@ ScanOutcome SubTicketScan::ProcessSubTicket(const std::string& code, const std::
             claim.param("PROG").setString(sub.prog);
             claim.param("FICHA").setString(sub.ficha);
             claim.param("SUBFICHA").setString(sub.subficha);
-            if (claim.execSql() != 1) {
+            claim.open();
+            const int marked = claim.field("MARKED").asInt();
+            claim.close();
+            if (marked != 1) {
                 t.rollback();
                 return o;
             }
