@@ -342,13 +342,7 @@ void Query::next() {
 }
 
 void Query::open() {
-    close();
-    try {
-        run(false);
-    } catch (const DbError& e) {
-        reportFailure(e);
-        throw;
-    }
+    runAfresh(false);
     m_active = true;
     m_row = 0;
 }
@@ -360,27 +354,25 @@ void Query::close() {
 }
 
 std::uint64_t Query::execSql() {
-    close();
-    try {
-        run(true);
-    } catch (const DbError& e) {
-        reportFailure(e);
-        throw;
-    }
+    runAfresh(true);
     m_rows.clear();
     return m_rowsAffected;
 }
 
 void Query::execute() {
+    runAfresh(false);
+    m_active = !m_rows.empty(); // outputs, as RETURNING gives them
+    m_row = 0;
+}
+
+void Query::runAfresh(bool countRows) {
     close();
     try {
-        run(false);
+        run(countRows);
     } catch (const DbError& e) {
         reportFailure(e);
         throw;
     }
-    m_active = !m_rows.empty(); // outputs, as RETURNING gives them
-    m_row = 0;
 }
 
 namespace {

@@ -133,6 +133,8 @@ public:
     struct Impl;
 
 private:
+    /// Closes, then runs; a failure is reported to the connection before it goes on.
+    void runAfresh(bool countRows);
     void run(bool countRows);
     void prepareStatement();
     /// Lets the connection drop a lost attachment before the error goes on to the caller.

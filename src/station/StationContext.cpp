@@ -17,17 +17,11 @@ const char* const kCodCxUn =
     "LEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\n"
     "WHERE CODIGO_CX = :COD";
 // The box's look-up reads the clock with it: a scan's time costs no exchange of its own.
-const char* const kCodCxUnScan =
-    "SELECT DISTINCT C.*, PR.GRUPO_PR, PR.IMAGEM_PR,\n"
-    "(SELECT DESC_PP FROM PADRONIZ_PRODUTO P WHERE C.PADRON_CX = P.PADRONIZ_PP AND C.PROD_CX = "
-    "P.PROD_PP) AS DESC_PA,\n"
-    "(SELECT M.COD_TA FROM TABELA M WHERE M.DESC_TA = C.MARCA_CX AND M.NUM_TA = '70') AS "
-    "COD_MARCA,\n"
-    "(select PV.TIPO_PV from PEDVENDA PV where PV.NUM_PV = C.PEDIDO_CX) TIPO_PEDIDO,\n"
-    "cast('NOW' as timestamp) as DATA_SERV\n"
-    "FROM CODCXUNIT C\n"
-    "LEFT JOIN PRODUTO PR ON PR.COD_PR = C.PROD_CX\n"
-    "WHERE CODIGO_CX = :COD";
+const std::string kCodCxUnScan = [] {
+    std::string text = kCodCxUn;
+    text.insert(text.find("\nFROM CODCXUNIT C"), ",\ncast('NOW' as timestamp) as DATA_SERV");
+    return text;
+}();
 const char* const kQuilbar = "update CODCXUNIT\n"
                              "set DTBAIXA_CX=cast('now' as timestamp), ESTEIRA_CX=:ESTEIRA, SETOR_CX = :SETOR, "
                              "FUNCIONARIO_CX = :FUNCIONARIO\n"

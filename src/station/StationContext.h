@@ -24,7 +24,7 @@ class TdmEstoqueProducao;
 /// The texts of the station's shared statements, as they are sent.
 namespace sql {
 extern const char* const kCodCxUn;     // the box row, parameter COD (the enquiry's)
-extern const char* const kCodCxUnScan; // sqlCodCxUn: the same row with the server's clock (DATA_SERV)
+extern const std::string kCodCxUnScan; // sqlCodCxUn: the same row with the server's clock (DATA_SERV)
 extern const char* const kQuilbar;    // sqlQuilbar: the write-off of a box not written off yet
 extern const char* const kQuilbarEm;  // sqlQuilbarEm: the same at a given time, DTBAIXA
 extern const char* const kDataServ;   // sqlDataServ: the server's clock
