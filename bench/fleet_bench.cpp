@@ -16,6 +16,7 @@
 // nothing may listen on that port before.
 #include "BareSectorRecord.h"
 #include "BenchSupport.h"
+#include "StationRuns.h"
 #include "app/RecordingMessageBoxes.h"
 #include "app/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
@@ -92,11 +93,6 @@ std::optional<Variant> variantNamed(const std::string& s) {
 // "01" to "08".
 std::string conveyorCode(int station) {
     return (station + 1 < 10 ? "0" : "") + std::to_string(station + 1);
-}
-
-std::string ticketText(int ticket) {
-    const std::string digits = std::to_string(ticket);
-    return std::string(4 - std::min<std::size_t>(4, digits.size()), '0') + digits;
 }
 
 std::int64_t steadyMicroseconds() {
@@ -392,36 +388,12 @@ double machineBusySeconds() {
            static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-struct Scan {
-    std::int64_t elapsedUs = 0, startUs = 0, retries = 0, cpuUs = 0;
-    int boxes = 0;
-    std::string message, extra;
-};
+using Scan = TimingLine;
 
 // The timing lines of one process, without its start-up line.
 std::vector<Scan> readTimings(const std::string& path) {
-    std::vector<Scan> scans;
-    std::ifstream in(path);
-    std::string line;
-    bool first = true;
-    while (std::getline(in, line)) {
-        if (std::exchange(first, false)) continue;
-        std::vector<std::string> f;
-        std::size_t from = 0;
-        for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
-            f.push_back(line.substr(from, tab - from));
-        f.push_back(line.substr(from));
-        if (f.size() < 7) continue;
-        Scan s;
-        s.elapsedUs = std::stoll(f[1]);
-        s.startUs = std::stoll(f[2]);
-        s.retries = std::stoll(f[3]);
-        s.cpuUs = std::stoll(f[4]);
-        s.boxes = std::stoi(f[5]);
-        s.message = f[6];
-        for (std::size_t i = 7; i < f.size(); ++i) s.extra += (i > 7 ? " | " : "") + f[i];
-        scans.push_back(std::move(s));
-    }
+    std::vector<Scan> scans = readTimingLines(path);
+    if (!scans.empty()) scans.erase(scans.begin());
     return scans;
 }
 

@@ -10,6 +10,7 @@
 //             [--station EXE]
 //
 // --station runs another build's vek-station (an earlier commit's, for its figures beside these).
+#include "StationRuns.h"
 #include "db/Connection.h"
 #include "db/ScriptRunner.h"
 #include "support/PrivateServer.h"
@@ -31,6 +32,7 @@
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
+using namespace vek::bench;
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,11 +63,6 @@ const char* nameOf(Kind k) {
 
 std::int64_t microsecondsOf(Clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
-}
-
-std::string four(int n) {
-    std::string s = std::to_string(n);
-    return std::string(4 - std::min<std::size_t>(4, s.size()), '0') + s;
 }
 
 // The demo database, and beside it work enough for every kind: tickets of 20 boxes of product 1020
@@ -123,37 +120,15 @@ Work fillDatabase(vek::db::Connection& c, int scans) {
                            ") do begin\n"
                            "    insert into CODCXUNIT (CODIGO_CX, PROD_CX, PADRON_CX, TAM_CX, MARCA_CX, PROG_CX, "
                            "FICHA_CX, PEDIDO_CX, ITEM_CX, DTEMISSAO_CX) values (" +
-                           std::to_string(t) + "00 + :j, '1020', '001', '38', 'CEDRO', '000777', '" + four(t) +
+                           std::to_string(t) + "00 + :j, '1020', '001', '38', 'CEDRO', '000777', '" + ticketText(t) +
                            "', '00009000', '001', cast('now' as timestamp));\n"
                            "    j = j + 1;\n  end\nend");
         c.executeImmediate("insert into SUBPROD (ID_PR, PROG_PR, FICHA_PR, SUBFICHA_PR, TAMA_PR, QTDE_PR) values (" +
-                           std::to_string(1000 + t) + ", '000777', '" + four(t) + "', '0001', '38', " +
+                           std::to_string(1000 + t) + ", '000777', '" + ticketText(t) + "', '0001', '38', " +
                            std::to_string(kSubTicketBoxes) + ")");
-        w.subTickets.push_back("2000777" + four(t) + "0001");
+        w.subTickets.push_back("2000777" + ticketText(t) + "0001");
     }
     return w;
-}
-
-// One script line's timing, as the station writes it with VEK_SCRIPT_TIMINGS.
-struct Line {
-    std::int64_t elapsedUs = 0, startUs = 0;
-    std::string message;
-};
-
-std::vector<Line> readLines(const fs::path& path) {
-    std::vector<Line> lines;
-    std::ifstream in(path);
-    std::string text;
-    while (std::getline(in, text)) {
-        std::vector<std::string> f;
-        std::size_t from = 0;
-        for (std::size_t tab; (tab = text.find('\t', from)) != std::string::npos; from = tab + 1)
-            f.push_back(text.substr(from, tab - from));
-        f.push_back(text.substr(from));
-        if (f.size() < 7) continue;
-        lines.push_back({std::stoll(f[1]), std::stoll(f[2]), f[6]});
-    }
-    return lines;
 }
 
 struct Run {
@@ -207,7 +182,7 @@ public:
         for (std::size_t i = seen; i < all.size(); ++i) at.push_back(microsecondsOf(all[i]));
 
         Run r;
-        const std::vector<Line> lines = readLines(out);
+        const std::vector<TimingLine> lines = readTimingLines(out.string());
         if (lines.size() != codes.size() + 1) {
             ++r.failures;
             r.firstFailure = "the station wrote " + std::to_string(lines.size()) + " lines for " +

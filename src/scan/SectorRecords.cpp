@@ -3,7 +3,6 @@
 #include "auditlog/TdmLog.h"
 #include "db/DataSetHelpers.h"
 #include "monitoring/ProductionMonitor.h"
-#include "scan/BoxWriteOff.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
