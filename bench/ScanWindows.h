@@ -2,8 +2,8 @@
 
 // The scan benchmarks' two windows: the station's own, started on its settings, and one of its
 // kind, not started (it sends nothing), that the bare side paints on.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
 
 #include <QCoreApplication>

@@ -8,8 +8,8 @@
 // today's boxes to scan are made anew on both before every run. Both run with forced writes off;
 // the year database gets them back at the end.
 #include "BenchSupport.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"

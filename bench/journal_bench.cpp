@@ -2,8 +2,8 @@
 // without one, taking turns in rounds of 50 scans on one database as the sector benchmark does; and
 // the time to settle 1,000 kept scans once the database is back. RESULT lines for scripts/bench.sh.
 #include "BenchSupport.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"
 #include "db/Connection.h"

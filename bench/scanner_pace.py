@@ -78,8 +78,8 @@ def parse_args():
 def find_mkdb(station, given):
     if given:
         return given
-    # src/app/vek-station and src/db/vek-mkdb of one build.
-    beside = station.resolve().parent.parent / "db" / "vek-mkdb"
+    # src/app/vek-station and src/tools/vek-mkdb of one build.
+    beside = station.resolve().parent.parent / "tools" / "vek-mkdb"
     if beside.is_file():
         return beside
     installed = shutil.which("vek-mkdb")

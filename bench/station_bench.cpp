@@ -5,8 +5,8 @@
 // against the same statement run bare. RESULT lines carry the figures for scripts/bench.sh.
 #include "BenchSupport.h"
 #include "ScanWindows.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"
 #include "db/Connection.h"

@@ -71,7 +71,7 @@ for b in "${BENCHES[@]}"; do
 done
 if [ -n "$BEFORE" ] && [ -x "$BEFORE_BUILD/src/app/vek-station" ]; then
   echo "running scanner_pace (before: $BEFORE_REV) ..." >&2
-  python3 bench/scanner_pace.py --station "$BEFORE_BUILD/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
+  python3 bench/scanner_pace.py --station "$BEFORE_BUILD/src/app/vek-station" --mkdb "$BUILD/src/tools/vek-mkdb" \
     >"$RESULTS/before/scanner_pace.txt" 2>"$RESULTS/before/scanner_pace.err" || echo "scanner_pace (before) failed" >&2
 fi
 # wan_bench drives a station build through its own relay: the earlier commit's station runs under
@@ -87,7 +87,7 @@ if ! run_one "$BUILD" wan_bench "$RESULTS"; then
   echo "wan_bench failed (see $RESULTS/wan_bench.err)" >&2
 fi
 echo "running scanner_pace ..." >&2
-if ! python3 bench/scanner_pace.py --station "$BUILD/src/app/vek-station" --mkdb "$BUILD/src/db/vek-mkdb" \
+if ! python3 bench/scanner_pace.py --station "$BUILD/src/app/vek-station" --mkdb "$BUILD/src/tools/vek-mkdb" \
   >"$RESULTS/scanner_pace.txt" 2>"$RESULTS/scanner_pace.err"; then
   failed+=(scanner_pace)
   echo "scanner_pace failed (see $RESULTS/scanner_pace.txt)" >&2

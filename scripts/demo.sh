@@ -34,9 +34,9 @@ cmake --build build -j"$(nproc)" --target vek-station vek-mkdb vek-access-server
 DEMO="$PWD/.demo"
 rm -rf "$DEMO"
 mkdir -p "$DEMO"
-build/src/db/vek-mkdb "$DEMO/main.fdb" schema/main.sql schema/demo.sql
-build/src/db/vek-mkdb "$DEMO/catalogue.fdb" schema/catalogue.sql schema/demo_catalogue.sql
-build/src/db/vek-mkdb "$DEMO/access.fdb" schema/access.sql schema/demo_access.sql
+build/src/tools/vek-mkdb "$DEMO/main.fdb" schema/main.sql schema/demo.sql
+build/src/tools/vek-mkdb "$DEMO/catalogue.fdb" schema/catalogue.sql schema/demo_catalogue.sql
+build/src/tools/vek-mkdb "$DEMO/access.fdb" schema/access.sql schema/demo_access.sql
 if [ "$SECTOR" = 1 ]; then
   # Sector 21 follows CORTE (10) on the route of product 1020; EXPEDICAO (40) writes the box off.
   STATION_KEYS="SETOR=21
@@ -64,7 +64,7 @@ if [ "$ACCESS" = 1 ]; then
   # Both companies use the demo databases; the list's passwords are never shown by the station.
   banks() { echo "[{\"id\": $1, \"host\": \"$DEMO/main.fdb\", \"password\": \"masterkey\", \"type\": \"G\", \"description\": \"$2\", \"parent\": 0}, {\"id\": $(($1 + 1)), \"host\": \"$DEMO/catalogue.fdb\", \"password\": \"masterkey\", \"type\": \"C\", \"description\": \"$2 - Catalogo\", \"parent\": 0}]"; }
   echo "[{\"codigo\": 1, \"nome\": \"Calcados Demo\", \"bancos\": $(banks 1 "Calcados Demo")}, {\"codigo\": 2, \"nome\": \"Calcados Filial\", \"bancos\": $(banks 3 "Calcados Filial")}]" > "$DEMO/companies.json"
-  build/src/access/vek-access-server --port 0 --list "$DEMO/companies.json" > "$DEMO/access-server.out" &
+  build/src/tools/vek-access-server --port 0 --list "$DEMO/companies.json" > "$DEMO/access-server.out" &
   SERVER=$!
   trap 'kill "$SERVER" 2>/dev/null || true' EXIT
   PORT=""

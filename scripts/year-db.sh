@@ -4,7 +4,7 @@
 # today's boxes to scan (scripts/year-db-today.sql).
 #   year-db.sh FILE [--days N]   (default 261, the working days of a year: about 3 million boxes)
 #   year-db.sh FILE --today      only makes today's boxes anew on an existing FILE
-# Uses the built vek-mkdb (build/src/db, or VEK_MKDB, or the installed one) and isql-fb, both on
+# Uses the built vek-mkdb (build/src/tools, or VEK_MKDB, or the installed one) and isql-fb, both on
 # the embedded engine: FILE is a local path.
 set -euo pipefail
 
@@ -53,7 +53,7 @@ fi
 
 MKDB=${VEK_MKDB:-}
 if [ -z "$MKDB" ]; then
-  for m in "$REPO/build/src/db/vek-mkdb" "$(command -v vek-mkdb || true)"; do
+  for m in "$REPO/build/src/tools/vek-mkdb" "$(command -v vek-mkdb || true)"; do
     if [ -n "$m" ] && [ -x "$m" ]; then MKDB=$m; break; fi
   done
 fi

@@ -1,6 +1,6 @@
 #include "app/JournalCommand.h"
 
-#include "app/ScriptDriver.h"
+#include "platform/ScriptDriver.h"
 #include "app/TfrmQuilbar.h"
 #include "journal/JournalPath.h"
 #include "journal/ScanJournal.h"

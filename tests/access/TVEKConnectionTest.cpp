@@ -4,6 +4,7 @@
 #include "access/ResponseCodec.h"
 #include "http/HttpClient.h"
 #include "json/TJSONObject.h"
+#include "support/OneShotServer.h"
 #include "support/Thrown.h"
 
 #include <gtest/gtest.h>
@@ -20,83 +21,19 @@
 using namespace vek::access;
 using vek::access::testing::kTwoCompanies;
 using vek::access::testing::ServedClient;
+using vek::test::okHead;
+using vek::test::OneShotServer;
+using vek::test::sendAll;
+using vek::test::TcpSocket;
 using vek::test::thrown;
 using vek::http::HttpClient;
 using vek::http::HttpError;
 
 namespace {
 
-// A TCP socket of the test's, closed with the object.
-struct TcpSocket {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    TcpSocket() {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    }
-    ~TcpSocket() { ::close(fd); }
-    TcpSocket(const TcpSocket&) = delete;
-    TcpSocket& operator=(const TcpSocket&) = delete;
-    int port() const {
-        sockaddr_in a{};
-        socklen_t n = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-        return ntohs(a.sin_port);
-    }
-};
-
 // A port the system gave out a moment ago and took back: nothing listens there.
 int closedPort() {
     return TcpSocket().port();
-}
-
-bool sendAll(int fd, const std::string& bytes) {
-    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-}
-
-// An HTTP server on 127.0.0.1 for one request, whoever sends it: once the request's head has
-// arrived, `answer` writes to the connection on the server's own thread.
-class OneShotServer {
-public:
-    explicit OneShotServer(std::function<void(int connection)> answer) {
-        ::listen(m_listen.fd, 1);
-        m_thread = std::thread([this, answer = std::move(answer)] {
-            const int c = ::accept(m_listen.fd, nullptr, nullptr);
-            if (c < 0) return;
-            m_connection = c;
-            std::string head;
-            char buffer[4096];
-            while (head.find("\r\n\r\n") == std::string::npos) {
-                const ssize_t n = ::recv(c, buffer, sizeof buffer, 0);
-                if (n <= 0) break;
-                head.append(buffer, static_cast<std::size_t>(n));
-            }
-            m_requested = true;
-            answer(c);
-        });
-    }
-    ~OneShotServer() {
-        ::shutdown(m_listen.fd, SHUT_RDWR); // ends a wait for a request that never came
-        m_thread.join();
-        if (m_connection >= 0) ::close(m_connection);
-    }
-    OneShotServer(const OneShotServer&) = delete;
-    OneShotServer& operator=(const OneShotServer&) = delete;
-
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_listen.port()) + kListPath; }
-    std::string address() const { return "127.0.0.1:" + std::to_string(m_listen.port()); }
-    bool requested() const { return m_requested; }
-
-private:
-    TcpSocket m_listen;
-    std::atomic<int> m_connection{-1};
-    std::atomic<bool> m_requested{false};
-    std::thread m_thread;
-};
-
-std::string okHead(std::size_t length) {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
 }
 
 } // namespace
@@ -265,47 +202,6 @@ TEST(TVEKConnectionList, AnotherSystemLoadsNothingFromAServerThatAnswers) {
         const bool vek = sistema == TSistema::VEK;
         EXPECT_EQ(client.Offline(), !vek);
         EXPECT_EQ(client.CompanyCount(), vek ? 2 : 0);
-    }
-}
-
-TEST(HttpClientReadTimeout, OnlySilenceEndsAnAnswerAndItsSizeStaysCapped) {
-    HttpClient http;
-    // Gaps well inside the timeout: a loaded machine may hold a sender's thread back for a while.
-    http.setReadTimeout(std::chrono::milliseconds(3000));
-    {
-        // Longer in all than the timeout, but never silent that long: read to its end.
-        const std::string piece(1000, 'x');
-        constexpr int kPieces = 20;
-        OneShotServer server([&](int c) {
-            sendAll(c, okHead(kPieces * piece.size()));
-            for (int i = 0; i < kPieces; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                sendAll(c, piece);
-            }
-        });
-        EXPECT_EQ(http.get(server.url()).size(), kPieces * piece.size());
-    }
-    {
-        // Connected, then silent until the client gives up.
-        OneShotServer server([](int c) {
-            char byte = 0;
-            while (::recv(c, &byte, 1, 0) > 0) {}
-        });
-        EXPECT_THROW(http.get(server.url()), HttpError);
-    }
-    {
-        // An answer without end is refused at the size cap, with no time limit left to stop it.
-        OneShotServer server([](int c) {
-            const std::string block(64 * 1024, 'x');
-            if (!sendAll(c, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) return;
-            while (sendAll(c, block)) {}
-        });
-        try {
-            http.get(server.url());
-            ADD_FAILURE() << "an endless answer was taken";
-        } catch (const HttpError& e) {
-            EXPECT_NE(std::string(e.what()).find("grande demais"), std::string::npos) << e.what();
-        }
     }
 }
 

@@ -2,8 +2,8 @@
 // own port by <datagram> lines, and the side panel's entries as the state lines give them; and the
 // list's capacity as the station below its window fixes it.
 #include "StationRun.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
 #include "support/RecordingDisplay.h"
@@ -184,7 +184,7 @@ TEST_F(FeedScript, APortThatCannotBeOpenedIsToldAndTheStationGoesOn) {
 
 TEST(FeedCapacity, IsTheSidePanelsHeightAtTheFirstStartUpAttempt) {
     int argc = 1;
-    char name[] = "feed_script_tests";
+    char name[] = "app_feed_tests";
     char* argv[] = {name, nullptr};
     const QCoreApplication app(argc, argv);
     TestDb source(Schema::Main);

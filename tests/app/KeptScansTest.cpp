@@ -1,7 +1,7 @@
 // Scans kept in the station's journal while the database server is away or its answer is lost,
 // and settled once it is back: the station below its window against a private server.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
 #include "scan/StoreAndForward.h"

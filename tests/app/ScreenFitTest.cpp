@@ -2,8 +2,8 @@
 // clipped, in both display modes, with the recent-entries panel on and off.
 #include "app/RecentEntriesPanel.h"
 #include "app/TfrmQuilbar.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "enquiry/EnquiryPanels.h"
 #include "util/TextCodec.h"
 #include "widgets/DesignScale.h"

@@ -1,7 +1,7 @@
 // The station below its window against a real database server that goes away, comes back late, or
 // holds a box's row for another connection.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
 #include "support/Box.h"

@@ -1,6 +1,6 @@
 // The station below its window: start-up and scans through a recording display.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
 #include "support/Box.h"

@@ -1,8 +1,8 @@
 #pragma once
 // A sector station's context on fresh main and access-control databases, with recorders for tones
 // and boxes: the enquiry and the cancellation run without a window.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "enquiry/LabelEnquiry.h"
 #include "enquiry/SectorCancellation.h"

@@ -1,7 +1,7 @@
 // The recent entries handler against test databases, without a window or a socket.
 #include "monitoring/RecentEntries.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "monitoring/ProductPictures.h"
 #include "station/StationContext.h"

@@ -1,7 +1,7 @@
 // Two stations scanning the same labels at the same moment: each box is written off, or recorded in a
 // group of sectors, by exactly one of them, and only that one reports a success.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"

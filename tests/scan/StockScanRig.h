@@ -1,8 +1,8 @@
 #pragma once
 
 // A conveyor station on a fresh database for the stock and sub-ticket scans: no window.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"

@@ -1,6 +1,6 @@
 // The unit-box scan against test databases, through a recording display: no window.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "db/UnitOfWork.h"
 #include "monitoring/ProductPictures.h"

@@ -2,8 +2,8 @@
 
 // One station's scan classes on a test database, without a window: what a scan shows goes to a
 // recording display, its tones and boxes to recorders.
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
 #include "scan/UnitBoxScan.h"

@@ -1,4 +1,4 @@
-#include "app/RecordingMessageBoxes.h"
+#include "platform/RecordingMessageBoxes.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
-#include "app/ScriptDriver.h"
+#include "platform/ScriptDriver.h"
 
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TonePlayer.h"
+#include "platform/TonePlayer.h"
 #include "station/Platform.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "app/TonePlayer.h"
+#include "platform/TonePlayer.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
-#include "app/QtMessageBoxes.h"
-#include "app/RecordingMessageBoxes.h"
+#include "platform/QtMessageBoxes.h"
+#include "platform/RecordingMessageBoxes.h"
 
 #include <QApplication>
 #include <QMessageBox>

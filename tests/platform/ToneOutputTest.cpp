@@ -1,6 +1,6 @@
-#include "app/AlsaToneOutput.h"
-#include "app/RecordingToneOutput.h"
-#include "app/TonePlayer.h"
+#include "platform/AlsaToneOutput.h"
+#include "platform/RecordingToneOutput.h"
+#include "platform/TonePlayer.h"
 
 #include <gtest/gtest.h>
 

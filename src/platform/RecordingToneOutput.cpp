@@ -1,4 +1,4 @@
-#include "app/RecordingToneOutput.h"
+#include "platform/RecordingToneOutput.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
-#include "app/QtMessageBoxes.h"
+#include "platform/QtMessageBoxes.h"
 
-#include "app/StopSignals.h"
+#include "platform/StopSignals.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "app/AlsaToneOutput.h"
+#include "platform/AlsaToneOutput.h"
 
 #include <alsa/asoundlib.h>
 

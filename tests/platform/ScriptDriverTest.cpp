@@ -1,6 +1,6 @@
-#include "app/ScriptDriver.h"
-#include "app/RecordingMessageBoxes.h"
-#include "app/RecordingToneOutput.h"
+#include "platform/ScriptDriver.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 
 #include <QApplication>
 #include <QComboBox>
