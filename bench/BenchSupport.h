@@ -99,8 +99,7 @@ public:
     ~DbActivity() {
         try {
             m_probe.close();
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
     DbActivity(const DbActivity&) = delete;
     DbActivity& operator=(const DbActivity&) = delete;

@@ -2,9 +2,9 @@
 
 // The scan benchmarks' two windows: the station's own, started on its settings, and one of its
 // kind, not started (it sends nothing), that the bare side paints on.
+#include "app/TfrmQuilbar.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
-#include "app/TfrmQuilbar.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

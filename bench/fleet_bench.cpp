@@ -17,8 +17,6 @@
 #include "BareSectorRecord.h"
 #include "BenchSupport.h"
 #include "StationRuns.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"
 #include "auditlog/TdmLog.h"
@@ -27,6 +25,8 @@
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
 #include "db/UnitOfWork.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/BoxWriteOff.h"
 #include "scan/SectorRecords.h"
 #include "station/StationContext.h"
@@ -141,8 +141,8 @@ public:
         const std::string prog = box.field("PROG_CX").asString(), ficha = box.field("FICHA_CX").asString();
         box.close();
         const bool ok = vek::db::runInTransaction(c, [&](vek::db::Transaction& t) {
-            const bool through = m_variant == Variant::Sector ? sectorUnit(code, prog, ficha)
-                                                              : conveyorUnit(code, prog, ficha);
+            const bool through =
+                m_variant == Variant::Sector ? sectorUnit(code, prog, ficha) : conveyorUnit(code, prog, ficha);
             if (!through) {
                 t.rollback();
                 return false;
@@ -439,10 +439,10 @@ public:
             "insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
         int order = 0;
         for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
-            m_admin.executeImmediate(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
-                                                 "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
-                                     code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) +
-                                     ", 'N', 'P', 'S')");
+            m_admin.executeImmediate(
+                std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
+                            "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
+                code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
             m_admin.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
         }
         // Where the conveyors of the contended kind record each completed ticket.
@@ -566,7 +566,8 @@ void Fleet::waitUntilAllWait(int n, const std::vector<std::unique_ptr<QProcess>>
 
 Round Fleet::run(int n, bool station, int roundNo) {
     const auto codes = newBoxes(n);
-    const fs::path roundDir = m_dir / ((station ? "station-" : "bare-") + std::to_string(n) + "-" + std::to_string(roundNo));
+    const fs::path roundDir =
+        m_dir / ((station ? "station-" : "bare-") + std::to_string(n) + "-" + std::to_string(roundNo));
     // Each process's first box held, so that they all begin together once every one is waiting.
     std::string firstBoxes;
     for (const auto& c : codes) firstBoxes += (firstBoxes.empty() ? "" : ", ") + std::to_string(c.front());
@@ -704,9 +705,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             return std::nullopt;
         }
     }
-    const bool nsOk = !o.ns.empty() && std::all_of(o.ns.begin(), o.ns.end(), [](int n) {
-        return n == 1 || n == 2 || n == 4 || n == 8;
-    });
+    const bool nsOk = !o.ns.empty() &&
+                      std::all_of(o.ns.begin(), o.ns.end(), [](int n) { return n == 1 || n == 2 || n == 4 || n == 8; });
     if (o.scans < kTicketBoxes || o.scans % kTicketBoxes != 0 || o.rounds < 1 || !nsOk) return std::nullopt;
     return o;
 }
@@ -754,8 +754,8 @@ void report(Variant variant, int n, bool forcedWrites, const Side& station, cons
     const auto total = [](const Side& side, auto field) {
         return static_cast<long long>(side.sum([&](const Round& r) { return static_cast<double>(r.*field); }));
     };
-    const std::string kind = std::string("fleet_") + nameOf(variant) + "_n" + std::to_string(n) +
-                             (forcedWrites ? "" : "_fwoff");
+    const std::string kind =
+        std::string("fleet_") + nameOf(variant) + "_n" + std::to_string(n) + (forcedWrites ? "" : "_fwoff");
     std::printf("%s, %d process%s (forced writes %s):\n"
                 "  stations: %.1f scans/s in all; median %.3f ms, p99 %.3f ms (each station: median %.3f-%.3f, "
                 "p99 %.3f-%.3f); server CPU %.0f%%; lock waits %lld, conflicts %lld, units run again %lld\n"
@@ -836,7 +836,9 @@ int main(int argc, char** argv) {
         rc = 1;
     }
     std::error_code ec;
-    if (rc == 0) fs::remove_all(dir, ec);
-    else std::fprintf(stderr, "the processes' output is kept in %s\n", dir.c_str());
+    if (rc == 0)
+        fs::remove_all(dir, ec);
+    else
+        std::fprintf(stderr, "the processes' output is kept in %s\n", dir.c_str());
     return rc;
 }

@@ -8,13 +8,13 @@
 // today's boxes to scan are made anew on both before every run. Both run with forced writes off;
 // the year database gets them back at the end.
 #include "BenchSupport.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "enquiry/LabelEnquiry.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "util/Format.h"
 
 #include <QApplication>
@@ -65,8 +65,7 @@ void writeIni(const fs::path& ini, const std::string& db, bool sector) {
 
 class Window {
 public:
-    explicit Window(const fs::path& ini)
-        : w(vek::Platform{&tones, &boxes, [](int) {}}, ini.string(), "/nonexistent") {}
+    explicit Window(const fs::path& ini) : w(vek::Platform{&tones, &boxes, [](int) {}}, ini.string(), "/nonexistent") {}
     ~Window() { w.sqlCon().close(); }
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -145,8 +144,8 @@ Side measure(const std::string& db, const fs::path& dir, const vek::DateTime& mo
 
     times.clear();
     for (int i = 0; i < kSubTickets; ++i)
-        times.push_back(conveyor.scan(QStringLiteral("2900003%1").arg(i + 1, 4, 10, QLatin1Char('0')) +
-                                      QStringLiteral("0001")));
+        times.push_back(
+            conveyor.scan(QStringLiteral("2900003%1").arg(i + 1, 4, 10, QLatin1Char('0')) + QStringLiteral("0001")));
     conveyor.expect(before + kConveyorBoxes + kSubTickets * kSubTicketBoxes, "sub-tickets");
     side.subTicket = figures(times);
 

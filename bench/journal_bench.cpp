@@ -2,12 +2,12 @@
 // without one, taking turns in rounds of 50 scans on one database as the sector benchmark does; and
 // the time to settle 1,000 kept scans once the database is back. RESULT lines for scripts/bench.sh.
 #include "BenchSupport.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/ScriptRunner.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "util/Format.h"
 
 #include <QApplication>
@@ -72,8 +72,8 @@ int main(int argc, char** argv) {
     const std::string settings = "[ESTEIRA]\nBDADOS=" + db + "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
     std::ofstream((dir / "plain").string()) << "x";
     std::ofstream((dir / "on.INI").string()) << settings << "DIARIO_LEITURAS=" << (dir / "on.db").string() << "\n";
-    std::ofstream((dir / "off.INI").string()) << settings << "DIARIO_LEITURAS=" << (dir / "plain/off.db").string()
-                                               << "\n";
+    std::ofstream((dir / "off.INI").string())
+        << settings << "DIARIO_LEITURAS=" << (dir / "plain/off.db").string() << "\n";
     std::ofstream((dir / "kept.INI").string()) << settings << "DIARIO_LEITURAS=" << (dir / "kept.db").string() << "\n";
     int rc = 0;
     try {

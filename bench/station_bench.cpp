@@ -5,8 +5,6 @@
 // against the same statement run bare. RESULT lines carry the figures for scripts/bench.sh.
 #include "BenchSupport.h"
 #include "ScanWindows.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"
 #include "db/Connection.h"
@@ -14,6 +12,8 @@
 #include "db/ScriptRunner.h"
 #include "monitoring/ProductionCounters.h"
 #include "monitoring/ProductionMonitor.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/SectorRecords.h"
 #include "station/StationContext.h"
 #include "util/Format.h"

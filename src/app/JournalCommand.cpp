@@ -1,9 +1,9 @@
 #include "app/JournalCommand.h"
 
-#include "platform/ScriptDriver.h"
 #include "app/TfrmQuilbar.h"
 #include "journal/JournalPath.h"
 #include "journal/ScanJournal.h"
+#include "platform/ScriptDriver.h"
 #include "station/StationSettings.h"
 #include "util/TextCodec.h"
 
@@ -70,8 +70,8 @@ std::vector<std::string> cellsOf(const journal::Entry& e, bool csv) {
             if (c == '\r' || c == '\n') c = ' ';
         }
     }
-    return {std::to_string(e.id), e.localTime, server, journal::kindName(e.kind), utf8(e.text),
-            journal::stateName(e.state), outcome, e.settledAt};
+    return {std::to_string(e.id),        e.localTime, server,     journal::kindName(e.kind), utf8(e.text),
+            journal::stateName(e.state), outcome,     e.settledAt};
 }
 
 // Display width of a UTF-8 text: its code points.
@@ -130,7 +130,8 @@ int answerJournalOption(int argc, char** argv) {
         std::fprintf(stderr, "vek-station: %s\n", e.what());
         return 1;
     }
-    const std::vector<std::string> head = {"id", "scanned", "server time", "kind", "code", "state", "outcome", "settled"};
+    const std::vector<std::string> head = {"id",   "scanned", "server time", "kind",
+                                           "code", "state",   "outcome",     "settled"};
     std::vector<std::vector<std::string>> rows;
     rows.reserve(entries.size());
     for (const journal::Entry& e : entries) rows.push_back(cellsOf(e, csv));
@@ -174,9 +175,9 @@ void connectJournalToScript(ScriptDriver& driver, TfrmQuilbar& window) {
             for (const LateRefusal& l : forward.lateRefusals()) {
                 late.append(QJsonArray{toQString(l.code), toQString(l.time), toQString(l.reason)});
             }
-            return QJsonValue(QJsonObject{
-                {QStringLiteral("held"), c.held}, {QStringLiteral("in_doubt"), c.inDoubt},
-                {QStringLiteral("late_refusals"), late}});
+            return QJsonValue(QJsonObject{{QStringLiteral("held"), c.held},
+                                          {QStringLiteral("in_doubt"), c.inDoubt},
+                                          {QStringLiteral("late_refusals"), late}});
         },
         [&window, &forward] {
             // Until nothing waits, or 30 s with the database still away.

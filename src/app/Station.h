@@ -108,7 +108,7 @@ private:
     enquiry::LabelEnquiry m_enquiry;
     enquiry::SectorCancellation m_cancellation;
     RecentEntries m_recentEntries;
-    int m_eventDepth = 0;                      // entry points under way: a datagram is not handled inside one
+    int m_eventDepth = 0; // entry points under way: a datagram is not handled inside one
     metrics::ScanTally m_tally;
     std::optional<double> m_lastScan; // seconds since the epoch
     bool m_metricsStarted = false;

@@ -142,7 +142,7 @@ private:
     bool m_fitPending = false;
     std::deque<QString> m_pendingCodes; // codes that arrived while a scan or start-up ran
     QImage m_placeholderPicture;
-    std::string m_shownPicture; // the bytes imgProdAtu shows, or was last given
+    std::string m_shownPicture;                       // the bytes imgProdAtu shows, or was last given
     enquiry::TEnquiryPanel* m_enquiryPanel = nullptr; // while the enquiry panel is open
 
     // Widgets (owned by the window through Qt parents).
@@ -187,7 +187,7 @@ private:
     QLabel* sbPanel0 = nullptr;
     QLabel* sbPanel1 = nullptr;
     QTimer* Timer1 = nullptr;
-    QTimer* m_probe = nullptr; // every 5 s while scans are kept
+    QTimer* m_probe = nullptr;       // every 5 s while scans are kept
     QTimer* m_messageHold = nullptr; // a refusal's message until its alarm has sounded
     std::unique_ptr<JournalPanels> m_journalPanels;
     db::TableModel* m_hourlyGrid = nullptr;

@@ -32,7 +32,7 @@ void cacheLargeGlyphs();
 void setColors(QWidget* w, const QColor& text, const QColor& background = QColor());
 /// A label whose font shrinks only when its text would not fit it otherwise.
 widgets::FitLabel* panel(QWidget* parent, const char* name, const QString& text, const QFont& f, const QColor& color,
-              Qt::Alignment align = Qt::AlignCenter, bool sunken = false);
+                         Qt::Alignment align = Qt::AlignCenter, bool sunken = false);
 QFrame* frame(QWidget* parent, const char* name);
 /// The placeholder the picture controls carry from the design: a plain frame with a caption.
 QImage designPicture();

@@ -1,15 +1,15 @@
 // The station executable: the main window, or the same window driven by a script.
 #include "access/AccessClient.h"
-#include "platform/AlsaToneOutput.h"
 #include "app/JournalCommand.h"
+#include "app/TfrmQuilbar.h"
+#include "app/WidgetKit.h"
+#include "db/Connection.h"
+#include "platform/AlsaToneOutput.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
 #include "platform/ScriptDriver.h"
 #include "platform/StopSignals.h"
-#include "app/TfrmQuilbar.h"
-#include "app/WidgetKit.h"
-#include "db/Connection.h"
 #include "station/StationSettings.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -63,9 +63,9 @@ int answerInfoOption(int argc, char** argv) {
 
 // Qt's own options, which QApplication takes off the command line; the ones followed by a value.
 bool isQtOption(std::string_view a, bool& takesValue) {
-    static constexpr std::string_view withValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
-                                                     "-display", "-geometry", "-qwindowgeometry", "-qwindowicon",
-                                                     "-qwindowtitle", "-style", "-stylesheet", "-session"};
+    static constexpr std::string_view withValue[] = {
+        "-platform",        "-platformpluginpath", "-platformtheme", "-plugin", "-display",    "-geometry",
+        "-qwindowgeometry", "-qwindowicon",        "-qwindowtitle",  "-style",  "-stylesheet", "-session"};
     static constexpr std::string_view alone[] = {"-reverse", "-nograb", "-dograb", "-sync", "-widgetcount"};
     for (std::string_view o : withValue) {
         if (a == o) {

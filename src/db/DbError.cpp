@@ -48,12 +48,12 @@ bool DbError::isConnectionLost() const {
     if (m_noAnswer) {
         return true;
     }
-    static constexpr std::intptr_t kLost[] = {isc_network_error,      isc_net_read_err,        isc_net_write_err,
-                                              isc_lost_db_connection, isc_conn_lost,           isc_shutdown,
-                                              isc_att_shutdown,       isc_net_server_shutdown, isc_bad_db_handle,
+    static constexpr std::intptr_t kLost[] = {isc_network_error, isc_net_read_err, isc_net_write_err,
+                                              isc_lost_db_connection, isc_conn_lost, isc_shutdown, isc_att_shutdown,
+                                              isc_net_server_shutdown, isc_bad_db_handle,
                                               // A server that is stopping refuses attaches with these (a wrong
                                               // password is isc_login, not one of them).
-                                              isc_login_error,        isc_connect_reject};
+                                              isc_login_error, isc_connect_reject};
     for (std::intptr_t code : kLost) {
         if (hasCode(code)) {
             return true;

@@ -106,8 +106,11 @@ struct Added {
     const char* name;
     const char* type;
 };
-constexpr Added kAddedColumns[] = {
-    {"conveyor", "blob"}, {"sector", "blob"}, {"employee", "blob"}, {"sector_mode", "integer"}, {"clock_time", "integer"}};
+constexpr Added kAddedColumns[] = {{"conveyor", "blob"},
+                                   {"sector", "blob"},
+                                   {"employee", "blob"},
+                                   {"sector_mode", "integer"},
+                                   {"clock_time", "integer"}};
 
 void run(sqlite3* db, const std::string& sql) {
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -238,11 +241,14 @@ ScanJournal::ScanJournal(const std::string& path) : m_path(path), m_db(std::make
     d.update = std::make_unique<Statement>(
         d.db, "update scan set state = ?2, outcome = ?3, settled_at = coalesce(?4, settled_at) where id = ?1");
     d.reach = std::make_unique<Statement>(
-        d.db, "update scan set state = 'in_doubt', outcome = x'', server_time = coalesce(server_time, ?2) where id = ?1");
+        d.db,
+        "update scan set state = 'in_doubt', outcome = x'', server_time = coalesce(server_time, ?2) where id = ?1");
     d.waiting = std::make_unique<Statement>(
-        d.db, (std::string("select ") + kColumns + " from scan where state in ('held', 'in_doubt') order by id").c_str());
+        d.db,
+        (std::string("select ") + kColumns + " from scan where state in ('held', 'in_doubt') order by id").c_str());
     d.count = std::make_unique<Statement>(d.db, "select count(*) from scan where state in ('held', 'in_doubt')");
-    d.byId = std::make_unique<Statement>(d.db, (std::string("select ") + kColumns + " from scan where id = ?1").c_str());
+    d.byId =
+        std::make_unique<Statement>(d.db, (std::string("select ") + kColumns + " from scan where id = ?1").c_str());
 }
 
 ScanJournal::~ScanJournal() = default;
@@ -377,9 +383,10 @@ int ScanJournal::prune(int days) {
 }
 
 std::vector<Entry> ScanJournal::entries(const Filter& filter) const {
-    Statement s(m_db->db, (std::string("select ") + kColumns +
-                           " from scan where (?1 is null or local_time >= ?1) and (?2 is null or state = ?2) order by id")
-                              .c_str());
+    Statement s(m_db->db,
+                (std::string("select ") + kColumns +
+                 " from scan where (?1 is null or local_time >= ?1) and (?2 is null or state = ?2) order by id")
+                    .c_str());
     if (filter.since.empty()) {
         s.bindNull(1);
     } else {

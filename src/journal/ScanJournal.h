@@ -39,7 +39,7 @@ struct Entry {
     std::int64_t id = 0;
     std::string text;
     Kind kind = Kind::Box;
-    std::string localTime; // the station's clock, "yyyy-mm-dd hh:mm:ss.zzz"
+    std::string localTime;              // the station's clock, "yyyy-mm-dd hh:mm:ss.zzz"
     std::optional<DateTime> serverTime; // the server's clock as estimated at the scan
     std::optional<DateTime> clockTime;  // the station's minute clock at the scan: the earliest a record of it carries
     State state = State::InDoubt;
@@ -88,7 +88,7 @@ public:
     int prune(int days);
 
     struct Filter {
-        std::string since;           // "yyyy-mm-dd": entries scanned on or after that day
+        std::string since; // "yyyy-mm-dd": entries scanned on or after that day
         std::optional<State> state;
     };
     std::vector<Entry> entries(const Filter& filter) const;

@@ -25,8 +25,9 @@ class RecordingToneOutput;
 /// tick callback; "<select>NAME=TEXT" chooses the entry shown as TEXT in the combo box or list
 /// NAME of the active window; "<click>NAME" presses the button NAME of the active window;
 /// "<dblclick>NAME=TEXT" double-clicks the entry shown as TEXT in the list or grid NAME of the active
-/// window; "<close>" closes the active window with its close icon. Each line runs once the previous one has finished and the events it caused have
-/// been handled; a line that opens a modal dialog lets the next line run inside the dialog's loop.
+/// window; "<close>" closes the active window with its close icon. Each line runs once the previous
+/// one has finished and the events it caused have been handled; a line that opens a modal dialog
+/// lets the next line run inside the dialog's loop.
 class ScriptDriver {
 public:
     /// Receives one JSON object per call, without the line break; must not keep the reference.
@@ -56,7 +57,8 @@ public:
     /// CPU_US\tBOXES\tMESSAGE" (then one field per box text): how long the line's handling took (a
     /// plain line from its Enter, the typing left out) and when it began, in microseconds of the
     /// steady clock every process shares, `retries()` so far, the process's CPU time so far, the
-    /// boxes since the previous line and the text of `messageWidget`. A line that opens a modal window is timed until that window has closed.
+    /// boxes since the previous line and the text of `messageWidget`. A line that opens a modal window
+    /// is timed until that window has closed.
     void setTimings(QString messageWidget, std::function<qint64()> retries);
 
     /// Writes one state line for the given input (a string, or null for the start-up line).

@@ -17,7 +17,7 @@ class ProductionMonitor;
 namespace sql {
 extern const char* const kPesqEtiqProgFicha;      // a ticket's box counts by status, PROG and FICHA
 extern const char* const kPesqEtiqProgFichaSetor; // the same in one sector, SETOR, PROG and FICHA
-extern const char* const kBloqContaFicha;          // the ticket's first box locked and its counts, PROG and FICHA
+extern const char* const kBloqContaFicha;         // the ticket's first box locked and its counts, PROG and FICHA
 } // namespace sql
 
 /// The production records of a sector: counting a ticket's boxes, the ticket record of a conveyor

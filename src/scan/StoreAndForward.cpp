@@ -522,11 +522,10 @@ StoreAndForward::ReadBack StoreAndForward::readBack(const Entry& entry, const Da
     q.setSql(sql::kConfBaixa);
     q.param("COD").setInt(*code);
     q.open();
-    rb.ours = !q.eof() && !q.field("DTBAIXA_CX").isNull() &&
-              q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
-              sameCode(q.field("ESTEIRA_CX").asString(), s.CODESTEIRA) &&
-              sameCode(q.field("SETOR_CX").asString(), s.SETOR) &&
-              sameCode(q.field("FUNCIONARIO_CX").asString(), s.FUNCIONARIO);
+    rb.ours =
+        !q.eof() && !q.field("DTBAIXA_CX").isNull() && q.field("DTBAIXA_CX").asDateTime() >= at.addTicks(-kSlack) &&
+        sameCode(q.field("ESTEIRA_CX").asString(), s.CODESTEIRA) && sameCode(q.field("SETOR_CX").asString(), s.SETOR) &&
+        sameCode(q.field("FUNCIONARIO_CX").asString(), s.FUNCIONARIO);
     return rb;
 }
 

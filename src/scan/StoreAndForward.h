@@ -143,11 +143,11 @@ private:
     std::unique_ptr<journal::StationLock> m_lock;
     std::unique_ptr<journal::ScanJournal> m_journal;
     std::string m_journalPath;
-    bool m_journalLost = false;   // it failed mid-run: opened again at the next probe
+    bool m_journalLost = false;    // it failed mid-run: opened again at the next probe
     mutable int m_lastWaiting = 0; // shown while the journal cannot be read
     std::optional<std::int64_t> m_keptOffset;
     std::vector<std::int64_t> m_abandoned; // kept scans told as failed when the journal failed
-    bool m_countersStale = false; // a settled entry was booked before the figures were loaded
+    bool m_countersStale = false;          // a settled entry was booked before the figures were loaded
     std::vector<LateRefusal> m_lateRefusals;
     bool m_settling = false;
     bool m_away = false;

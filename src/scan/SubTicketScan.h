@@ -52,7 +52,7 @@ private:
     db::Query sqlSubFicha;
     db::Query sqlCodCxUnSubProd;
     db::Query sqlAtuSubFicha;
-    db::Query sqlAtuSubFichaEm; // the same claim at a kept scan's time, DTBAIXA
+    db::Query sqlAtuSubFichaEm;     // the same claim at a kept scan's time, DTBAIXA
     db::Query sqlBaixaCxSubFicha;   // the listed boxes written off, up to the sub-ticket's quantity
     db::Query sqlBaixaCxSubFichaEm; // the same at a kept scan's time, DTBAIXA
 };

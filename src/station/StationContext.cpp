@@ -41,8 +41,8 @@ const char* const kDadosSetor = "select * from SETOR where COD_SE = :COD_SETOR";
 } // namespace sql
 
 StationContext::StationContext(OperatorDisplay& d)
-    : display(d), sqlCodCxUn(sqlCon, "sqlCodCxUn"), sqlQuilbar(sqlCon, "sqlQuilbar"), sqlQuilbarEm(sqlCon, "sqlQuilbarEm"),
-      sqlDataServ(sqlCon, "sqlDataServ"), sqlDadosSetor(sqlCon, "sqlDadosSetor") {
+    : display(d), sqlCodCxUn(sqlCon, "sqlCodCxUn"), sqlQuilbar(sqlCon, "sqlQuilbar"),
+      sqlQuilbarEm(sqlCon, "sqlQuilbarEm"), sqlDataServ(sqlCon, "sqlDataServ"), sqlDadosSetor(sqlCon, "sqlDadosSetor") {
     sqlCodCxUn.setSql(sql::kCodCxUnScan);
     sqlQuilbar.setSql(sql::kQuilbar);
     sqlQuilbarEm.setSql(sql::kQuilbarEm);

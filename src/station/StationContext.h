@@ -25,10 +25,10 @@ class TdmEstoqueProducao;
 namespace sql {
 extern const char* const kCodCxUn;     // the box row, parameter COD (the enquiry's)
 extern const std::string kCodCxUnScan; // sqlCodCxUn: the same row with the server's clock (DATA_SERV)
-extern const char* const kQuilbar;    // sqlQuilbar: the write-off of a box not written off yet
-extern const char* const kQuilbarEm;  // sqlQuilbarEm: the same at a given time, DTBAIXA
-extern const char* const kDataServ;   // sqlDataServ: the server's clock
-extern const char* const kDadosSetor; // sqlDadosSetor: the sector's row, parameter COD_SETOR
+extern const char* const kQuilbar;     // sqlQuilbar: the write-off of a box not written off yet
+extern const char* const kQuilbarEm;   // sqlQuilbarEm: the same at a given time, DTBAIXA
+extern const char* const kDataServ;    // sqlDataServ: the server's clock
+extern const char* const kDadosSetor;  // sqlDadosSetor: the sector's row, parameter COD_SETOR
 } // namespace sql
 
 /// What the station's logic works on: the settings, the runtime parameters, the connections and

@@ -16,7 +16,7 @@ struct StationSettings {
     std::string SETOR;
     std::string SETOR_ATU_PRODUCAO_SETOR;
     int PORTA_UDP_ULT_ENTRADA = 0;
-    std::string METRICAS_PORTA;                 // the metrics endpoint's port; empty: no endpoint
+    std::string METRICAS_PORTA;                  // the metrics endpoint's port; empty: no endpoint
     std::string METRICAS_ENDERECO = "127.0.0.1"; // the address it listens on
     std::string BDADOS_CATALOGO = "ERRO";
     std::string BDADOS_ACESSO = "ERRO";

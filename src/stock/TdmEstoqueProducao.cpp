@@ -59,7 +59,8 @@ const std::string kCabecalhoProdEst =
                                  and EMP.DOCTO_EMP = PE.DOCTO_EMP_ES
                                  and EMP.ITEM_EMP = PE.ITEM_EMP_ES
                                  and EMP.ORDEM_EMP = PE.ORDEM_EMP_ES
-                                 and ((EMP.TAMANHO_EMP = G.TAM_IT) or (G.TAM_IT = '*' and coalesce(EMP.TAMANHO_EMP, '') = ''))
+                                 and ((EMP.TAMANHO_EMP = G.TAM_IT)
+                                      or (G.TAM_IT = '*' and coalesce(EMP.TAMANHO_EMP, '') = ''))
          where PE.PEDIDO_ES = IT.PEDIDO_IT and PE.ITEM_PED_ES = IT.ITEM_IT
                and PE.STATUS_ES = 'A' 
        ) as QTDE_JA_LANCADA
@@ -90,7 +91,8 @@ begin
     if (exists (select 1 from ITENSPV IT
                 inner join ITENSPVGRADE G on G.PEDIDO_IT = IT.PEDIDO_IT and G.ITEM_IT = IT.ITEM_IT
                 where IT.PEDIDO_IT = :P and IT.ITEM_IT = :I and TAM_IT = :T)) then
-      select PEDIDO_IT, ITEM_IT from ITENSPV where PEDIDO_IT = :P and ITEM_IT = :I for update with lock into :PED, :ITEM;
+      select PEDIDO_IT, ITEM_IT from ITENSPV where PEDIDO_IT = :P and ITEM_IT = :I
+        for update with lock into :PED, :ITEM;
     leave;
   end
   suspend;
@@ -269,8 +271,7 @@ std::string linhaEntradaAdd() {
         {"FICHA", "FICHA_ES"},
         {"SUBFICHA", "SUBFICHA_ES"},
         {"ID_ESTOQUE_MOV_INT", "ID_ESTOQUE_MOV_INT_ES"}};
-    const std::string entMp =
-        renamed(renamed(kEntMpAdd, "ITEM_EMP", "ID"), "ID_PROD_ITEM_ESTOQUE_EMP", "ID_ITEM");
+    const std::string entMp = renamed(renamed(kEntMpAdd, "ITEM_EMP", "ID"), "ID_PROD_ITEM_ESTOQUE_EMP", "ID_ITEM");
     const std::string prodEst = renamed(renamed(kProdEstAdd, "ITEM_EMP", "ID"), "ID_PRODUCAO_ESTOQUE", "ID");
     std::string header = " CODIGO type of column PROD_ITEM_ESTOQUE.CODIGO_PI = :CODIGO";
     auto add = [&header](const std::string& name, const std::string& column) {
@@ -310,7 +311,8 @@ struct TdmEstoqueProducao::Componentes {
     MemTable cdsProdEst{"cdsProdEst"};
     MemTable cdsProdEstCanc{"cdsProdEstCanc"};
 
-    std::unique_ptr<Query> sqlParam, sqlParams, sqlBloqLinhasCxUnit, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha, sqlProdEst, sqlBloqItemPed;
+    std::unique_ptr<Query> sqlParam, sqlParams, sqlBloqLinhasCxUnit, sqlCodCxUnit, sqlCodCxColet, sqlSubFicha,
+        sqlProdEst, sqlBloqItemPed;
     std::unique_ptr<Query> sqlLinhaEntradaAdd, sqlProdItemEstoque, sqlDescProdItemEst, sqlAddProdItemEstoque;
     std::unique_ptr<Query> sqlProdEstCanc, sqlChaveLogEntradaMp, sqlEntMpDel, sqlDataServ;
     std::unique_ptr<db::Provider> dspProdEst, dspProdEstCanc;
@@ -766,7 +768,8 @@ bool TdmEstoqueProducao::BloquearItensPedido(std::set<std::pair<std::string, std
     return !novos.empty();
 }
 
-bool TdmEstoqueProducao::BloquearLinhasCxUnit(std::int32_t codigo, std::set<std::pair<std::string, std::string>>& bloqueados) {
+bool TdmEstoqueProducao::BloquearLinhasCxUnit(std::int32_t codigo,
+                                              std::set<std::pair<std::string, std::string>>& bloqueados) {
     Query& q = *comp().sqlBloqLinhasCxUnit;
     q.param("COD").setInt(codigo);
     AbrirComBloqueio(q);

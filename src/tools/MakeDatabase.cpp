@@ -3,8 +3,8 @@
 //
 // vek-mkdb --check DATABASE [SCHEMA]: lists the indexes of the schema script (its CREATE INDEX
 // statements, primary keys and unique constraints) that an installation's own database lacks, each
-// with a statement that creates it (or switches an inactive one on again). The schema script is the one list of what the station's
-// statements need, so the check cannot drift from the reference schema.
+// with a statement that creates it (or switches an inactive one on again). The schema script is the
+// one list of what the station's statements need, so the check cannot drift from the reference schema.
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Query.h"

@@ -16,12 +16,16 @@ namespace vek::access::testing {
 /// second with one main database. Descriptions and names carry Latin accents.
 inline const std::string kTwoCompanies = R"([
   {"codigo": 1, "nome": "Cal\u00E7ados Vale", "bancos": [
-    {"id": 11, "host": "srv01:/dados/vale.fdb", "password": "pw-vale", "type": "G", "description": "Produ\u00E7\u00E3o", "parent": 0},
-    {"id": 12, "host": "srv01:/dados/teste.fdb", "password": "pw-teste", "type": "G", "description": "Teste", "parent": 11},
-    {"id": 13, "host": "srv01:/dados/catalogo.fdb", "password": "pw-cat", "type": "C", "description": "Cat\u00E1logo", "parent": 0}
+    {"id": 11, "host": "srv01:/dados/vale.fdb", "password": "pw-vale", "type": "G",
+     "description": "Produ\u00E7\u00E3o", "parent": 0},
+    {"id": 12, "host": "srv01:/dados/teste.fdb", "password": "pw-teste", "type": "G",
+     "description": "Teste", "parent": 11},
+    {"id": 13, "host": "srv01:/dados/catalogo.fdb", "password": "pw-cat", "type": "C",
+     "description": "Cat\u00E1logo", "parent": 0}
   ]},
   {"codigo": 2, "nome": "Solados Sul", "extra": "not read", "bancos": [
-    {"id": 21, "host": "srv02:/dados/sul.fdb", "password": "pw-sul", "type": "G", "description": "Sul", "parent": 0}
+    {"id": 21, "host": "srv02:/dados/sul.fdb", "password": "pw-sul", "type": "G",
+     "description": "Sul", "parent": 0}
   ]}
 ])";
 

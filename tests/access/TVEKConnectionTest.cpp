@@ -3,9 +3,9 @@
 #include "access/AccessClient.h"
 #include "access/ResponseCodec.h"
 #include "http/HttpClient.h"
-#include "json/TJSONObject.h"
 #include "support/OneShotServer.h"
 #include "support/Thrown.h"
+#include "json/TJSONObject.h"
 
 #include <gtest/gtest.h>
 
@@ -21,13 +21,13 @@
 using namespace vek::access;
 using vek::access::testing::kTwoCompanies;
 using vek::access::testing::ServedClient;
+using vek::http::HttpClient;
+using vek::http::HttpError;
 using vek::test::okHead;
 using vek::test::OneShotServer;
 using vek::test::sendAll;
 using vek::test::TcpSocket;
 using vek::test::thrown;
-using vek::http::HttpClient;
-using vek::http::HttpError;
 
 namespace {
 

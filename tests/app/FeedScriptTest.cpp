@@ -2,10 +2,10 @@
 // own port by <datagram> lines, and the side panel's entries as the state lines give them; and the
 // list's capacity as the station below its window fixes it.
 #include "StationRun.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
 

@@ -120,9 +120,9 @@ TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBef
     EXPECT_TRUE(table[0].startsWith(QStringLiteral("id "))) << table[0].toStdString();
     EXPECT_TRUE(table[2].contains(QStringLiteral("| 21 ")) && table[2].contains(QStringLiteral("| replayed ")));
     EXPECT_TRUE(table[4].contains(QStringLiteral("| 23 ")) && table[4].contains(QStringLiteral("| done ")));
-    const QStringList csv =
-        journalOutput(dir + "/station.INI", {QStringLiteral("--state"), QStringLiteral("replayed"), QStringLiteral("--csv")})
-            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList csv = journalOutput(dir + "/station.INI", {QStringLiteral("--state"), QStringLiteral("replayed"),
+                                                                 QStringLiteral("--csv")})
+                                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(csv.size(), 3);
     EXPECT_EQ(csv[0], QStringLiteral("id,scanned,server time,kind,code,state,outcome,settled"));
     EXPECT_TRUE(csv[1].contains(QStringLiteral(",box,21,replayed,Etiqueta Atualizada.,"))) << csv[1].toStdString();
@@ -134,9 +134,10 @@ TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBef
     }
     EXPECT_TRUE(journalOutput(dir + "/station.INI", {QStringLiteral("--state"), QStringLiteral("held")})
                     .contains(u("| Sem conexão ")));
-    const auto cells = csvRecords(
-        journalOutput(dir + "/station.INI", {QStringLiteral("--state"), QStringLiteral("refused"), QStringLiteral("--csv")})
-            .toStdString());
+    const auto cells =
+        csvRecords(journalOutput(dir + "/station.INI",
+                                 {QStringLiteral("--state"), QStringLiteral("refused"), QStringLiteral("--csv")})
+                       .toStdString());
     ASSERT_EQ(cells.size(), 2u);
     ASSERT_EQ(cells[1].size(), 8u);
     EXPECT_EQ(cells[1][4], "'=2+3");
@@ -171,7 +172,7 @@ TEST(JournalProcesses, TwoStationsKeepingTheSameBoxesBookEachOnceWhenTheyMeetThe
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     server.start();
-    std::map<std::string, int> booked;  // conveyor -> boxes it settled as its own
+    std::map<std::string, int> booked;                    // conveyor -> boxes it settled as its own
     std::map<std::string, std::set<std::string>> refused; // conveyor -> codes refused late
     for (const char* conveyor : {"01", "02"}) {
         const StationRun run = stations[conveyor[1] == '1' ? 0 : 1]->finish();

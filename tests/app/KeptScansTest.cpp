@@ -1,16 +1,16 @@
 // Scans kept in the station's journal while the database server is away or its answer is lost,
 // and settled once it is back: the station below its window against a private server.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
+#include "../metrics/ExpositionFormat.h"
 #include "app/Station.h"
 #include "db/Query.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/StoreAndForward.h"
 #include "support/Box.h"
 #include "support/FreePort.h"
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"
 #include "support/TcpProxy.h"
-#include "../metrics/ExpositionFormat.h"
 #include "support/TestDb.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -196,7 +196,7 @@ TEST(KeptScans, AKeptBoxTakenMeanwhileAndAKeptUnknownCodeAreLateRefusalsUntilAck
         // Its claim names no station; its boxes do.
         other->executeImmediate("update SUBPROD set DTBAIXA_PR = cast('now' as timestamp) where ID_PR = 1");
         other->executeImmediate("update CODCXUNIT set DTBAIXA_CX = cast('now' as timestamp), ESTEIRA_CX = '02' "
-                               "where CODIGO_CX in (9, 10)");
+                                "where CODIGO_CX in (9, 10)");
     }
     s.tones.take();
 
@@ -450,7 +450,8 @@ TEST(KeptScans, AJournalWhoseDiskFillsKeepsItsCountShownAndLosesNothingOnceThere
     }
     const auto boxes = s.boxes.take();
     ASSERT_FALSE(boxes.empty());
-    EXPECT_TRUE(boxes[0].text.startsWith(QString::fromUtf8("Diário de leituras indisponível"))) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.startsWith(QString::fromUtf8("Diário de leituras indisponível")))
+        << boxes[0].text.toStdString();
     EXPECT_EQ(s.display.text("pnConexao"), cp1252("SEM CONEXÃO - 2 leituras guardadas"));
     EXPECT_GT(s.display.probeMs, 0) << "the probe goes on";
 
@@ -473,8 +474,8 @@ TEST(KeptScans, AnAttachRefusedWhileTheServerStopsLeavesTheKeptScanWaiting) {
     test::TcpProxy proxy(server.port());
     KeptStation s(db, "127.0.0.1/" + std::to_string(proxy.port()) + ":" + db.path());
     ASSERT_TRUE(s.station().context().ready);
-    const std::int64_t id =
-        s.journal().begin("111", Kind::Box, s.station().context().serverTimeEstimate(), s.station().forward().stationId());
+    const std::int64_t id = s.journal().begin("111", Kind::Box, s.station().context().serverTimeEstimate(),
+                                              s.station().forward().stationId());
     s.journal().finish(id, State::Held, cp1252("Sem conexão"));
     s.station().context().sqlCon.close(); // its next statement attaches again
     proxy.refuseNew(true);

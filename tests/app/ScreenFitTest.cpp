@@ -2,9 +2,9 @@
 // clipped, in both display modes, with the recent-entries panel on and off.
 #include "app/RecentEntriesPanel.h"
 #include "app/TfrmQuilbar.h"
+#include "enquiry/EnquiryPanels.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
-#include "enquiry/EnquiryPanels.h"
 #include "util/TextCodec.h"
 #include "widgets/DesignScale.h"
 
@@ -57,9 +57,12 @@ void expectShows(FitLabel* l, const QString& text) {
 }
 
 void expectShows(QLineEdit* e, const QString& text) {
-    if (auto* fit = dynamic_cast<FitLineEdit*>(e)) fit->setText(text);
-    else e->setText(text);
-    EXPECT_TRUE(widgets::TextFits(e->font(), text, widgets::LineEditTextRect(e), Qt::AlignLeft | Qt::AlignVCenter, false))
+    if (auto* fit = dynamic_cast<FitLineEdit*>(e))
+        fit->setText(text);
+    else
+        e->setText(text);
+    EXPECT_TRUE(
+        widgets::TextFits(e->font(), text, widgets::LineEditTextRect(e), Qt::AlignLeft | Qt::AlignVCenter, false))
         << e->objectName().toStdString() << " clips \"" << text.toStdString() << "\"";
     expectUnclipped(e, text);
 }
@@ -85,8 +88,8 @@ TEST_P(ScreenFit, WindowLiesWithinTheScreenAndShowsItsLongestTextsWhole) {
     // What start-up leaves: the feed's panel, pictures on, the operator line, sector mode's hint.
     w.SetSidePanelWidth(c.feed ? 500 : 0);
     w.ShowPictureArea(true);
-    w.ShowOperatorAndSector(fromQString(
-        QString::fromUtf8("FUNCIONÁRIO: 000101 - JOÃO CARLOS DA SILVA PEREIRA    SETOR: 40 - EXPEDIÇÃO")));
+    w.ShowOperatorAndSector(
+        fromQString(QString::fromUtf8("FUNCIONÁRIO: 000101 - JOÃO CARLOS DA SILVA PEREIRA    SETOR: 40 - EXPEDIÇÃO")));
     w.ApplyScanModeLayout(c.scanMode, true, false);
     w.showMaximized();
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
@@ -109,7 +112,8 @@ TEST_P(ScreenFit, WindowLiesWithinTheScreenAndShowsItsLongestTextsWhole) {
     expectShows(child<FitLabel>(w, "pnFuncSetor"), child<FitLabel>(w, "pnFuncSetor")->text());
     expectShows(child<FitLabel>(w, "pnMens"),
                 QString::fromUtf8("Código \"4.294.967.295\" já baixado em 10/12/2026 14:33"));
-    expectShows(child<FitLabel>(w, "pnMens"), QString::fromUtf8("Código com data Emissão 10/12/26 maior que 9.999 dias."));
+    expectShows(child<FitLabel>(w, "pnMens"),
+                QString::fromUtf8("Código com data Emissão 10/12/26 maior que 9.999 dias."));
 
     // The product picture, whole in its frame and over no field.
     auto* picture = child<widgets::PictureLabel>(w, "imgProdAtu");

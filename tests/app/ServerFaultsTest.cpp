@@ -1,9 +1,9 @@
 // The station below its window against a real database server that goes away, comes back late, or
 // holds a box's row for another connection.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "support/Box.h"
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"

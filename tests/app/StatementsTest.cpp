@@ -3,13 +3,13 @@
 // hold, asked on their connections; the texts of queries made for one call, by their names in the
 // code; and the statements built at run time, built by the code that builds them.
 #include "app/ParameterLoader.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "auditlog/TdmLog.h"
 #include "db/Query.h"
 #include "enquiry/AuthorisedUser.h"
 #include "enquiry/LabelEnquiry.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/StoreAndForward.h"
 #include "stock/TdmEstoqueProducao.h"
 #include "support/Box.h"

@@ -1,8 +1,8 @@
 // The station below its window: start-up and scans through a recording display.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/Station.h"
 #include "db/Query.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "support/Box.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"

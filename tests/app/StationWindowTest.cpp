@@ -1,9 +1,9 @@
 // The station window in-process: resize rule, back-to-back scans and parameters.
 #include "app/ParameterLoader.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "app/TfrmQuilbar.h"
 #include "db/Query.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "station/StationSettings.h"
 #include "support/Box.h"
 #include "support/OffscreenScreens.h"

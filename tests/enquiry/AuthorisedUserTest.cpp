@@ -55,8 +55,8 @@ TEST(FormatPassword, StoredFormsWorkedOutFromTheTable) {
 
 TEST(FormatPassword, EveryByteValueAddsModulo256) {
     // A one-byte name a and password b: U = ababababab, P = bababababa, so byte 1 = P1 + P6 = b + a,
-    // byte 2 = U2 + U4 = 2b, byte 4 = U1 + U6 = a + b and byte 13 = P9 + P10 = b + a. Every byte value 0..255 is tried as the
-    // name against its successor as the password.
+    // byte 2 = U2 + U4 = 2b, byte 4 = U1 + U6 = a + b and byte 13 = P9 + P10 = b + a. Every byte value
+    // 0..255 is tried as the name against its successor as the password.
     for (int a = 0; a < 256; ++a) {
         const int b = (a + 1) % 256;
         SCOPED_TRACE(a);

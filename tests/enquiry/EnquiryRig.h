@@ -1,13 +1,13 @@
 #pragma once
 // A sector station's context on fresh main and access-control databases, with recorders for tones
 // and boxes: the enquiry and the cancellation run without a window.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "enquiry/LabelEnquiry.h"
 #include "enquiry/SectorCancellation.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "station/StationContext.h"
 #include "support/Box.h"
 #include "support/RecordingDisplay.h"

@@ -9,8 +9,8 @@
 
 using vek::http::HttpClient;
 using vek::http::HttpError;
-using vek::test::OneShotServer;
 using vek::test::okHead;
+using vek::test::OneShotServer;
 using vek::test::sendAll;
 
 namespace {

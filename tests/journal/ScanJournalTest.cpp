@@ -1,7 +1,7 @@
 // The scan journal on its own: what waits, what it keeps, what it forgets, a file it cannot write,
 // a file from before the station was kept, where it lies and who holds it.
-#include "journal/JournalPath.h"
 #include "journal/ScanJournal.h"
+#include "journal/JournalPath.h"
 #include "journal/StationLock.h"
 #include "util/TextCodec.h"
 

@@ -67,7 +67,8 @@ inline Exposition readExposition(const std::string& page) {
                 std::size_t j = eq + 2;
                 for (; j < line.size() && line[j] != '"'; ++j) {
                     if (line[j] == '\\') {
-                        if (++j >= line.size() || (line[j] != '\\' && line[j] != '"' && line[j] != 'n')) fail("a bad escape");
+                        if (++j >= line.size() || (line[j] != '\\' && line[j] != '"' && line[j] != 'n'))
+                            fail("a bad escape");
                         v += line[j] == 'n' ? '\n' : line[j];
                     } else {
                         v += line[j];
@@ -95,7 +96,8 @@ inline Exposition readExposition(const std::string& page) {
         for (const char* suffix : {"_bucket", "_sum", "_count"}) {
             const std::string s = suffix;
             if (n.size() > s.size() && n.compare(n.size() - s.size(), s.size(), s) == 0 &&
-                types.count(n.substr(0, n.size() - s.size())) && types[n.substr(0, n.size() - s.size())] == "histogram") {
+                types.count(n.substr(0, n.size() - s.size())) &&
+                types[n.substr(0, n.size() - s.size())] == "histogram") {
                 family = n.substr(0, n.size() - s.size());
             }
         }

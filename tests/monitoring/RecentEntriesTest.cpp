@@ -1,9 +1,9 @@
 // The recent entries handler against test databases, without a window or a socket.
 #include "monitoring/RecentEntries.h"
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "monitoring/ProductPictures.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "station/StationContext.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"

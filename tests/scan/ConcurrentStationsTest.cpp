@@ -1,10 +1,10 @@
 // Two stations scanning the same labels at the same moment: each box is written off, or recorded in a
 // group of sectors, by exactly one of them, and only that one reports a success.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "support/Box.h"

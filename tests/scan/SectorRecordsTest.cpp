@@ -1,10 +1,10 @@
 // Sector records through the scan classes on a test database: a sector station along a route, a
 // conveyor station completing a ticket, and the dashboard notification. No window.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "support/Box.h"

@@ -1,11 +1,11 @@
 #pragma once
 
 // A conveyor station on a fresh database for the stock and sub-ticket scans: no window.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "support/Box.h"

@@ -1,10 +1,10 @@
 // The unit-box scan against test databases, through a recording display: no window.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "db/Query.h"
 #include "db/UnitOfWork.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "support/Box.h"

@@ -2,10 +2,10 @@
 
 // One station's scan classes on a test database, without a window: what a scan shows goes to a
 // recording display, its tones and boxes to recorders.
-#include "platform/RecordingMessageBoxes.h"
-#include "platform/RecordingToneOutput.h"
 #include "monitoring/ProductPictures.h"
 #include "monitoring/ProductionMonitor.h"
+#include "platform/RecordingMessageBoxes.h"
+#include "platform/RecordingToneOutput.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "support/RecordingDisplay.h"

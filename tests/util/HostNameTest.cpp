@@ -43,8 +43,9 @@ TEST(HostName, APortFollowsTheHostOrItsBrackets) {
         const char* host;
         const char* port;
     } cases[] = {
-        {"acesso", "acesso", ""},       {"acesso:9090", "acesso", "9090"}, {"acesso:1:2", "acesso", "1:2"},
-        {"[::1]:9090", "[::1]", "9090"}, {"[::1]", "[::1]", ""},           {"[::1", "[::1", ""},
+        {"acesso", "acesso", ""},        {"acesso:9090", "acesso", "9090"},
+        {"acesso:1:2", "acesso", "1:2"}, {"[::1]:9090", "[::1]", "9090"},
+        {"[::1]", "[::1]", ""},          {"[::1", "[::1", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
