@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Fails when a file of src/ includes a project header its target cannot use: one of a target it
 neither links nor reaches through the PUBLIC/INTERFACE links of what it links (a PRIVATE link of a
-library is that library's own business, as CMake treats it). The targets, their files and their
-links are read from the folders' CMakeLists.txt. Needs no build.
+library is that library's own business, as CMake treats it). Fails too when a target links one of a
+folder that is not on a lower layer than its own, or when a folder of src/ has no layer. The
+targets, their files and their links are read from the folders' CMakeLists.txt; the layers from the
+```layers block of docs/ARCHITECTURE.md, one line per layer from the ground up. Needs no build.
 
-    python3 scripts/check-layering.py [SRC_DIR]
+    python3 scripts/check-layering.py [SRC_DIR [LAYERS_FILE]]
 """
 import os
 import re
@@ -42,6 +44,19 @@ def commands(text):
         yield match.group(1).lower(), args
 
 
+def read_layers(path):
+    """Folder -> its layer's number (0 at the bottom), from the file's ```layers block."""
+    with open(path, encoding="utf-8") as f:
+        block = re.search(r"^```layers\n(.*?)^```", f.read(), re.MULTILINE | re.DOTALL)
+    if not block:
+        raise SystemExit(f"{path}: no ```layers block")
+    layers = {}
+    for number, line in enumerate(l for l in block.group(1).splitlines() if l.strip()):
+        for folder in line.split():
+            layers[folder] = number
+    return layers
+
+
 class Project:
     def __init__(self, src):
         self.src = os.path.realpath(src)
@@ -50,6 +65,7 @@ class Project:
         self.links = {}      # target -> list of (visibility, target or other item)
         self.owners = {}     # file -> set of targets listing it
         self.first = {}      # folder -> its first library, owner of what no target lists
+        self.folder = {}     # target -> the folder whose CMakeLists.txt makes it
         for folder in sorted(os.listdir(self.src)):
             cmake = os.path.join(self.src, folder, "CMakeLists.txt")
             if os.path.isfile(cmake):
@@ -78,6 +94,7 @@ class Project:
                     continue
                 if name == "add_library":
                     self.first.setdefault(folder, target)
+                self.folder[target] = folder
                 rest = [a for a in rest if a not in LIBRARY_KINDS and a not in ("WIN32", "MACOSX_BUNDLE")]
                 self.files.setdefault(target, set())
                 self.links.setdefault(target, [])
@@ -118,12 +135,27 @@ class Project:
         return {first} if first else set()
 
 
+def upward_links(project, layers):
+    """A link to a target of the same or a higher layer's folder, and a folder without a layer."""
+    faults = [f"src/{folder}: no layer in the layers block" for folder in sorted(set(project.folder.values()))
+              if folder not in layers]
+    for target, links in sorted(project.links.items()):
+        mine = project.folder.get(target)
+        for _, dep in links:
+            theirs = project.folder.get(dep)
+            if mine in layers and theirs in layers and theirs != mine and layers[theirs] >= layers[mine]:
+                faults.append(f"src/{mine}/CMakeLists.txt: {target} links {dep} of {theirs}/, "
+                              f"which is not below {mine}/")
+    return faults
+
+
 def main():
     src = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")
     project = Project(src)
+    layers_file = sys.argv[2] if len(sys.argv) > 2 else os.path.join(project.root, "docs", "ARCHITECTURE.md")
     folders = {f for f in os.listdir(project.src) if os.path.isdir(os.path.join(project.src, f))}
     usable = {target: project.usable(target) for target in project.links}
-    faults = []
+    faults = upward_links(project, read_layers(layers_file))
     for folder in sorted(folders):
         for directory, _, names in os.walk(os.path.join(project.src, folder)):
             for name in sorted(names):
@@ -154,9 +186,9 @@ def main():
     for fault in faults:
         print(fault)
     if faults:
-        print(f"{len(faults)} include(s) of a library not linked", file=sys.stderr)
+        print(f"{len(faults)} fault(s) of layering", file=sys.stderr)
         return 1
-    print(f"layering clean: {len(project.links)} targets")
+    print(f"layering clean: {len(project.links)} targets on {len(set(project.folder.values()))} folders")
     return 0
 
 

@@ -2,6 +2,7 @@
 # Installs every Debian package the build, the tests and the station need.
 #   setup.sh --bench: also what scripts/bench.sh needs beyond that (the scanner_pace benchmark's X
 #   server, window manager and key typer); the tests never use them.
+#   setup.sh --tidy: also clang-tidy, for scripts/tidy.sh.
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
@@ -12,13 +13,17 @@ PACKAGES=(
   libcurl4-openssl-dev zlib1g-dev libssl-dev libasound2-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
   fonts-liberation
+  clang-format git
 )
 BENCH_PACKAGES=(xvfb xdotool openbox x11-utils)
+# scripts/tidy.sh, run by hand.
+TIDY_PACKAGES=(clang-tidy)
 
 case "${1:-}" in
   "") ;;
   --bench) PACKAGES+=("${BENCH_PACKAGES[@]}") ;;
-  *) echo "usage: bash scripts/setup.sh [--bench]" >&2; exit 2 ;;
+  --tidy) PACKAGES+=("${TIDY_PACKAGES[@]}") ;;
+  *) echo "usage: bash scripts/setup.sh [--bench|--tidy]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -20,7 +20,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   ctest --output-on-failure -j2 --timeout 900
   exit
 fi
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVEK_WERROR=ON >/dev/null
 cmake --build build -j"$(nproc)"
 cd build
 ctest --output-on-failure -j2 --timeout 300
