@@ -7,6 +7,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "monitoring/RecentEntries.h"
 #include "monitoring/RecentEntriesFeed.h"
+#include "scan/StationModules.h"
 #include "scan/StoreAndForward.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
@@ -101,6 +102,7 @@ private:
     int m_sidePanelHeight = 0; // at the start-up's first attempt: fixes the recent entries' capacity
     std::unique_ptr<AccessClient> m_ownAccess;
     StationContext m_ctx;
+    StationModules m_modules{m_ctx.sqlCon};
     ProductionMonitor m_monitor;
     ProductPictures m_pictures;
     UnitBoxScan m_scan;

@@ -45,9 +45,10 @@ std::string EnquirySectorsSql(const std::string& product, const std::string& fil
     return sql;
 }
 
-LabelEnquiry::LabelEnquiry(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
+LabelEnquiry::LabelEnquiry(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures,
+                           StationModules& modules)
     : sqlSetoresConsulta(ctx.sqlCon, "sqlSetoresConsulta"), sqlCodCxUnConsulta(ctx.sqlCon, "sqlCodCxUnConsulta"),
-      m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_records(ctx, monitor) {
+      m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_records(ctx, monitor, modules) {
     sqlCodCxUnConsulta.setSql(sql::kCodCxUn);
     cdsSetoresConsulta.setFieldDefs({db::FieldDef::text("SETOR", 3).withLabel("Setores"),
                                      db::FieldDef::text("DESC_SETOR", 50).withLabel(" "),

@@ -15,6 +15,7 @@ namespace vek {
 class StationContext;
 class ProductionMonitor;
 class ProductPictures;
+class StationModules;
 
 namespace enquiry {
 
@@ -33,7 +34,7 @@ struct EnquiryFields {
 class LabelEnquiry {
 public:
     /// The enquiry's counts are the monitor's ticket count, as the scan's are.
-    LabelEnquiry(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures);
+    LabelEnquiry(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures, StationModules& modules);
     LabelEnquiry(const LabelEnquiry&) = delete;
     LabelEnquiry& operator=(const LabelEnquiry&) = delete;
 

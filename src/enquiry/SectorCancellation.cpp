@@ -3,18 +3,19 @@
 #include "auditlog/TdmLog.h"
 #include "db/UnitOfWork.h"
 #include "enquiry/LabelEnquiry.h"
+#include "scan/StationModules.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
 #include "util/TextCodec.h"
 
 namespace vek::enquiry {
 
-SectorCancellation::SectorCancellation(LabelEnquiry& enquiry)
+SectorCancellation::SectorCancellation(LabelEnquiry& enquiry, StationModules& modules)
     : sqlPesqProdSetorCxUnit(enquiry.context().sqlCon, "sqlPesqProdSetorCxUnit"),
       sqlExcluirProducaoSetorCxUnit(enquiry.context().sqlCon, "sqlExcluirProducaoSetorCxUnit"),
       sqlExcluirProducaoSetor(enquiry.context().sqlCon, "sqlExcluirProducaoSetor"),
       sqlCancelaCodCxUnit(enquiry.context().sqlCon, "sqlCancelaCodCxUnit"), m_enquiry(enquiry),
-      m_ctx(enquiry.context()) {
+      m_ctx(enquiry.context()), m_modules(modules) {
     sqlPesqProdSetorCxUnit.setSql("SELECT COUNT(*) QTDE_REG \n"
                                   "FROM PRODUCAO_SETOR_CXUNIT\n"
                                   "WHERE CODCXUNIT_PU = :COD_CXUNIT\n"
@@ -77,7 +78,7 @@ bool SectorCancellation::run(const std::string& sector) {
         reg.TipoLancProducaoEstoque = stock::TTipoLancProducaoEstoque::tlCxUnit;
         reg.CodigoCxUnit = code;
         reg.Usuario = m_enquiry.AuthorisingUser;
-        m_ctx.dmEstoqueProducao().CancelarEntrada(reg);
+        m_modules.dmEstoqueProducao().CancelarEntrada(reg);
 
         // Who consented, also when the box had no stock booking to take back.
         auditlog::TdmLog log(m_enquiry.AuthorisingUser, con);

@@ -8,6 +8,7 @@
 namespace vek {
 
 class StationContext;
+class StationModules;
 
 namespace enquiry {
 
@@ -16,7 +17,7 @@ class LabelEnquiry;
 /// F9 in the cancellation panel: takes back one sector update of the enquired box.
 class SectorCancellation {
 public:
-    explicit SectorCancellation(LabelEnquiry& enquiry);
+    SectorCancellation(LabelEnquiry& enquiry, StationModules& modules);
     SectorCancellation(const SectorCancellation&) = delete;
     SectorCancellation& operator=(const SectorCancellation&) = delete;
 
@@ -35,6 +36,7 @@ private:
     bool run(const std::string& sector);
     LabelEnquiry& m_enquiry;
     StationContext& m_ctx;
+    StationModules& m_modules;
 };
 
 } // namespace enquiry

@@ -1,7 +1,7 @@
 #include "scan/DashboardNotifier.h"
 
 #include "http/HttpClient.h"
-#include "station/StationContext.h"
+#include "station/RuntimeParameters.h"
 #include "util/HostName.h"
 
 #include <cstdio>
@@ -92,19 +92,19 @@ std::string DashboardNotifier::requestUrl(const std::string& server) {
 }
 
 void DashboardNotifier::NotifyDashboard(int id) {
-    if (m_ctx.params.VALIDAR_SETOR_ANT_OBRIG || m_ctx.params.SERVIDOR_NODE.empty()) {
+    if (m_params.VALIDAR_SETOR_ANT_OBRIG || m_params.SERVIDOR_NODE.empty()) {
         return;
     }
-    if (!isHostName(m_ctx.params.SERVIDOR_NODE)) {
+    if (!isHostName(m_params.SERVIDOR_NODE)) {
         // It becomes part of the address posted to: anything but a host is not sent, and said once.
         if (!m_badServerTold) {
             std::fprintf(stderr, "dashboard: SERVIDOR_NODE \"%s\" is not a host; no notification is sent\n",
-                         m_ctx.params.SERVIDOR_NODE.c_str());
+                         m_params.SERVIDOR_NODE.c_str());
             m_badServerTold = true;
         }
         return;
     }
-    m_queue.post(requestUrl(m_ctx.params.SERVIDOR_NODE), "application/json;charset=utf-8", requestBody(id));
+    m_queue.post(requestUrl(m_params.SERVIDOR_NODE), "application/json;charset=utf-8", requestBody(id));
 }
 
 } // namespace vek

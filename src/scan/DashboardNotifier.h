@@ -10,7 +10,7 @@
 
 namespace vek {
 
-class StationContext;
+struct RuntimeParameters;
 
 /// Sends HTTP POSTs one after another on a thread of its own, so that the caller never waits for
 /// the receiver. A connection attempt is bounded; a failure is dropped with one line on standard
@@ -51,7 +51,8 @@ private:
 /// Tells the production dashboard about a box recorded in a sector.
 class DashboardNotifier {
 public:
-    explicit DashboardNotifier(StationContext& ctx) : m_ctx(ctx) {}
+    /// `params`: the station's, read at start-up after the notifier is made.
+    explicit DashboardNotifier(const RuntimeParameters& params) : m_params(params) {}
 
     /// Only without the strict previous-sector rule and with a dashboard server that is a host name
     /// or address; id 0 included.
@@ -62,7 +63,7 @@ public:
     HttpPostQueue& queue() { return m_queue; }
 
 private:
-    StationContext& m_ctx;
+    const RuntimeParameters& m_params;
     HttpPostQueue m_queue;
     bool m_badServerTold = false;
 };

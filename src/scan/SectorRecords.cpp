@@ -3,6 +3,7 @@
 #include "auditlog/TdmLog.h"
 #include "db/DataSetHelpers.h"
 #include "monitoring/ProductionMonitor.h"
+#include "scan/StationModules.h"
 #include "station/StationContext.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
@@ -51,8 +52,8 @@ const char* const kPesqEtiqProgFichaSetor =
     "group by 1";
 } // namespace sql
 
-SectorRecords::SectorRecords(StationContext& ctx, ProductionMonitor& monitor)
-    : m_ctx(ctx), m_monitor(monitor), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
+SectorRecords::SectorRecords(StationContext& ctx, ProductionMonitor& monitor, StationModules& modules)
+    : m_ctx(ctx), m_monitor(monitor), m_modules(modules), sqlPesqEtiqProgFicha(ctx.sqlCon, "sqlPesqEtiqProgFicha"),
       sqlPesqEtiqProgFichaSetor(ctx.sqlCon, "sqlPesqEtiqProgFichaSetor"),
       sqlBloqContaFicha(ctx.sqlCon, "sqlBloqContaFicha"), sqlProdSetor(ctx.sqlCon, "sqlProdSetor"),
       sqlProdSetorUnit(ctx.sqlCon, "sqlProdSetorUnit"), sqlProdSetorU(ctx.sqlCon, "sqlProdSetorU"),
@@ -198,7 +199,7 @@ std::optional<std::string> SectorRecords::RecordTicketCompletion(const std::stri
     setCommonColumns(cdsProdSetor, "PS", prog, ficha, subTicket, sector, kind, keptAt);
     cdsProdSetor.setValue("QTDE_PS", std::int32_t{m_monitor.countDone()});
     cdsProdSetor.post();
-    m_ctx.dmLog().LogChanges("PRODUCAO_SETOR", cdsProdSetor);
+    m_modules.dmLog().LogChanges("PRODUCAO_SETOR", cdsProdSetor);
     // A refused row raises: the scan reports it as an update error.
     cdsProdSetor.applyChanges();
     return std::nullopt;

@@ -13,6 +13,7 @@ namespace vek {
 
 class StationContext;
 class ProductionMonitor;
+class StationModules;
 
 namespace sql {
 extern const char* const kPesqEtiqProgFicha;      // a ticket's box counts by status, PROG and FICHA
@@ -25,7 +26,7 @@ extern const char* const kBloqContaFicha;         // the ticket's first box lock
 class SectorRecords {
 public:
     /// The counts go to the monitor's ticket count, which `edTotEtiq` shows.
-    SectorRecords(StationContext& ctx, ProductionMonitor& monitor);
+    SectorRecords(StationContext& ctx, ProductionMonitor& monitor, StationModules& modules);
     SectorRecords(const SectorRecords&) = delete;
     SectorRecords& operator=(const SectorRecords&) = delete;
 
@@ -68,6 +69,7 @@ private:
 
     StationContext& m_ctx;
     ProductionMonitor& m_monitor;
+    StationModules& m_modules;
     db::Query sqlPesqEtiqProgFicha;
     db::Query sqlPesqEtiqProgFichaSetor;
     db::Query sqlBloqContaFicha;

@@ -3,6 +3,7 @@
 #include "auditlog/TdmLog.h"
 #include "db/UnitOfWork.h"
 #include "monitoring/ProductionMonitor.h"
+#include "scan/StationModules.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
 #include "util/DateTime.h"
@@ -27,9 +28,10 @@ std::string stockMovementObs(const StockMovementArgs& a) {
            "/" + a.subTicket + "\".";
 }
 
-StockMovement::StockMovement(StationContext& ctx, ProductionMonitor& monitor)
-    : m_ctx(ctx), m_monitor(monitor), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"), sqlBloqItemPed(ctx.sqlCon, "sqlBloqItemPed"),
-      sqlAtuPend(ctx.sqlCon, "sqlAtuPend"), sqlAtuPed(ctx.sqlCon, "sqlAtuPed") {
+StockMovement::StockMovement(StationContext& ctx, ProductionMonitor& monitor, StationModules& modules)
+    : m_ctx(ctx), m_monitor(monitor), m_modules(modules), sqlAtuEst(ctx.sqlCon, "sqlAtuEst"),
+      sqlBloqItemPed(ctx.sqlCon, "sqlBloqItemPed"), sqlAtuPend(ctx.sqlCon, "sqlAtuPend"),
+      sqlAtuPed(ctx.sqlCon, "sqlAtuPed") {
     sqlAtuEst.setSql(
         "insert into PROD_ESTOQUE_MOV (CODIGO_MV, DOCTO_MV, DATA_MV, ENTSAI_MV, PROD_MV, PADRON_MV, MARCA_MV, "
         "FILIAL_MV, NUMERACAO_MV, GRADE_MV, QTDE_MV, OBS_MV, USUARIO_MV, QTPEND_MV, PEDIDO_ENTRADA_MV, "
@@ -145,8 +147,8 @@ void StockMovement::CompleteOrderItem(const StockMovementArgs& a) {
     sqlAtuPed.execute();
 
     // The movement's user and time, not the log module's.
-    m_ctx.dmLog().WriteRow({a.order + "|" + a.item, "ITENSPV", "SIT_IT", a.user, a.date,
-                            cp1252("ESTOQUE AUTOMÁTICO PELA ATUALIZAÇÃO CX UNITÁRIA"), "E"});
+    m_modules.dmLog().WriteRow({a.order + "|" + a.item, "ITENSPV", "SIT_IT", a.user, a.date,
+                                cp1252("ESTOQUE AUTOMÁTICO PELA ATUALIZAÇÃO CX UNITÁRIA"), "E"});
 }
 
 void StockMovement::PostProductionStockEntry(std::int32_t code, const std::optional<DateTime>& keptAt) {
@@ -160,7 +162,7 @@ void StockMovement::PostProductionStockEntry(std::int32_t code, const std::optio
     reg.DataLanc = SqlTimeStampAt(keptAt.value_or(m_monitor.lastClockTime()), 0, 0, 0);
     reg.TipoLancProducaoEstoque = stock::TTipoLancProducaoEstoque::tlCxUnit;
     reg.CodigoCxUnit = code;
-    m_ctx.dmEstoqueProducao().LancarEntrada(reg);
+    m_modules.dmEstoqueProducao().LancarEntrada(reg);
 }
 
 } // namespace vek

@@ -12,6 +12,7 @@ namespace vek {
 
 class StationContext;
 class ProductionMonitor;
+class StationModules;
 
 /// What one stock movement row books. Texts are 8-bit.
 struct StockMovementArgs {
@@ -45,7 +46,7 @@ std::string stockMovementObs(const StockMovementArgs& a);
 class StockMovement {
 public:
     /// The monitor's clock dates the production stock's bookings.
-    StockMovement(StationContext& ctx, ProductionMonitor& monitor);
+    StockMovement(StationContext& ctx, ProductionMonitor& monitor, StationModules& modules);
     StockMovement(const StockMovement&) = delete;
     StockMovement& operator=(const StockMovement&) = delete;
 
@@ -70,6 +71,7 @@ private:
 
     StationContext& m_ctx;
     ProductionMonitor& m_monitor;
+    StationModules& m_modules;
     db::Query sqlAtuEst;
     db::Query sqlBloqItemPed;
     db::Query sqlAtuPend;

@@ -88,9 +88,11 @@ std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serve
     return std::nullopt;
 }
 
-UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures)
-    : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx, monitor), m_stock(ctx, monitor),
-      m_dashboard(ctx), m_subTicket(ctx, monitor, m_stock), sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
+UnitBoxScan::UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures,
+                         StationModules& modules)
+    : m_ctx(ctx), m_monitor(monitor), m_pictures(pictures), m_sector(ctx, monitor, modules),
+      m_stock(ctx, monitor, modules), m_dashboard(ctx.params), m_subTicket(ctx, monitor, m_stock),
+      sqlBloqCxUnit(ctx.sqlCon, "sqlBloqCxUnit") {
     sqlBloqCxUnit.setSql(sql::kBloqCxUnit);
     sqlBloqCxUnit.setSingleRow(true);
 }

@@ -18,6 +18,7 @@ namespace vek {
 
 class StationContext;
 class ProductionMonitor;
+class StationModules;
 class ProductPictures;
 
 /// A 15-character code beginning with "2" is a production sub-ticket label.
@@ -48,7 +49,7 @@ std::optional<std::string> boxRefusal(const BoxDates& box, const DateTime& serve
 /// What one scanned label does: looked up, checked, written off, recorded, booked, counted, told.
 class UnitBoxScan {
 public:
-    UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures);
+    UnitBoxScan(StationContext& ctx, ProductionMonitor& monitor, ProductPictures& pictures, StationModules& modules);
     UnitBoxScan(const UnitBoxScan&) = delete;
     UnitBoxScan& operator=(const UnitBoxScan&) = delete;
 

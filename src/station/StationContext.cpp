@@ -1,8 +1,5 @@
 #include "station/StationContext.h"
 
-#include "auditlog/TdmLog.h"
-#include "stock/TdmEstoqueProducao.h"
-
 namespace vek {
 
 namespace sql {
@@ -52,21 +49,6 @@ StationContext::StationContext(OperatorDisplay& d)
 }
 
 StationContext::~StationContext() = default;
-
-auditlog::TdmLog& StationContext::dmLog() {
-    if (!m_dmLog) {
-        m_dmLog = std::make_unique<auditlog::TdmLog>("QUILBAR", sqlCon);
-    }
-    return *m_dmLog;
-}
-
-stock::TdmEstoqueProducao& StationContext::dmEstoqueProducao() {
-    if (!m_dmEstoqueProducao) {
-        m_dmEstoqueProducao = std::make_unique<stock::TdmEstoqueProducao>();
-        m_dmEstoqueProducao->DefinirConexao(sqlCon);
-    }
-    return *m_dmEstoqueProducao;
-}
 
 DateTime StationContext::ReadServerTime() {
     sqlDataServ.close();

@@ -8,18 +8,10 @@
 #include "util/DateTime.h"
 
 #include <chrono>
-#include <memory>
 #include <optional>
 #include <string>
 
 namespace vek {
-
-namespace auditlog {
-class TdmLog;
-}
-namespace stock {
-class TdmEstoqueProducao;
-}
 
 /// The texts of the station's shared statements, as they are sent.
 namespace sql {
@@ -32,7 +24,7 @@ extern const char* const kDadosSetor;  // sqlDadosSetor: the sector's row, param
 } // namespace sql
 
 /// What the station's logic works on: the settings, the runtime parameters, the connections and
-/// their start-up state, the statements and modules the subsystems share, and the operator's
+/// their start-up state, the statements the subsystems share, and the operator's
 /// display. Each subsystem keeps its own statements and state; those here are used by several.
 class StationContext {
 public:
@@ -63,13 +55,6 @@ public:
     db::Query sqlDataServ;
     db::Query sqlDadosSetor;
 
-    /// The audit-log module, created on first use (user "QUILBAR") and kept.
-    auditlog::TdmLog& dmLog();
-    /// The production stock module on `sqlCon`, created on first use and kept for the window's life.
-    stock::TdmEstoqueProducao& dmEstoqueProducao();
-    /// The stock module when a booking or cancellation made it; null before.
-    const stock::TdmEstoqueProducao* dmEstoqueProducaoIfMade() const { return m_dmEstoqueProducao.get(); }
-
     /// Reads the server's clock; also the anchor of serverTimeEstimate.
     DateTime ReadServerTime();
     /// The server's clock as a statement read it just now (the scan's box look-up does).
@@ -90,8 +75,6 @@ public:
     void OpenSectorData(const std::string& sector);
 
 private:
-    std::unique_ptr<auditlog::TdmLog> m_dmLog;
-    std::unique_ptr<stock::TdmEstoqueProducao> m_dmEstoqueProducao;
     std::optional<DateTime> m_serverTimeRead;
     std::chrono::steady_clock::time_point m_serverTimeReadAt;
     std::int64_t m_readOffset = 0; // server minus machine at the last read

@@ -8,6 +8,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
+#include "scan/StationModules.h"
 #include "station/StationContext.h"
 #include "support/Box.h"
 #include "support/RecordingDisplay.h"
@@ -106,8 +107,9 @@ public:
     StationContext ctx{display};
     ProductionMonitor monitor{ctx};
     ProductPictures pictures{ctx};
-    enquiry::LabelEnquiry enquiry{ctx, monitor, pictures};
-    enquiry::SectorCancellation cancellation{enquiry};
+    StationModules modules{ctx.sqlCon};
+    enquiry::LabelEnquiry enquiry{ctx, monitor, pictures, modules};
+    enquiry::SectorCancellation cancellation{enquiry, modules};
 };
 
 inline const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};

@@ -114,7 +114,7 @@ TEST_F(Cancellation, StockBookingCancelledInTheSameTransaction) {
                         "DATA_CANC_ES is not null"),
               1);
     EXPECT_EQ(rig.count("PRODUCAO_SETOR_CXUNIT where CODCXUNIT_PU = 1001 and SETOR_PU = '20'"), 0);
-    EXPECT_TRUE(rig.ctx.dmEstoqueProducaoIfMade()) << "created on first use and kept";
+    EXPECT_TRUE(rig.modules.dmEstoqueProducaoIfMade()) << "created on first use and kept";
 }
 
 TEST_F(Cancellation, FailuresLeaveNothingAndTheCountsAsTheyWere) {

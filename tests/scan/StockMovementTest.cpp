@@ -147,14 +147,14 @@ TEST(StockProductionEntry, BooksKindZeroWithTheClockDateAndKeepsItsModule) {
     // No production-stock branch: nothing is booked and no module is made.
     rig.scan.ProcessScan("71");
     EXPECT_EQ(rig.display.text("pnMens"), "Etiqueta Atualizada.");
-    EXPECT_EQ(rig.ctx.dmEstoqueProducaoIfMade(), nullptr);
+    EXPECT_EQ(rig.modules.dmEstoqueProducaoIfMade(), nullptr);
     EXPECT_EQ(rig.count("from ENTRADAMP"), 0);
 
     rig.ctx.params.FILIAL_ESTOQUE_PRODUCAO = 5;
     rig.monitor.setClockTime(DateTime::fromDateTime(2025, 2, 3, 15, 20, 41));
     rig.scan.ProcessScan("72");
-    ASSERT_NE(rig.ctx.dmEstoqueProducaoIfMade(), nullptr);
-    const stock::TdmEstoqueProducao* module = rig.ctx.dmEstoqueProducaoIfMade();
+    ASSERT_NE(rig.modules.dmEstoqueProducaoIfMade(), nullptr);
+    const stock::TdmEstoqueProducao* module = rig.modules.dmEstoqueProducaoIfMade();
     EXPECT_EQ(rig.count("from ENTRADAMP where USUARIO_EMP = 'QUILBAR' and QTDE_EMP = 1 and TAMANHO_EMP = '38' and "
                         "DATA_EMP = timestamp '2025-02-03 00:00:00'"),
               1);
@@ -162,7 +162,7 @@ TEST(StockProductionEntry, BooksKindZeroWithTheClockDateAndKeepsItsModule) {
 
     // Kept before midnight, settled after it: entered on the day it was written off.
     rig.scan.ProcessScan("73", DateTime::fromDateTime(2025, 2, 2, 23, 59, 50));
-    EXPECT_EQ(rig.ctx.dmEstoqueProducaoIfMade(), module) << "the module is kept";
+    EXPECT_EQ(rig.modules.dmEstoqueProducaoIfMade(), module) << "the module is kept";
     EXPECT_EQ(rig.count("from ENTRADAMP where DATA_EMP = timestamp '2025-02-02 00:00:00'"), 1);
     EXPECT_EQ(rig.count("from CODCXUNIT where CODIGO_CX = 73 and DTBAIXA_CX = timestamp '2025-02-02 23:59:50'"), 1);
     // The order line of two pairs is fully booked now.

@@ -6,6 +6,7 @@
 #include "monitoring/ProductionMonitor.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
+#include "scan/StationModules.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 #include "support/RecordingDisplay.h"
@@ -29,7 +30,8 @@ public:
         display.setOutputs(Platform{&tones, &boxes, {}}, &ctx.params);
         ctx.settings.BDADOS = database;
         ctx.settings.CODESTEIRA = "01";
-        ctx.settings.EXIBIR_IMG_PRODUTO = "N";
+        // Assigned as a string: GCC 12 warns falsely (-Wrestrict) on the literal once this is inlined.
+        ctx.settings.EXIBIR_IMG_PRODUTO = std::string("N");
         ctx.sqlCon.setDatabase(database);
         ctx.sqlCon.setPassword(password);
         ctx.configured = true;
@@ -47,7 +49,8 @@ public:
     StationContext ctx{display};
     ProductionMonitor monitor{ctx};
     ProductPictures pictures{ctx};
-    UnitBoxScan scan{ctx, monitor, pictures};
+    StationModules modules{ctx.sqlCon};
+    UnitBoxScan scan{ctx, monitor, pictures, modules};
 };
 
 } // namespace vek::test
