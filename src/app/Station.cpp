@@ -72,10 +72,21 @@ struct EventScope {
     int& depth;
 };
 
+// Holds a flag up for as long as it lives; one inside another leaves it up.
+struct FlagScope {
+    explicit FlagScope(bool& f) : flag(f), was(f) { flag = true; }
+    ~FlagScope() { flag = was; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+    bool& flag;
+    bool was;
+};
+
 } // namespace
 
 void Station::FormCreate() {
     const EventScope scope(m_eventDepth);
+    const FlagScope startingUp(m_startingUp);
     guarded([this] {
         try {
             startUp();
@@ -139,7 +150,11 @@ bool Station::noteIfAway(const std::exception& e) {
 }
 
 void Station::Settle() {
+    if (busy()) {
+        return;
+    }
     const EventScope scope(m_eventDepth);
+    const FlagScope scanning(m_scanning);
     if (!m_ctx.configured) {
         return;
     }
@@ -171,8 +186,27 @@ void Station::AcknowledgeLateRefusals() {
     publishMetrics();
 }
 
+bool Station::EnterCode(const std::string& text) {
+    if (busy()) {
+        m_waitingCodes.push_back(text);
+        return false;
+    }
+    ScanCode(text);
+    return true;
+}
+
+std::optional<std::string> Station::TakeWaitingCode() {
+    if (busy() || m_waitingCodes.empty()) {
+        return std::nullopt;
+    }
+    std::string next = std::move(m_waitingCodes.front());
+    m_waitingCodes.pop_front();
+    return next;
+}
+
 void Station::ScanCode(const std::string& text) {
     const EventScope scope(m_eventDepth);
+    const FlagScope scanning(m_scanning);
     const auto start = std::chrono::steady_clock::now();
     const ScanResult result = scanCode(text);
     if (m_metrics) {

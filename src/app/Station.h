@@ -12,7 +12,9 @@
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
 
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vek {
@@ -40,11 +42,21 @@ public:
 
     /// The start-up sequence.
     void FormCreate();
-    /// Enter in the scan field with `text`.
+    /// Enter in the scan field with `text`: scanned now, or, while the station is busy, queued behind
+    /// the codes already waiting. False when it was queued.
+    bool EnterCode(const std::string& text);
+    /// The next waiting code, taken off the queue: nothing while busy or when none waits. The window
+    /// runs one per turn of its event loop, so that painting and the next arrivals interleave.
+    std::optional<std::string> TakeWaitingCode();
+    bool codesWaiting() const { return !m_waitingCodes.empty(); }
+    /// A scan, a settling or the start-up under way (a modal box's own event loop lets keys through).
+    bool busy() const { return m_scanning || m_startingUp; }
+    /// Scans `text` now, busy or not (a waiting code's turn, the script's plain lines).
     void ScanCode(const std::string& text);
     /// The one-minute clock.
     void ClockTick();
-    /// Settles the kept scans now (the probe while entries wait, the script's <settle>).
+    /// Settles the kept scans now (the probe while entries wait, the script's <settle>); nothing while
+    /// busy, since the scan under way settles them first.
     void Settle();
     /// F8: the late refusals were read.
     void AcknowledgeLateRefusals();
@@ -111,6 +123,9 @@ private:
     enquiry::SectorCancellation m_cancellation;
     RecentEntries m_recentEntries;
     int m_eventDepth = 0; // entry points under way: a datagram is not handled inside one
+    bool m_scanning = false;
+    bool m_startingUp = false;
+    std::deque<std::string> m_waitingCodes; // codes that arrived while busy, in order
     metrics::ScanTally m_tally;
     std::optional<double> m_lastScan; // seconds since the epoch
     bool m_metricsStarted = false;

@@ -356,12 +356,8 @@ void TfrmQuilbar::guarded(F&& step) {
 }
 
 void TfrmQuilbar::FormCreate() {
-    m_startingUp = true;
     guarded([this] { m_station.FormCreate(); });
-    m_startingUp = false;
-    if (!m_pendingCodes.empty()) {
-        QTimer::singleShot(0, this, [this] { guarded([this] { runPendingCodes(); }); });
-    }
+    scheduleWaitingCodes();
 }
 
 void TfrmQuilbar::ClockTick() {
@@ -380,7 +376,7 @@ bool TfrmQuilbar::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (key->key() == Qt::Key_F1 && m_station.context().settings.sectorMode()) {
-            if (!m_scanning && !m_startingUp) guarded([this] { openEnquiry(); });
+            if (!m_station.busy()) guarded([this] { openEnquiry(); });
             return true;
         }
     } else if (event->type() == QEvent::Resize) {
@@ -396,50 +392,36 @@ bool TfrmQuilbar::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmQuilbar::edCodBarEnter() {
-    if (m_scanning || m_startingUp) {
-        // A code that arrives during a scan (or before start-up is through) waits its turn, in order.
-        m_pendingCodes.push_back(edCodBar->text());
-        edCodBar->clear();
-        return;
+    if (!m_station.EnterCode(fromQString(edCodBar->text()))) {
+        edCodBar->clear(); // queued: the field is free for the next code
     }
-    scanCode();
+    scheduleWaitingCodes();
 }
 
-void TfrmQuilbar::runPendingCodes() {
-    if (m_pendingCodes.empty() || m_scanning || m_startingUp) {
+void TfrmQuilbar::runWaitingCode() {
+    const std::optional<std::string> next = m_station.TakeWaitingCode();
+    if (!next) {
         return;
     }
-    // One code per turn of the event loop, so that painting and the next arrivals interleave.
-    const QString next = m_pendingCodes.front();
-    m_pendingCodes.pop_front();
     const QString typedMeanwhile = edCodBar->text();
-    edCodBar->setText(next);
-    scanCode();
+    edCodBar->setText(toQString(*next));
+    m_station.ScanCode(*next);
     // The scan emptied the field; keep what was typed before it, then what came during it.
     if (!typedMeanwhile.isEmpty()) {
         edCodBar->setText(typedMeanwhile + edCodBar->text());
     }
+    scheduleWaitingCodes();
 }
 
-void TfrmQuilbar::scanCode() {
-    asScan([this] { m_station.ScanCode(fromQString(edCodBar->text())); });
-}
-
-template <class F>
-void TfrmQuilbar::asScan(F&& work) {
-    m_scanning = true;
-    guarded(work);
-    m_scanning = false;
-    if (!m_pendingCodes.empty()) {
-        QTimer::singleShot(0, this, [this] { guarded([this] { runPendingCodes(); }); });
+void TfrmQuilbar::scheduleWaitingCodes() {
+    if (m_station.codesWaiting() && !m_station.busy()) {
+        QTimer::singleShot(0, this, [this] { guarded([this] { runWaitingCode(); }); });
     }
 }
 
 void TfrmQuilbar::SettleKeptScans() {
-    if (m_scanning || m_startingUp) {
-        return; // the scan under way settles them first
-    }
-    asScan([this] { m_station.Settle(); });
+    guarded([this] { m_station.Settle(); });
+    scheduleWaitingCodes();
 }
 
 void TfrmQuilbar::resizeEvent(QResizeEvent* event) {

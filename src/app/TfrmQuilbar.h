@@ -125,22 +125,18 @@ private:
     void edCodBarEnter();
     /// F1 in the scan field (sector mode): the label enquiry panel, modal.
     void openEnquiry();
-    void scanCode();
-    void runPendingCodes();
-    /// Runs `work` as a scan does: codes that arrive meanwhile wait their turn.
-    template <class F>
-    void asScan(F&& work);
+    /// The next code that waited for a scan to end, in the field while it is scanned.
+    void runWaitingCode();
+    /// Codes wait for the next turn of the event loop once nothing runs.
+    void scheduleWaitingCodes();
     static QImage CopyPictureAsJpeg(QLabel* control);
 
     Station m_station;
-    bool m_scanning = false;
-    bool m_startingUp = false;
     bool m_scanModeLayout = false;
     widgets::DesignScale m_scale; // the design's sizes and fonts, shown at the factor that fits the screen
     int m_sideDesignWidth = 100;
     bool m_followsScreen = false;
     bool m_fitPending = false;
-    std::deque<QString> m_pendingCodes; // codes that arrived while a scan or start-up ran
     QImage m_placeholderPicture;
     std::string m_shownPicture;                       // the bytes imgProdAtu shows, or was last given
     enquiry::TEnquiryPanel* m_enquiryPanel = nullptr; // while the enquiry panel is open

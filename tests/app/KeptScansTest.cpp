@@ -144,7 +144,7 @@ TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWh
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the kept times differ
     }
     EXPECT_EQ(s.display.text("pnConexao"), cp1252("SEM CONEXÃO - 3 leituras guardadas"));
-    EXPECT_EQ(s.display.probeMs, StoreAndForward::kProbeMs) << "the database is tried while scans wait";
+    EXPECT_EQ(s.display.probeMs, 5000) << "the database is tried every 5 s while scans wait";
     EXPECT_EQ(s.station().monitor().dayCount(), 1) << "kept scans are not counted yet";
     s.scan("abc");
     EXPECT_EQ(s.message(), cp1252("Código Inválido.")) << "text that is no code is refused at once";

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 
 using namespace vek;
 using vek::test::Box;
@@ -86,6 +87,44 @@ public:
         if (whileOpen && shown < 5) whileOpen();
     }
 };
+
+// Tones that let something happen while they sound, as a modal box's own event loop lets keys through.
+class TonesWithEvents final : public ToneOutput {
+public:
+    std::function<void()> whilePlaying;
+    int play(const std::vector<Tone>&, ToneKind) override {
+        if (auto f = std::exchange(whilePlaying, nullptr)) f();
+        return 0;
+    }
+};
+
+TEST(StationCore, CodesEnteredDuringAScanWaitTheirTurnInOrder) {
+    TestDb db(Schema::Main);
+    db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'ALERTA_SONORO', 'S')");
+    const std::string ini = db.dir() + "/s.INI";
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\n";
+    RecordingDisplay display;
+    TonesWithEvents tones;
+    RecordingMessageBoxes boxes;
+    Station station(display, Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    station.FormCreate();
+    ASSERT_TRUE(station.context().ready);
+    bool inside = false;
+    tones.whilePlaying = [&] {
+        inside = true;
+        EXPECT_TRUE(station.busy());
+        EXPECT_FALSE(station.EnterCode("7002")) << "queued, not scanned inside the scan";
+        EXPECT_FALSE(station.EnterCode("7003"));
+        EXPECT_FALSE(station.TakeWaitingCode()) << "no turn while the scan runs";
+    };
+    EXPECT_TRUE(station.EnterCode("999")) << "scanned at once"; // no such box: the alarm sounds with it
+    ASSERT_TRUE(inside);
+    EXPECT_FALSE(station.busy());
+    EXPECT_EQ(station.TakeWaitingCode(), "7002");
+    EXPECT_EQ(station.TakeWaitingCode(), "7003");
+    EXPECT_FALSE(station.codesWaiting());
+    station.context().sqlCon.close();
+}
 
 TEST(StationCore, TheClockNeverRunsAStartUpInsideAnother) {
     TestDb db(Schema::Main);

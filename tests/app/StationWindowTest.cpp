@@ -125,18 +125,25 @@ TEST(StationWindow, TotalsRowsSplitInHalvesAndFontFollowsTheWidth) {
 }
 
 TEST(StationWindow, SettlingKeptScansLeavesAHalfTypedCodeInTheField) {
+    TestDb db(Schema::Main);
+    db.exec(Box(7001).prog("000123").ficha("0001").emitted().sql());
+    const std::string ini = db.dir() + "/s.INI";
+    std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db.path() << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\n"
+                       << "DIARIO_LEITURAS=" << db.dir() << "/s.journal\n";
     RecordingToneOutput tones;
     RecordingMessageBoxes boxes;
-    TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, "/nonexistent.INI", "/nonexistent");
+    TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
+    w.FormCreate();
+    ASSERT_TRUE(w.ready());
+    ASSERT_TRUE(w.station().forward().Hold("7001")) << "a scan kept for later";
     auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
     ASSERT_TRUE(ed);
     ed->setText(QStringLiteral("1000"));
-    w.setQuiet(true);
-    w.ClearScanField();
+    w.SettleKeptScans();
+    EXPECT_EQ(w.station().forward().waitingCount(), 0);
+    EXPECT_EQ(w.dayCount(), 1) << "the kept scan was booked";
     EXPECT_EQ(ed->text(), QStringLiteral("1000"));
-    w.setQuiet(false);
-    w.ClearScanField();
-    EXPECT_TRUE(ed->text().isEmpty()) << "a scan of its own empties it";
+    w.sqlCon().close();
 }
 
 TEST(StationWindow, PicturesAndHeaderFollowTheirPanelsWhenTheLayoutSizesThem) {
