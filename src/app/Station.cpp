@@ -50,15 +50,7 @@ Station::~Station() = default;
 
 template <class F>
 bool Station::guarded(F&& step) {
-    try {
-        step();
-        return true;
-    } catch (const std::exception& e) {
-        m_ctx.display.ShowPlatformError(e.what());
-    } catch (...) {
-        m_ctx.display.ShowPlatformError("Unexpected error");
-    }
-    return false;
+    return vek::guarded(m_ctx.display, std::forward<F>(step));
 }
 
 namespace {

@@ -346,13 +346,7 @@ void TfrmQuilbar::showEvent(QShowEvent* event) {
 
 template <class F>
 void TfrmQuilbar::guarded(F&& step) {
-    try {
-        step();
-    } catch (const std::exception& e) {
-        ShowPlatformError(e.what());
-    } catch (...) {
-        ShowPlatformError("Unexpected error");
-    }
+    vek::guarded(*this, std::forward<F>(step));
 }
 
 void TfrmQuilbar::FormCreate() {

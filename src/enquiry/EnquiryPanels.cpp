@@ -85,13 +85,7 @@ public:
 
 template <class F>
 void TEnquiryPanel::guarded(F&& step) {
-    try {
-        step();
-    } catch (const std::exception& e) {
-        m_enquiry.context().display.ShowPlatformError(e.what());
-    } catch (...) {
-        m_enquiry.context().display.ShowPlatformError("Unexpected error");
-    }
+    vek::guarded(m_enquiry.context().display, std::forward<F>(step));
 }
 
 TEnquiryPanel::TEnquiryPanel(LabelEnquiry& enquiry, SectorCancellation& cancellation, QWidget* host)
@@ -324,15 +318,11 @@ bool TCancelPanel::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (key == Qt::Key_F9) {
-        try {
+        guarded(m_enquiry.context().display, [&] {
             std::optional<std::string> sector;
             if (dbSetorCanc->currentIndex() >= 0) sector = fromQString(dbSetorCanc->currentData().toString());
             if (m_cancellation.CancelSectorUpdate(sector)) pfCancAtuCxUnit->close();
-        } catch (const std::exception& e) {
-            m_enquiry.context().display.ShowPlatformError(e.what());
-        } catch (...) {
-            m_enquiry.context().display.ShowPlatformError("Unexpected error");
-        }
+        });
         return true;
     }
     return QObject::eventFilter(watched, event);

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vek {
@@ -148,5 +150,20 @@ private:
     bool m_quiet = false;
     const RuntimeParameters* m_params = nullptr;
 };
+
+/// Runs one step of an event entry point: an error is shown in the platform's error box with its
+/// own text, never passed on (to Qt least of all). True when the step ran through.
+template <class F>
+bool guarded(OperatorDisplay& display, F&& step) {
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        display.ShowPlatformError(e.what());
+    } catch (...) {
+        display.ShowPlatformError("Unexpected error");
+    }
+    return false;
+}
 
 } // namespace vek
