@@ -10,8 +10,9 @@
 #include <vector>
 
 namespace Firebird {
+class IAttachment;
 class ITransaction;
-}
+} // namespace Firebird
 
 namespace vek::db {
 
@@ -135,7 +136,13 @@ public:
 private:
     /// Closes, then runs; a failure is reported to the connection before it goes on.
     void runAfresh(bool countRows);
+    /// `countRows` asks the server how many rows the statement touched: an exchange of its own.
     void run(bool countRows);
+    /// The transaction one run goes in: the unit of work's, the kept read one, or one of its own.
+    struct RunTransaction;
+    RunTransaction chooseTransaction();
+    /// Executes the prepared statement with its input message encoded; keeps the rows it yields.
+    void executeStatement(Firebird::IAttachment* att, const RunTransaction& t, bool countRows);
     void prepareStatement();
     /// Lets the connection drop a lost attachment before the error goes on to the caller.
     void reportFailure(const DbError& e);

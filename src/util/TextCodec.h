@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Cp1252.h"
+
 #include <QString>
 
 #include <string>
@@ -21,11 +23,5 @@ std::string fromQString(const QString& text);
 
 /// A UTF-8 text of the sources (messages, captions) as the station's 8-bit text.
 std::string cp1252(std::string_view utf8);
-
-/// The character of one byte.
-char16_t unicodeOfByte(unsigned char byte);
-
-/// The byte of one character, or '?' when the code page cannot hold it.
-char byteOfUnicode(char32_t codePoint);
 
 } // namespace vek
