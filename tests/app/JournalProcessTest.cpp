@@ -64,16 +64,9 @@ std::vector<std::vector<std::string>> csvRecords(const std::string& text) {
     return records;
 }
 
-void addBoxes(const TestDb& db, std::initializer_list<int> codes) {
-    for (int code : codes) {
-        db.exec(Box::usual(code).sql());
-    }
-    db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
-}
-
 TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBeforeTheFirstScan) {
     TestDb db(Schema::Main);
-    addBoxes(db, {21, 22, 23});
+    addUsualBoxes(db, {21, 22, 23});
     PrivateServer server(PrivateServer::State::Stopped);
     const std::string dir = db.dir() + "/station";
     const std::string ini = conveyorIni(server.location(db), "EXIBIR_IMG_PRODUTO=N\r\n");
@@ -149,7 +142,7 @@ TEST(JournalProcesses, AStationKilledWithKeptScansSettlesThemAtItsNextStartUpBef
 
 TEST(JournalProcesses, TwoStationsKeepingTheSameBoxesBookEachOnceWhenTheyMeetTheServerAgain) {
     TestDb db(Schema::Main);
-    addBoxes(db, {41, 42, 43});
+    addUsualBoxes(db, {41, 42, 43});
     // Sub-ticket 000123/0001/00A1: boxes 44 and 45 of size 40.
     db.exec(Box::usual(44).tam("40").sql());
     db.exec(Box::usual(45).tam("40").sql());
@@ -201,7 +194,7 @@ TEST(JournalProcesses, TwoStationsKeepingTheSameBoxesBookEachOnceWhenTheyMeetThe
 
 TEST(JournalProcesses, AJournalThatCannotBeWrittenIsToldOnceAndTheStationScansAsWithoutOne) {
     TestDb db(Schema::Main);
-    addBoxes(db, {31});
+    addUsualBoxes(db, {31});
     const std::string dir = db.dir() + "/station";
     std::filesystem::create_directories(dir);
     std::ofstream(dir + "/plain") << "x";

@@ -12,6 +12,7 @@
 #include "support/RecordingDisplay.h"
 #include "support/TcpProxy.h"
 #include "support/TestDb.h"
+#include "support/Tones.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
@@ -32,7 +33,9 @@
 using namespace vek;
 using vek::journal::Kind;
 using vek::journal::State;
+using vek::test::addUsualBoxes;
 using vek::test::Box;
+using vek::test::kAlarm;
 using vek::test::PrivateServer;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
@@ -40,18 +43,7 @@ using vek::test::TestDb;
 
 namespace {
 
-const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
 const std::vector<Tone> kHeldTone = {{2000, 80}, {2000, 80}};
-
-void addBoxes(const TestDb& db, std::initializer_list<int> codes) {
-    for (int code : codes) {
-        db.exec(Box::usual(code).sql());
-    }
-    for (const char* p : {"MSG_CONLUSAO", "ALERTA_SONORO"}) {
-        db.exec(std::string("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', '") + p +
-                "', 'S')");
-    }
-}
 
 struct WriteOff {
     std::string conveyor;
@@ -125,7 +117,7 @@ private:
 TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWhenItIsBack) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {1, 2, 3, 4, 5, 6});
+    addUsualBoxes(db, {1, 2, 3, 4, 5, 6}, true);
     PrivateServer server;
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
@@ -176,7 +168,7 @@ TEST(KeptScans, AServerStoppedDuringARunOfScansGetsEveryKeptBoxOnceInScanOrderWh
 TEST(KeptScans, AKeptBoxTakenMeanwhileAndAKeptUnknownCodeAreLateRefusalsUntilAcknowledged) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {7, 8});
+    addUsualBoxes(db, {7, 8}, true);
     // Sub-ticket 000123/0001/00A1: boxes 9 and 10 of size 40.
     db.exec(Box::usual(9).tam("40").sql());
     db.exec(Box::usual(10).tam("40").sql());
@@ -223,7 +215,7 @@ TEST(KeptScans, AKeptBoxTakenMeanwhileAndAKeptUnknownCodeAreLateRefusalsUntilAck
 TEST(KeptScans, AServerKilledDuringAWriteOffLeavesTheScanInDoubtUntilTheDatabaseTellsWhatBecameOfIt) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {11});
+    addUsualBoxes(db, {11}, true);
     PrivateServer server;
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
@@ -256,7 +248,7 @@ TEST(KeptScans, AServerKilledDuringAWriteOffLeavesTheScanInDoubtUntilTheDatabase
 TEST(KeptScans, AnOutageIsToldByTheHeaderAloneSoNoBoxTakesTheNextScan) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {21});
+    addUsualBoxes(db, {21}, true);
     PrivateServer server;
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
@@ -278,7 +270,7 @@ TEST(KeptScans, AnOutageIsToldByTheHeaderAloneSoNoBoxTakesTheNextScan) {
 TEST(KeptScans, ACatalogueServerAwayCostsThePicturesNotTheScans) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {31, 32, 33});
+    addUsualBoxes(db, {31, 32, 33}, true);
     TestDb cat(Schema::Catalogue);
     PrivateServer catalogue;
     const std::string pictures = "EXIBIR_IMG_PRODUTO=S\nBDADOS_CATALOGO=" + catalogue.location(cat) + "\n";
@@ -309,7 +301,7 @@ TEST(KeptScans, ACatalogueServerAwayCostsThePicturesNotTheScans) {
 TEST(KeptScans, SectorRecordsMadeWithALateClockOrAfterAFailedTickAreReadBackAsBooked) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {61, 62});
+    addUsualBoxes(db, {61, 62}, true);
     db.exec("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, "
             "SEQPROD_SE) values ('10', 'SETOR 10', '', 1, 'N', 'P', 'S')");
     db.exec("insert into PRODUTO_SETOR (CODIGO_PRODUTO_PS, CODIGO_SETOR_PS) values ('P100', '10')");
@@ -351,7 +343,7 @@ TEST(KeptScans, SectorRecordsMadeWithALateClockOrAfterAFailedTickAreReadBackAsBo
 TEST(KeptScans, ARestartedStationCountsItsLastBookingOnceAndDatesItsKeptScansByTheServersClock) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {71, 72});
+    addUsualBoxes(db, {71, 72}, true);
     PrivateServer server;
     {
         KeptStation before(db, server.location(db));
@@ -382,7 +374,7 @@ TEST(KeptScans, ARestartedStationCountsItsLastBookingOnceAndDatesItsKeptScansByT
 TEST(KeptScans, ARowHeldByAnotherTransactionLeavesTheEntryWaitingAndAnOwnCommitLandingLateIsBooked) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {91});
+    addUsualBoxes(db, {91}, true);
     PrivateServer server;
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
@@ -420,7 +412,7 @@ TEST(KeptScans, ARowHeldByAnotherTransactionLeavesTheEntryWaitingAndAnOwnCommitL
 TEST(KeptScans, AJournalWhoseDiskFillsKeepsItsCountShownAndLosesNothingOnceThereIsRoom) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {101, 102, 103});
+    addUsualBoxes(db, {101, 102, 103}, true);
     PrivateServer server;
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
@@ -469,7 +461,7 @@ TEST(KeptScans, AJournalWhoseDiskFillsKeepsItsCountShownAndLosesNothingOnceThere
 TEST(KeptScans, AnAttachRefusedWhileTheServerStopsLeavesTheKeptScanWaiting) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {111});
+    addUsualBoxes(db, {111}, true);
     PrivateServer server;
     test::TcpProxy proxy(server.port());
     KeptStation s(db, "127.0.0.1/" + std::to_string(proxy.port()) + ":" + db.path());
@@ -494,7 +486,7 @@ TEST(KeptScans, AnAttachRefusedWhileTheServerStopsLeavesTheKeptScanWaiting) {
 TEST(KeptScans, AnEntryWithoutATimeIsReadBackByTheTimeOfItsFirstSettling) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {121});
+    addUsualBoxes(db, {121}, true);
     PrivateServer server;
     KeptStation s(db, server.location(db));
     ASSERT_TRUE(s.station().context().ready);
@@ -514,7 +506,7 @@ TEST(KeptScans, AnEntryWithoutATimeIsReadBackByTheTimeOfItsFirstSettling) {
 TEST(KeptScans, TheMetricsPageFollowsTheScansAndTheHealthCheckTheDatabase) {
     setCurrentFormatSettings(brazilianFormatSettings());
     TestDb db(Schema::Main);
-    addBoxes(db, {131, 132, 133});
+    addUsualBoxes(db, {131, 132, 133}, true);
     PrivateServer server;
     const int port = test::freePort(SOCK_STREAM);
     KeptStation s(db, server.location(db), "EXIBIR_IMG_PRODUTO=N\nMETRICAS_PORTA=" + std::to_string(port) + "\n");

@@ -8,6 +8,7 @@
 #include "support/PrivateServer.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
+#include "support/Tones.h"
 #include "util/Format.h"
 
 #include <fstream>
@@ -18,6 +19,8 @@
 
 using namespace vek;
 using vek::test::Box;
+using vek::test::kAlarm;
+using vek::test::kSuccess;
 using vek::test::PrivateServer;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
@@ -25,8 +28,6 @@ using vek::test::TestDb;
 
 namespace {
 
-const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
-const std::vector<Tone> kSuccess = {{2450, 120}, {2800, 140}};
 const std::string kUpdated = "Etiqueta Atualizada.";
 
 void addBox(const TestDb& db, int code, const std::string& writtenOff = "null") {

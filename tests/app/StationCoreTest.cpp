@@ -6,6 +6,7 @@
 #include "support/Box.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
+#include "support/Tones.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
@@ -17,13 +18,12 @@
 
 using namespace vek;
 using vek::test::Box;
+using vek::test::kAlarm;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
 using vek::test::TestDb;
 
 namespace {
-
-const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
 
 TEST(StationCore, AStartUpThatStoppedHalfWayFinishesBeforeTheFirstScan) {
     setCurrentFormatSettings(brazilianFormatSettings());

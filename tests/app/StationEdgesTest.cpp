@@ -25,8 +25,9 @@ namespace {
 const QString kUpdated = QStringLiteral("Etiqueta Atualizada.");
 
 void addBoxes(const TestDb& db, int first, int last) {
-    for (int code = first; code <= last; ++code) db.exec(Box::usual(code).sql());
-    db.exec("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
+    std::vector<int> codes;
+    for (int code = first; code <= last; ++code) codes.push_back(code);
+    vek::test::addUsualBoxes(db, codes);
 }
 
 std::string ini(const std::string& location, const std::string& conveyor, const std::string& extra = {}) {

@@ -13,6 +13,7 @@
 #include "support/Box.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
+#include "support/Tones.h"
 #include "util/TextCodec.h"
 
 #include <QString>
@@ -111,8 +112,5 @@ public:
     enquiry::LabelEnquiry enquiry{ctx, monitor, pictures, modules};
     enquiry::SectorCancellation cancellation{enquiry, modules};
 };
-
-inline const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
-inline const std::vector<Tone> kSuccess = {{2450, 120}, {2800, 140}};
 
 } // namespace vek::test

@@ -1,6 +1,7 @@
 #include "platform/AlsaToneOutput.h"
 #include "platform/RecordingToneOutput.h"
 #include "platform/TonePlayer.h"
+#include "support/Tones.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <thread>
 
 using namespace vek;
+using vek::test::kAlarm;
+using vek::test::kSuccess;
 
 namespace {
 
@@ -103,9 +106,6 @@ private:
     std::vector<Tone> m_played;
     bool m_open = false;
 };
-
-const std::vector<Tone> kAlarm{{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
-const std::vector<Tone> kSuccess{{2450, 120}, {2800, 140}};
 
 bool waitIdle(TonePlayer& player) {
     for (int i = 0; i < 500 && !player.idle(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -11,6 +11,7 @@
 #include "support/HttpReceiver.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
+#include "support/Tones.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
@@ -20,6 +21,7 @@
 
 using namespace vek;
 using vek::test::HttpReceiver;
+using vek::test::kAlarm;
 using vek::test::ReceivedPost;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
@@ -56,8 +58,6 @@ public:
     }
     int count(const std::string& where) const { return db.count(where); }
 };
-
-const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
 
 TEST(SectorMode, ABoxGoesAlongTheRouteAndIsWrittenOffInTheLastSector) {
     SectorRig rig;

@@ -10,12 +10,15 @@
 #include "support/Box.h"
 #include "support/ScanStation.h"
 #include "support/TestDb.h"
+#include "support/Tones.h"
 #include "util/Format.h"
 #include "util/TextCodec.h"
 
 #include <gtest/gtest.h>
 
 using namespace vek;
+using vek::test::kAlarm;
+using vek::test::kSuccess;
 using vek::test::RecordingDisplay;
 using vek::test::Schema;
 using vek::test::TestDb;
@@ -47,9 +50,6 @@ public:
         return db.count("CODCXUNIT where DTBAIXA_CX is not null and CODIGO_CX = " + code) == 1;
     }
 };
-
-const std::vector<Tone> kAlarm = {{1800, 100}, {1450, 100}, {1800, 100}, {1450, 250}};
-const std::vector<Tone> kSuccess = {{2450, 120}, {2800, 140}};
 
 class UnitBoxScanDb : public ::testing::TestWithParam<std::string> {
 protected:

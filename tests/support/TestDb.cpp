@@ -1,5 +1,7 @@
 #include "support/TestDb.h"
 
+#include "support/Box.h"
+
 #include "db/Query.h"
 #include "db/ScriptRunner.h"
 
@@ -142,6 +144,18 @@ int TestDb::count(const std::string& fromWhere) const {
     q.setSql("select count(*) as N from " + fromWhere);
     q.open();
     return q.field("N").asInt();
+}
+
+void addUsualBoxes(const TestDb& db, const std::vector<int>& codes, bool alarm) {
+    for (int code : codes) {
+        db.exec(Box::usual(code).sql());
+    }
+    for (const char* p : {"MSG_CONLUSAO", "ALERTA_SONORO"}) {
+        if (alarm || std::string(p) == "MSG_CONLUSAO") {
+            db.exec(std::string("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', '") +
+                    p + "', 'S')");
+        }
+    }
 }
 
 } // namespace vek::test

@@ -50,4 +50,8 @@ private:
 /// The project's source tree, for schema and data files.
 std::string sourceDir();
 
+/// The tests' usual boxes (`Box::usual`) with these codes, and the scan's success message switched on;
+/// with `alarm`, the sound alert too.
+void addUsualBoxes(const TestDb& db, const std::vector<int>& codes, bool alarm = false);
+
 } // namespace vek::test
