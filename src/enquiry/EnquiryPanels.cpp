@@ -7,7 +7,7 @@
 #include "monitoring/ProductPictures.h"
 #include "station/StationContext.h"
 #include "util/TextCodec.h"
-#include "widgets/PanelForm.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QComboBox>
 #include <QGuiApplication>

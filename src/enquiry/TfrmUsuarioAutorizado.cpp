@@ -2,8 +2,8 @@
 
 #include "station/OperatorDisplay.h"
 #include "util/TextCodec.h"
-#include "widgets/ImageButton.h"
-#include "widgets/PanelForm.h"
+#include "widgets/TQXButton.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -4,8 +4,8 @@
 #include "EnquiryRig.h"
 #include "enquiry/TfrmUsuarioAutorizado.h"
 #include "support/Thrown.h"
-#include "widgets/ImageButton.h"
-#include "widgets/PanelForm.h"
+#include "widgets/TQXButton.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QApplication>
 #include <QLineEdit>

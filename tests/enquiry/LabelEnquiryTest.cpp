@@ -3,7 +3,7 @@
 #include "EnquiryRig.h"
 #include "db/DataSetHelpers.h"
 #include "enquiry/EnquiryPanels.h"
-#include "widgets/PanelForm.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QApplication>
 #include <QLabel>
