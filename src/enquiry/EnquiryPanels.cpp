@@ -1,9 +1,9 @@
 #include "enquiry/EnquiryPanels.h"
 
 #include "db/TableModel.h"
+#include "enquiry/AuthorisedUserCheck.h"
 #include "enquiry/LabelEnquiry.h"
 #include "enquiry/SectorCancellation.h"
-#include "enquiry/TfrmUsuarioAutorizado.h"
 #include "monitoring/ProductPictures.h"
 #include "station/StationContext.h"
 #include "util/TextCodec.h"

@@ -175,13 +175,4 @@ void TfrmUsuarioAutorizado::listDoubleClicked() {
     pfUsuAutorizado->close();
 }
 
-AuthorisationResult AuthorisedUserCheck(const std::string& groups, db::Connection& connection, OperatorDisplay& display,
-                                        QWidget* parent) {
-    const AuthorisedList list = BuildAuthorisedList(groups, connection);
-    TfrmUsuarioAutorizado dialog(list, connection, display, parent);
-    dialog.exec();
-    if (dialog.authorised()) return {true, dialog.user()};
-    return {};
-}
-
 } // namespace vek::enquiry

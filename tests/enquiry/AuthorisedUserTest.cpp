@@ -2,6 +2,7 @@
 // access-control database, and the consent dialog driven with real keys.
 #include "enquiry/AuthorisedUser.h"
 #include "EnquiryRig.h"
+#include "enquiry/AuthorisedUserCheck.h"
 #include "enquiry/TfrmUsuarioAutorizado.h"
 #include "support/Thrown.h"
 #include "widgets/TQXButton.h"
