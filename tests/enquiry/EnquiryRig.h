@@ -105,7 +105,7 @@ public:
     RecordingMessageBoxes boxes;
     StationContext ctx{display};
     ProductionMonitor monitor{ctx};
-    ProductPictures pictures{ctx};
+    ProductPictures pictures{ctx.sqlConCat};
     enquiry::LabelEnquiry enquiry{ctx, monitor, pictures};
     enquiry::SectorCancellation cancellation{enquiry};
 };

@@ -46,7 +46,7 @@ public:
     RecordingMessageBoxes boxes;
     StationContext ctx{display};
     ProductionMonitor monitor{ctx};
-    ProductPictures pictures{ctx};
+    ProductPictures pictures{ctx.sqlConCat};
     UnitBoxScan scan{ctx, monitor, pictures};
 };
 
