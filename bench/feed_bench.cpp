@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
         ctx.sqlCon.setDatabase(mainDb);
         ctx.sqlConCat.setDatabase(catDb);
         ctx.ImagesOn = true;
-        vek::ProductPictures pictures(ctx);
+        vek::ProductPictures pictures(ctx.sqlConCat);
         vek::RecentEntries entries(ctx, pictures);
         entries.Start(5);
         // Connections open and statements prepared before the measurement.

@@ -36,7 +36,7 @@ Station::Station(OperatorDisplay& display, Platform platform, std::string settin
                  AccessClient* access)
     : m_platform(std::move(platform)), m_settingsPath(std::move(settingsPath)),
       m_executablePath(std::move(executablePath)), m_access(access), m_ctx(display), m_monitor(m_ctx),
-      m_pictures(m_ctx), m_scan(m_ctx, m_monitor, m_pictures, m_modules), m_forward(m_ctx, m_scan, m_monitor),
+      m_pictures(m_ctx.sqlConCat), m_scan(m_ctx, m_monitor, m_pictures, m_modules), m_forward(m_ctx, m_scan, m_monitor),
       m_enquiry(m_ctx, m_monitor, m_pictures, m_modules), m_cancellation(m_enquiry, m_modules),
       m_recentEntries(m_ctx, m_pictures) {
     display.setOutputs(m_platform, &m_ctx.params);

@@ -5,7 +5,7 @@
 #include "station/OperatorDisplay.h"
 #include "station/Platform.h"
 #include "widgets/DesignScale.h"
-#include "widgets/ImageButton.h"
+#include "widgets/TQXImageList.h"
 
 #include <QImage>
 #include <QWidget>

@@ -1,13 +1,13 @@
 #include "enquiry/EnquiryPanels.h"
 
 #include "db/TableModel.h"
+#include "enquiry/AuthorisedUserCheck.h"
 #include "enquiry/LabelEnquiry.h"
 #include "enquiry/SectorCancellation.h"
-#include "enquiry/TfrmUsuarioAutorizado.h"
 #include "monitoring/ProductPictures.h"
 #include "station/StationContext.h"
 #include "util/TextCodec.h"
-#include "widgets/PanelForm.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QComboBox>
 #include <QGuiApplication>

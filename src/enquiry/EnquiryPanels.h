@@ -40,6 +40,15 @@ public:
     /// Shows what the enquiry holds now.
     void refresh();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    template <class F>
+    void guarded(F&& step);
+    void showCancellation();
+
+    // Tests find them by object name, as the station's script does.
     widgets::TQXPanelForm* pfConsultaEtiq = nullptr;
     QLineEdit* edCodBarraConsulta = nullptr;
     QLineEdit* edProdConsulta = nullptr;
@@ -52,14 +61,6 @@ public:
     QTableView* dbgSetoresConsulta = nullptr;
     QLabel* pnCancQuilbar = nullptr;
     widgets::FitLabel* pnMsgConsulta = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    template <class F>
-    void guarded(F&& step);
-    void showCancellation();
 
     LabelEnquiry& m_enquiry;
     SectorCancellation& m_cancellation;
@@ -76,13 +77,13 @@ public:
 
     void Show();
 
-    widgets::TQXPanelForm* pfCancAtuCxUnit = nullptr;
-    QComboBox* dbSetorCanc = nullptr;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    widgets::TQXPanelForm* pfCancAtuCxUnit = nullptr;
+    QComboBox* dbSetorCanc = nullptr;
+
     LabelEnquiry& m_enquiry;
     SectorCancellation& m_cancellation;
 };

@@ -26,12 +26,12 @@ public:
     /// record first. Errors are rolled back and passed on.
     bool CancelSectorUpdate(const std::optional<std::string>& sector);
 
+private:
     db::Query sqlPesqProdSetorCxUnit;
     db::Query sqlExcluirProducaoSetorCxUnit;
     db::Query sqlExcluirProducaoSetor;
     db::Query sqlCancelaCodCxUnit;
 
-private:
     /// The cancellation's unit of work; false when no sector record was left to delete.
     bool run(const std::string& sector);
     LabelEnquiry& m_enquiry;

@@ -2,8 +2,8 @@
 
 #include "station/OperatorDisplay.h"
 #include "util/TextCodec.h"
-#include "widgets/ImageButton.h"
-#include "widgets/PanelForm.h"
+#include "widgets/TQXButton.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -173,15 +173,6 @@ void TfrmUsuarioAutorizado::listDoubleClicked() {
     edUsuario->setText(item->text());
     edSenha->setFocus();
     pfUsuAutorizado->close();
-}
-
-AuthorisationResult AuthorisedUserCheck(const std::string& groups, db::Connection& connection, OperatorDisplay& display,
-                                        QWidget* parent) {
-    const AuthorisedList list = BuildAuthorisedList(groups, connection);
-    TfrmUsuarioAutorizado dialog(list, connection, display, parent);
-    dialog.exec();
-    if (dialog.authorised()) return {true, dialog.user()};
-    return {};
 }
 
 } // namespace vek::enquiry

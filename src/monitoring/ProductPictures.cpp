@@ -1,12 +1,10 @@
 #include "monitoring/ProductPictures.h"
 
-#include "station/StationContext.h"
-
 #include <QByteArray>
 
 namespace vek {
 
-ProductPictures::ProductPictures(StationContext& ctx) : sqlImgProd(ctx.sqlConCat, "sqlImgProd") {
+ProductPictures::ProductPictures(db::Connection& catalogue) : sqlImgProd(catalogue, "sqlImgProd") {
     sqlImgProd.setSql("SELECT THUMBM_PP, THUMB_PP\n"
                       "FROM PADRONIZ_PRODUTO\n"
                       "WHERE PRODUTO_PP = :PROD\n"

@@ -10,12 +10,15 @@
 
 namespace vek {
 
-class StationContext;
+namespace db {
+class Connection;
+}
 
 /// Product pictures from the catalogue database.
 class ProductPictures {
 public:
-    explicit ProductPictures(StationContext& ctx);
+    /// Reads through `catalogue` (the context's sqlConCat), which must outlive it.
+    explicit ProductPictures(db::Connection& catalogue);
 
     /// The medium thumbnail of the product's pattern, else the small one; the empty text when the
     /// pattern has neither.

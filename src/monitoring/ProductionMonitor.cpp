@@ -94,7 +94,7 @@ void ProductionMonitor::setClockTime(const DateTime& t) {
     m_tickMissed = false;
     m_clockSet = true;
     LastClockTime = t;
-    LastClockTimeText = formatDateTime("hh:nn:ss", LastClockTime);
+    m_lastClockTimeText = formatDateTime("hh:nn:ss", LastClockTime);
     m_ctx.display.ShowClockHeader(clockHeader(LastClockTime, m_ctx.settings.CODESTEIRA));
 }
 
@@ -134,14 +134,14 @@ void ProductionMonitor::loadCounters(bool sector) {
         query.param("TAMANHO").setInt(static_cast<std::int32_t>(m_ctx.settings.CODESTEIRA.size()));
     }
     query.open();
-    LastCounterRefresh = QDateTime::currentMSecsSinceEpoch();
+    m_lastCounterRefresh = QDateTime::currentMSecsSinceEpoch();
     const std::vector<CounterRow> rows = hourRows(query);
     query.close();
 
     const CounterFigures f = countProduction(rows, LastClockTime.datePart());
     DayCount = f.dayCount;
     MonthCount = f.monthCount;
-    MonthCancelledCount = f.monthCancelledCount;
+    m_monthCancelledCount = f.monthCancelledCount;
     {
         db::UpdatesSuspended quiet(cdsProdHora);
         ClearDataSet(cdsProdHora);
@@ -163,9 +163,9 @@ void ProductionMonitor::RefreshCountersIfDue() {
         return;
     }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - LastCounterRefresh >= m_ctx.settings.TEMPO_ESPERA) {
+    if (now - m_lastCounterRefresh >= m_ctx.settings.TEMPO_ESPERA) {
         reloadCounters();
-        LastCounterRefresh = now;
+        m_lastCounterRefresh = now;
     }
 }
 
@@ -198,7 +198,7 @@ void ProductionMonitor::ShowCounterTexts() {
     CounterTexts texts;
     texts.day = formatFloat("###,##0", DayCount);
     texts.month = cp1252("Produção do Mês: ") + formatFloat("###,000", MonthCount);
-    texts.monthTotal = cp1252("Total do Mês: ") + formatFloat("###,000", MonthCount - MonthCancelledCount);
+    texts.monthTotal = cp1252("Total do Mês: ") + formatFloat("###,000", MonthCount - m_monthCancelledCount);
     m_ctx.display.ShowCounters(texts);
 }
 

@@ -41,7 +41,7 @@ public:
     /// A tick that did not reach the server.
     void MissTick() { m_tickMissed = true; }
     /// The clock's time as "hh:nn:ss".
-    const std::string& lastClockTimeText() const { return LastClockTimeText; }
+    const std::string& lastClockTimeText() const { return m_lastClockTimeText; }
 
     /// The start-up's first step: no counts and an empty hourly grid.
     void ClearCounters();
@@ -64,7 +64,7 @@ public:
 
     int dayCount() const { return DayCount; }
     int monthCount() const { return MonthCount; }
-    int monthCancelledCount() const { return MonthCancelledCount; }
+    int monthCancelledCount() const { return m_monthCancelledCount; }
 
     /// The last ticket count, kept until the next one (a scan that counts nothing shows it again):
     /// the ticket's boxes done and pending, cancelled ones left out.
@@ -85,12 +85,12 @@ private:
     db::Query sqlTotParUnit;
     int DayCount = 0;
     int MonthCount = 0;
-    int MonthCancelledCount = 0;
+    int m_monthCancelledCount = 0;
     DateTime LastClockTime;
-    std::string LastClockTimeText;
+    std::string m_lastClockTimeText;
     bool m_clockSet = false;
     bool m_tickMissed = false;
-    std::int64_t LastCounterRefresh = 0; // local clock, ms since the epoch; 0 = never
+    std::int64_t m_lastCounterRefresh = 0; // local clock, ms since the epoch; 0 = never
     int CountDone = 0;
     int CountPending = 0;
 };

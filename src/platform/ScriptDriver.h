@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/ScriptActions.h"
+#include "platform/ScriptStateLine.h"
+
 #include <QByteArray>
 #include <QJsonValue>
 #include <QObject>
@@ -27,7 +30,8 @@ class RecordingToneOutput;
 /// "<dblclick>NAME=TEXT" double-clicks the entry shown as TEXT in the list or grid NAME of the active
 /// window; "<close>" closes the active window with its close icon. Each line runs once the previous
 /// one has finished and the events it caused have been handled; a line that opens a modal dialog
-/// lets the next line run inside the dialog's loop.
+/// lets the next line run inside the dialog's loop. The driver schedules the lines: ScriptActions
+/// does what they ask of the widgets, ScriptStateLine makes what is written after them.
 class ScriptDriver {
 public:
     /// Receives one JSON object per call, without the line break; must not keep the reference.
@@ -92,30 +96,15 @@ private:
     void execute(const QString& line);
     void finish();
 
-    QWidget* activeWindow() const;
-    QWidget* focusTarget() const;
-    QWidget* namedInActiveWindow(const QString& name) const;
-    void select(const QString& nameAndText);
-    void click(const QString& name);
-    void doubleClick(const QString& nameAndText);
-    void closeActiveWindow();
-    void typeText(const QString& text);
-    void sendKey(Qt::Key key, const QString& text);
-
     QStringList m_lines;
     LineWriter m_writer;
-    RecordingMessageBoxes& m_boxes;
-    RecordingToneOutput& m_tones;
     std::function<void()> m_tick;
     QPointer<QWidget> m_mainWindow;
-    QStringList m_colorWidgets;
+    ScriptActions m_actions;
+    ScriptStateLine m_stateLine;
     std::function<void(int)> m_exitProcess;
     std::function<void(const QString&)> m_sendDatagram;
-    std::function<QJsonValue()> m_journalState;
     std::function<void()> m_settle;
-    bool m_timings = false;
-    QString m_timingsWidget;
-    std::function<qint64()> m_retries;
     qint64 m_lineStartUs = 0;
     qint64 m_lineElapsedUs = 0;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/ImageButton.h"
+#include "widgets/TQXImageList.h"
 
 namespace vek::widgets {
 

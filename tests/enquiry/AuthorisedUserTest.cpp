@@ -2,10 +2,11 @@
 // access-control database, and the consent dialog driven with real keys.
 #include "enquiry/AuthorisedUser.h"
 #include "EnquiryRig.h"
+#include "enquiry/AuthorisedUserCheck.h"
 #include "enquiry/TfrmUsuarioAutorizado.h"
 #include "support/Thrown.h"
-#include "widgets/ImageButton.h"
-#include "widgets/PanelForm.h"
+#include "widgets/TQXButton.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -107,7 +107,7 @@ public:
     RecordingMessageBoxes boxes;
     StationContext ctx{display};
     ProductionMonitor monitor{ctx};
-    ProductPictures pictures{ctx};
+    ProductPictures pictures{ctx.sqlConCat};
     StationModules modules{ctx.sqlCon};
     enquiry::LabelEnquiry enquiry{ctx, monitor, pictures, modules};
     enquiry::SectorCancellation cancellation{enquiry, modules};

@@ -3,7 +3,7 @@
 #include "EnquiryRig.h"
 #include "db/DataSetHelpers.h"
 #include "enquiry/EnquiryPanels.h"
-#include "widgets/PanelForm.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -215,24 +215,34 @@ TEST(EnquiryPanel, KeysOfTheCodeField) {
     EnquiryRig rig;
     rig.recorded(1001, "20", 1);
     TEnquiryPanel panel(rig.enquiry, rig.cancellation, nullptr);
+    // The panel's widgets by object name, as a script finds them.
+    auto* pfConsultaEtiq = panel.findChild<widgets::TQXPanelForm*>(QStringLiteral("pfConsultaEtiq"));
+    ASSERT_TRUE(pfConsultaEtiq);
+    QWidget* popup = pfConsultaEtiq->PopupWindow();
+    auto* edCodBarraConsulta = popup->findChild<QLineEdit*>(QStringLiteral("edCodBarraConsulta"));
+    auto* edProdConsulta = popup->findChild<QLineEdit*>(QStringLiteral("edProdConsulta"));
+    auto* edTotFichaConsulta = popup->findChild<QLineEdit*>(QStringLiteral("edTotFichaConsulta"));
+    auto* pnCancQuilbar = popup->findChild<QLabel*>(QStringLiteral("pnCancQuilbar"));
+    auto* pnMsgConsulta = popup->findChild<QLabel*>(QStringLiteral("pnMsgConsulta"));
+    ASSERT_TRUE(edCodBarraConsulta && edProdConsulta && edTotFichaConsulta && pnCancQuilbar && pnMsgConsulta);
     QStringList seen;
     QTimer::singleShot(0, [&] {
         QWidget* w = QApplication::activeModalWidget();
         seen << (w ? w->objectName() : QString()) << (w ? w->windowTitle() : QString());
         seen << QString::number(w ? w->width() : 0) + "x" + QString::number(w ? w->height() : 0);
-        seen << (panel.pnCancQuilbar->isVisibleTo(w) ? "hint" : "no hint");
-        QTest::keyClicks(panel.edCodBarraConsulta, QStringLiteral("1001"));
-        QTest::keyClick(panel.edCodBarraConsulta, Qt::Key_Return);
-        seen << panel.edProdConsulta->text() << panel.edTotFichaConsulta->text() << panel.edCodBarraConsulta->text();
+        seen << (pnCancQuilbar->isVisibleTo(w) ? "hint" : "no hint");
+        QTest::keyClicks(edCodBarraConsulta, QStringLiteral("1001"));
+        QTest::keyClick(edCodBarraConsulta, Qt::Key_Return);
+        seen << edProdConsulta->text() << edTotFichaConsulta->text() << edCodBarraConsulta->text();
         // Blanks only: nothing changes.
-        QTest::keyClicks(panel.edCodBarraConsulta, QStringLiteral("   "));
-        QTest::keyClick(panel.edCodBarraConsulta, Qt::Key_Return);
-        seen << panel.edProdConsulta->text();
-        panel.edCodBarraConsulta->clear();
-        QTest::keyClicks(panel.edCodBarraConsulta, QStringLiteral("0"));
-        QTest::keyClick(panel.edCodBarraConsulta, Qt::Key_Return);
-        seen << panel.edProdConsulta->text() << panel.edCodBarraConsulta->text();
-        QTest::keyClick(panel.edCodBarraConsulta, Qt::Key_Escape);
+        QTest::keyClicks(edCodBarraConsulta, QStringLiteral("   "));
+        QTest::keyClick(edCodBarraConsulta, Qt::Key_Return);
+        seen << edProdConsulta->text();
+        edCodBarraConsulta->clear();
+        QTest::keyClicks(edCodBarraConsulta, QStringLiteral("0"));
+        QTest::keyClick(edCodBarraConsulta, Qt::Key_Return);
+        seen << edProdConsulta->text() << edCodBarraConsulta->text();
+        QTest::keyClick(edCodBarraConsulta, Qt::Key_Escape);
         seen << (w && w->isVisible() ? "open" : "closed");
     });
     panel.Show();
@@ -240,16 +250,16 @@ TEST(EnquiryPanel, KeysOfTheCodeField) {
                                  "P100", "", "", "closed"}));
     // The message line is the panel's own.
     panel.paintMessage(cp1252("Código Inválido."), MessageColour::Error, true);
-    EXPECT_EQ(panel.pnMsgConsulta->text(), u8("Código Inválido."));
-    EXPECT_EQ(panel.pnMsgConsulta->toolTip(), u8("CÓDIGO INVÁLIDO."));
+    EXPECT_EQ(pnMsgConsulta->text(), u8("Código Inválido."));
+    EXPECT_EQ(pnMsgConsulta->toolTip(), u8("CÓDIGO INVÁLIDO."));
 
     // Without the access-control database no hint and F4 does nothing.
     rig.ctx.AccessDbOn = false;
     bool hint = true;
     QTimer::singleShot(0, [&] {
-        hint = panel.pnCancQuilbar->isVisibleTo(panel.pfConsultaEtiq->PopupWindow());
-        QTest::keyClick(panel.edCodBarraConsulta, Qt::Key_F4);
-        QTest::keyClick(panel.edCodBarraConsulta, Qt::Key_F1);
+        hint = pnCancQuilbar->isVisibleTo(popup);
+        QTest::keyClick(edCodBarraConsulta, Qt::Key_F4);
+        QTest::keyClick(edCodBarraConsulta, Qt::Key_F1);
     });
     panel.Show();
     EXPECT_FALSE(hint);

@@ -102,7 +102,7 @@ public:
     RecordingToneOutput tones;
     RecordingMessageBoxes boxes;
     StationContext ctx{display};
-    ProductPictures pictures{ctx};
+    ProductPictures pictures{ctx.sqlConCat};
     RecentEntries entries{ctx, pictures};
 };
 
@@ -287,7 +287,7 @@ TEST(RecentEntries, NothingIsHandledBeforeTheFeedStarts) {
     RecordingDisplay display;
     StationContext ctx{display};
     ctx.sqlCon.setDatabase(db.path());
-    ProductPictures pictures{ctx};
+    ProductPictures pictures{ctx.sqlConCat};
     RecentEntries entries{ctx, pictures};
     EXPECT_FALSE(entries.started());
     entries.HandleDatagram(R"({"prog":"000123","ficha":"0001"})");

@@ -48,7 +48,7 @@ public:
     RecordingMessageBoxes boxes;
     StationContext ctx{display};
     ProductionMonitor monitor{ctx};
-    ProductPictures pictures{ctx};
+    ProductPictures pictures{ctx.sqlConCat};
     StationModules modules{ctx.sqlCon};
     UnitBoxScan scan{ctx, monitor, pictures, modules};
 };

@@ -1,7 +1,7 @@
 // Image list entries and the image button's action and index rules, its drawing choice and the
 // picture of a disabled button.
-#include "widgets/ImageButton.h"
 #include "widgets/StandardImages.h"
+#include "widgets/TQXButton.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,5 +1,5 @@
 // Panel forms: names, sizes, the settings as window options, the events of the popup window.
-#include "widgets/PanelForm.h"
+#include "widgets/TQXPanelForm.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "widgets/ImageButton.h"
+#include "widgets/TQXButton.h"
 
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -7,13 +7,6 @@
 #include <algorithm>
 
 namespace vek::widgets {
-
-int TQXImageList::indexOfAction(const QString& upperAction) const {
-    for (std::size_t i = 0; i < Images.size(); ++i) {
-        if (Images[i].Action() == upperAction) return static_cast<int>(i);
-    }
-    return -1;
-}
 
 QImage disabledPicture(const QImage& picture, int contrastPercent) {
     QImage out = picture.convertToFormat(QImage::Format_ARGB32);
