@@ -671,39 +671,53 @@ std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produt
 }
 
 void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
-    using T = TTipoLancProducaoEstoque;
     conexao();
-    Componentes& c = comp();
-    Query& sel = *c.sqlProdEstCanc;
-    std::string linhas;
-    switch (reg.TipoLancProducaoEstoque) {
+    const char* const selecao = SelecaoCancelamento(reg.TipoLancProducaoEstoque);
+    AbrirLigacoesCancelamento(reg, selecao);
+
+    db::UnitOfWork transacao(conexao());
+    MemTable& links = comp().cdsProdEstCanc;
+    auditlog::TdmLog log(reg.Usuario, conexao());
+    bool marcou = false;
+    for (links.first(); !links.eof(); links.next()) {
+        CancelarLigacao(reg, log);
+        marcou = true;
+    }
+    if (marcou) {
+        links.applyChanges();
+    }
+    transacao.commit();
+}
+
+const char* TdmEstoqueProducao::SelecaoCancelamento(TTipoLancProducaoEstoque tipo) {
+    using T = TTipoLancProducaoEstoque;
+    switch (tipo) {
     case T::tlCxUnit:
-        linhas = sql::kCancCxUnit;
-        break;
+        return sql::kCancCxUnit;
     case T::tlCxColet:
-        linhas = sql::kCancCxColet;
-        break;
+        return sql::kCancCxColet;
     case T::tlFicha:
-        linhas = sql::kCancFicha;
-        break;
+        return sql::kCancFicha;
     case T::tlSubficha:
-        linhas = sql::kCancSubficha;
-        break;
+        return sql::kCancSubficha;
     case T::tlPedidoItem:
-        linhas = sql::kCancPedidoItem;
-        break;
+        return sql::kCancPedidoItem;
     case T::tlAvulso:
-        linhas = sql::kCancAvulso;
-        break;
+        return sql::kCancAvulso;
     case T::tlMovInterno:
-        linhas = sql::kCancMovInterno;
-        break;
+        return sql::kCancMovInterno;
     default:
         // Kind 5 bookings are taken back with kind 4; other kinds have no selection.
         throw recusa(kMsgTipo);
     }
+}
+
+void TdmEstoqueProducao::AbrirLigacoesCancelamento(const TRegEntradaEstoqueProd& reg, const char* selecao) {
+    using T = TTipoLancProducaoEstoque;
+    Componentes& c = comp();
+    Query& sel = *c.sqlProdEstCanc;
     c.cdsProdEstCanc.close();
-    sel.setSql(sql::kCabecalhoProdEstCanc + linhas + sql::kCancAtivas);
+    sel.setSql(std::string(sql::kCabecalhoProdEstCanc) + selecao + sql::kCancAtivas);
     switch (reg.TipoLancProducaoEstoque) {
     case T::tlCxUnit:
         sel.param("COD_CX_UNIT").setInt(reg.CodigoCxUnit);
@@ -729,50 +743,60 @@ void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
         sel.param("ID_ESTOQUE_MOV_INT").setInt(reg.IdMovEstInterno);
         break;
     }
-    MemTable& links = c.cdsProdEstCanc;
-    links.open();
+    c.cdsProdEstCanc.open();
+}
 
-    db::UnitOfWork transacao(conexao());
-    bool marcou = false;
-    Query& chave = *c.sqlChaveLogEntradaMp;
-    Query& del = *c.sqlEntMpDel;
-    Query& agora = *c.sqlDataServ;
-    auditlog::TdmLog log(reg.Usuario, conexao());
-    for (links.first(); !links.eof(); links.next()) {
-        for (Query* q : {&chave, &del}) {
-            q->close();
-            q->param("FILIAL").setInt(links.value("FILIAL_EMP_ES").asInt());
-            q->param("FORNEC").setInt(links.value("FORNEC_EMP_ES").asInt());
-            q->param("DOC").setString(links.value("DOCTO_EMP_ES").asString());
-            q->param("SER").setString(links.value("SERIE_EMP_ES").asString());
-            q->param("ITEM").setInt(links.value("ITEM_EMP_ES").asInt());
-            q->param("ORDEM").setInt(links.value("ORDEM_EMP_ES").asInt());
-        }
-        chave.open();
-        const std::string chaveLog = chave.eof() ? std::string() : chave.field("CHAVE_LOG").asString();
-        chave.close();
-        // One reading of the server's clock stamps both the audit row and the cancelled link.
-        agora.close();
-        agora.open();
-        const DateTime momento = agora.fieldAt(0).asDateTime();
-        agora.close();
-        if (!chaveLog.empty()) {
-            log.WriteRow({chaveLog, "ENTRADAMP", "EXCLUIDO", reg.Usuario, momento,
-                          "Cancelamento de Entrada de Estoque de Producao", ""});
-        }
-        del.execSql();
+void TdmEstoqueProducao::CancelarLigacao(const TRegEntradaEstoqueProd& reg, auditlog::TdmLog& log) {
+    ApontarEntradaDaLigacao();
+    const std::string chaveLog = LerChaveLogEntrada();
+    // One reading of the server's clock stamps both the audit row and the cancelled link.
+    const DateTime momento = LerDataServidor();
+    if (!chaveLog.empty()) {
+        log.WriteRow({chaveLog, "ENTRADAMP", "EXCLUIDO", reg.Usuario, momento,
+                      "Cancelamento de Entrada de Estoque de Producao", ""});
+    }
+    comp().sqlEntMpDel->execSql();
+    MarcarLigacaoCancelada(momento, reg.Usuario);
+}
 
-        links.edit();
-        links.setValue("DATA_CANC_ES", Value(momento));
-        links.setValue("USUARIO_CANC_ES", Value(reg.Usuario));
-        links.setValue("STATUS_ES", Value("C"));
-        links.post();
-        marcou = true;
+void TdmEstoqueProducao::ApontarEntradaDaLigacao() {
+    Componentes& c = comp();
+    const MemTable& links = c.cdsProdEstCanc;
+    for (Query* q : {c.sqlChaveLogEntradaMp.get(), c.sqlEntMpDel.get()}) {
+        q->close();
+        q->param("FILIAL").setInt(links.value("FILIAL_EMP_ES").asInt());
+        q->param("FORNEC").setInt(links.value("FORNEC_EMP_ES").asInt());
+        q->param("DOC").setString(links.value("DOCTO_EMP_ES").asString());
+        q->param("SER").setString(links.value("SERIE_EMP_ES").asString());
+        q->param("ITEM").setInt(links.value("ITEM_EMP_ES").asInt());
+        q->param("ORDEM").setInt(links.value("ORDEM_EMP_ES").asInt());
     }
-    if (marcou) {
-        links.applyChanges();
-    }
-    transacao.commit();
+}
+
+std::string TdmEstoqueProducao::LerChaveLogEntrada() {
+    Query& chave = *comp().sqlChaveLogEntradaMp;
+    chave.open();
+    std::string chaveLog = chave.eof() ? std::string() : chave.field("CHAVE_LOG").asString();
+    chave.close();
+    return chaveLog;
+}
+
+DateTime TdmEstoqueProducao::LerDataServidor() {
+    Query& agora = *comp().sqlDataServ;
+    agora.close();
+    agora.open();
+    const DateTime momento = agora.fieldAt(0).asDateTime();
+    agora.close();
+    return momento;
+}
+
+void TdmEstoqueProducao::MarcarLigacaoCancelada(const DateTime& momento, const std::string& usuario) {
+    MemTable& links = comp().cdsProdEstCanc;
+    links.edit();
+    links.setValue("DATA_CANC_ES", Value(momento));
+    links.setValue("USUARIO_CANC_ES", Value(usuario));
+    links.setValue("STATUS_ES", Value("C"));
+    links.post();
 }
 
 } // namespace vek::stock
