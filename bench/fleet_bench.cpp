@@ -11,9 +11,8 @@
 //               [--forced-writes-off]
 //
 // S scans per process and round (a multiple of 24, default 192), R rounds per side (default 3);
-// --forced-writes-off repeats everything on databases without forced writes. The server listens
-// on VEK_FB_PORT (default 3071) with its root in VEK_FB_ROOT (default /tmp/vek-fleetbench-fb-PORT);
-// nothing may listen on that port before.
+// --forced-writes-off repeats everything on databases without forced writes. The server is a
+// PrivateServer: a free port of 127.0.0.1 and a root folder of its own, removed at the end.
 #include "BareFleetScanner.h"
 #include "BenchSupport.h"
 #include "StationRuns.h"
@@ -24,15 +23,13 @@
 #include "db/ScriptRunner.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
+#include "support/PrivateServer.h"
 #include "util/Format.h"
 
 #include <QApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,71 +132,22 @@ int bareWorker(int argc, char** argv) {
 // ---------------------------------------------------------------------------------------------
 // The server, the databases and the rounds.
 
-bool portInUse(int port) {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (s < 0) return false;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool open = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(s);
-    return open;
+// The CPU time of process `pid` so far, in seconds (all its threads).
+double processCpuSeconds(long pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = all.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(all.substr(close + 2));
+    std::string f;
+    long long utime = 0, stime = 0;
+    // From the third field (the state) on: utime and stime are the 14th and 15th.
+    for (int i = 3; i <= 15 && fields >> f; ++i) {
+        if (i == 14) utime = std::stoll(f);
+        if (i == 15) stime = std::stoll(f);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
-
-/// The bench's own server, stopped when it goes.
-class Server {
-public:
-    Server(int port, std::string root) : m_port(port), m_root(std::move(root)) {
-        if (portInUse(port))
-            throw std::runtime_error("something already listens on 127.0.0.1:" + std::to_string(port) +
-                                     "; set VEK_FB_PORT to a free port");
-        if (!script("start")) throw std::runtime_error("the database server did not start (see " + m_root + ")");
-        m_started = true;
-        std::ifstream(m_root + "/server.pid") >> m_pid;
-    }
-    ~Server() {
-        if (m_started) script("stop");
-    }
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
-
-    int port() const { return m_port; }
-    /// The server process's CPU time so far, in seconds (all its threads).
-    double cpuSeconds() const {
-        std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
-        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const auto close = all.rfind(')');
-        if (close == std::string::npos) return 0;
-        std::istringstream fields(all.substr(close + 2));
-        std::string f;
-        long long utime = 0, stime = 0;
-        // From the third field (the state) on: utime and stime are the 14th and 15th.
-        for (int i = 3; i <= 15 && fields >> f; ++i) {
-            if (i == 14) utime = std::stoll(f);
-            if (i == 15) stime = std::stoll(f);
-        }
-        return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
-
-private:
-    bool script(const char* what) const {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("VEK_FB_PORT", QString::number(m_port));
-        env.insert("VEK_FB_ROOT", QString::fromStdString(m_root));
-        env.insert("VEK_FB_PASSWORD", kPassword);
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p.start("bash", {QStringLiteral(VEK_SOURCE_DIR "/scripts/fb-test-server.sh"), what});
-        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    }
-
-    int m_port;
-    std::string m_root;
-    long m_pid = 0;
-    bool m_started = false;
-};
 
 // Busy CPU seconds of the whole machine so far (all cores; others' work on a shared machine too).
 double machineBusySeconds() {
@@ -249,8 +197,9 @@ struct Side {
 
 class Fleet {
 public:
-    Fleet(Variant variant, const Server& server, const fs::path& dir, bool forcedWrites, int scansPerProcess)
-        : m_variant(variant), m_server(server), m_dir(dir), m_scans(scansPerProcess) {
+    Fleet(Variant variant, const vek::test::PrivateServer& server, const fs::path& dir, bool forcedWrites,
+          int scansPerProcess)
+        : m_variant(variant), m_serverPid(server.pid()), m_dir(dir), m_scans(scansPerProcess) {
         fs::create_directories(dir);
         m_location = "127.0.0.1/" + std::to_string(server.port()) + ":" + (dir / "main.fdb").string();
         vek::db::createDatabase(m_location, "sysdba", kPassword, 8192, forcedWrites);
@@ -300,7 +249,7 @@ private:
     void waitUntilAllWait(int n, const std::vector<std::unique_ptr<QProcess>>& processes);
 
     Variant m_variant;
-    const Server& m_server;
+    long m_serverPid;
     fs::path m_dir;
     int m_scans;
     std::string m_location;
@@ -434,14 +383,14 @@ Round Fleet::run(int n, bool station, int roundNo) {
         throw;
     }
     const Stats before = stats();
-    const double cpu0 = m_server.cpuSeconds(), busy0 = machineBusySeconds();
+    const double cpu0 = processCpuSeconds(m_serverPid), busy0 = machineBusySeconds();
     const std::int64_t released = steadyMicroseconds();
     m_holder.rollback();
     for (auto& p : processes) {
         if (!p->waitForFinished(300000)) p->kill();
         p->waitForFinished();
     }
-    const double cpu1 = m_server.cpuSeconds(), busy1 = machineBusySeconds();
+    const double cpu1 = processCpuSeconds(m_serverPid), busy1 = machineBusySeconds();
     const std::int64_t ended = steadyMicroseconds();
     const Stats after = stats();
 
@@ -619,17 +568,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     QCoreApplication app(argc, argv);
-    const char* portText = std::getenv("VEK_FB_PORT");
-    const int port = portText ? std::atoi(portText) : 3071;
-    const char* rootText = std::getenv("VEK_FB_ROOT");
-    const std::string root = rootText ? rootText : "/tmp/vek-fleetbench-fb-" + std::to_string(port);
+    // The server's SYSDBA password is the one the stations' key opens the database with, whatever
+    // the environment says.
+    ::setenv("VEK_FB_PASSWORD", kPassword, 1);
     const fs::path dir = fs::temp_directory_path() / ("vek-fleetbench-" + std::to_string(::getpid()));
     int rc = 0;
     try {
-        Server server(port, root);
+        vek::test::PrivateServer server;
         std::printf("fleet: %d scans per process and round, %d rounds per side (station, bare, station, ...), "
                     "tickets of %d boxes; server on 127.0.0.1:%d\n",
-                    options->scans, options->rounds, kTicketBoxes, port);
+                    options->scans, options->rounds, kTicketBoxes, server.port());
         std::vector<bool> forcedWrites{true};
         if (options->withoutForcedWrites) forcedWrites.push_back(false);
         for (const bool fw : forcedWrites) {
