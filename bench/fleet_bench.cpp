@@ -20,7 +20,6 @@
 #include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "db/ScriptRunner.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
 #include "support/PrivateServer.h"
@@ -195,6 +194,26 @@ struct Side {
     }
 };
 
+// What every kind finds: the success message switched on, and product P100 on the route 10 → 20 →
+// 30 → 40 and in sector 50.
+void addSectors(vek::db::Connection& c) {
+    // The success message painted, as the bare side's repaint paints it.
+    c.executeImmediate(
+        "insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
+    int order = 0;
+    for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
+        c.executeImmediate(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
+                                       "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
+                           code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
+        c.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
+    }
+    // Where the conveyors of the contended kind record each completed ticket.
+    c.executeImmediate("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
+                       "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('50', 'EXPEDICAO', "
+                       "'', 5, 'F', 'P', 'S')");
+    c.executeImmediate("insert into PRODUTO_SETOR values ('P100', '50')");
+}
+
 class Fleet {
 public:
     Fleet(Variant variant, const vek::test::PrivateServer& server, const fs::path& dir, bool forcedWrites,
@@ -202,26 +221,9 @@ public:
         : m_variant(variant), m_serverPid(server.pid()), m_dir(dir), m_scans(scansPerProcess) {
         fs::create_directories(dir);
         m_location = "127.0.0.1/" + std::to_string(server.port()) + ":" + (dir / "main.fdb").string();
-        vek::db::createDatabase(m_location, "sysdba", kPassword, 8192, forcedWrites);
+        createDatabase(m_location, forcedWrites, addSectors, kPassword);
         m_admin.setDatabase(m_location);
         m_admin.setPassword(kPassword);
-        vek::db::runScriptFile(m_admin, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
-        // The success message painted, as the bare side's repaint paints it.
-        m_admin.executeImmediate(
-            "insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
-        int order = 0;
-        for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
-            m_admin.executeImmediate(
-                std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
-                            "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
-                code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
-            m_admin.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
-        }
-        // Where the conveyors of the contended kind record each completed ticket.
-        m_admin.executeImmediate("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
-                                 "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('50', 'EXPEDICAO', "
-                                 "'', 5, 'F', 'P', 'S')");
-        m_admin.executeImmediate("insert into PRODUTO_SETOR values ('P100', '50')");
         m_monitor.setDatabase(m_location);
         m_monitor.setPassword(kPassword);
         m_holder.setDatabase(m_location);
