@@ -1,9 +1,10 @@
 #pragma once
 
-// What the scan benchmarks share: timing, the figures of a series, the station's Enter, and the
-// comparison line with its RESULT form for scripts/bench.sh.
+// What the scan benchmarks share: their databases, timing, the figures of a series, the station's
+// Enter, and the comparison line with its RESULT form for scripts/bench.sh.
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "db/ScriptRunner.h"
 #include "station/OperatorDisplay.h"
 
 #include <QCoreApplication>
@@ -14,12 +15,27 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace vek::bench {
 
 using Clock = std::chrono::steady_clock;
+
+/// A new database at `location` (a file, or "host/port:file" through a server), 8 KiB pages, with
+/// the schema of schema/main.sql; `rows` then writes the benchmark's own rows on a connection of its
+/// own, which is closed after. `password`: SYSDBA's, for a database made through a server.
+inline void createDatabase(const std::string& location, bool forcedWrites,
+                           const std::function<void(db::Connection&)>& rows, const std::string& password = {}) {
+    db::createDatabase(location, "sysdba", password, 8192, forcedWrites);
+    db::Connection c;
+    c.setDatabase(location);
+    c.setPassword(password);
+    db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
+    rows(c);
+    c.close();
+}
 
 inline double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();

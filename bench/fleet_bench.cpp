@@ -11,36 +11,24 @@
 //               [--forced-writes-off]
 //
 // S scans per process and round (a multiple of 24, default 192), R rounds per side (default 3);
-// --forced-writes-off repeats everything on databases without forced writes. The server listens
-// on VEK_FB_PORT (default 3071) with its root in VEK_FB_ROOT (default /tmp/vek-fleetbench-fb-PORT);
-// nothing may listen on that port before.
-#include "BareSectorRecord.h"
+// --forced-writes-off repeats everything on databases without forced writes. The server is a
+// PrivateServer: a free port of 127.0.0.1 and a root folder of its own, removed at the end.
+#include "BareFleetScanner.h"
 #include "BenchSupport.h"
 #include "StationRuns.h"
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"
-#include "auditlog/TdmLog.h"
 #include "db/Connection.h"
-#include "db/DbError.h"
 #include "db/Query.h"
-#include "db/ScriptRunner.h"
-#include "db/UnitOfWork.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
-#include "scan/BoxWriteOff.h"
-#include "scan/SectorRecords.h"
-#include "station/StationContext.h"
+#include "support/PrivateServer.h"
 #include "util/Format.h"
-#include "validation/TDadosValidacao.h"
-#include "validation/TdmProducaoValidacao.h"
 
 #include <QApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,11 +54,6 @@ namespace {
 
 constexpr int kTicketBoxes = 24; // a ticket's boxes split evenly among 1, 2, 4 or 8 stations
 constexpr const char* kProg = "000123";
-constexpr const char* kUpdated = "Etiqueta Atualizada.";
-// The station's default key (CHAVE=2) opens the database with this password.
-constexpr const char* kPassword = "tovrak47";
-
-enum class Variant { Conveyor, Sector, Contended };
 
 const char* nameOf(Variant v) {
     switch (v) {
@@ -100,171 +83,7 @@ std::int64_t steadyMicroseconds() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The bare side: the statements a scan of the variant sends, on a connection of their own.
-
-class BareScanner {
-public:
-    BareScanner(Variant variant, const std::string& location, std::string conveyor)
-        : m_variant(variant), m_conveyor(std::move(conveyor)) {
-        c.setDatabase(location);
-        c.setPassword(kPassword);
-        box.setSql(vek::sql::kCodCxUnScan);
-        off.setSql(vek::sql::kQuilbar);
-        countAll.setSql(vek::sql::kPesqEtiqProgFicha);
-        // Sector mode.
-        lock.setSql(vek::sql::kBloqCxUnit);
-        lock.setSingleRow(true);
-        sector.setSql(vek::sql::kDadosSetor);
-        countInSector.setSql(vek::sql::kPesqEtiqProgFichaSetor);
-        // The ticket's completion in sector 50.
-        ticket.setSql(vek::sql::kBloqContaFicha);
-        ticket.setSingleRow(true);
-        recorded.setSql("select * \nfrom PRODUCAO_SETOR\nWHERE\nPROG_PS=:PROG and\nFICHA_PS=:FICHA and\n"
-                        "SUBFICHA_PS=:SUBFICHA and\nSETOR_PS=:SETOR");
-        keyFields.setSql(vek::auditlog::sql::kCampoChavePrimaria);
-        logTime.setSql(vek::auditlog::sql::kDataServidor);
-        log.setSql(vek::auditlog::sql::kGravarLog);
-        completion.setSql("insert into PRODUCAO_SETOR (ID_PS, PROG_PS, FICHA_PS, SUBFICHA_PS, SETOR_PS, "
-                          "TIPO_OPERACAO_SETOR_PS, TIPO_ATUALIZACAO_PS, DTSAIDA_PS, HORASAIDA_PS, QTDE_PS) values "
-                          "(0, :PROG, :FICHA, '0000', '50', 'P', 'F', cast('now' as timestamp), '10:00:00', :QTDE)");
-    }
-    ~BareScanner() { c.close(); }
-    BareScanner(const BareScanner&) = delete;
-    BareScanner& operator=(const BareScanner&) = delete;
-
-    /// What the station would show for the scan; "Etiqueta Atualizada." when it went through.
-    std::string scan(int code) {
-        box.close();
-        box.param("COD").setInt(code);
-        box.open();
-        if (box.eof()) return "not found";
-        const std::string prog = box.field("PROG_CX").asString(), ficha = box.field("FICHA_CX").asString();
-        box.close();
-        const bool ok = vek::db::runInTransaction(c, [&](vek::db::Transaction& t) {
-            const bool through =
-                m_variant == Variant::Sector ? sectorUnit(code, prog, ficha) : conveyorUnit(code, prog, ficha);
-            if (!through) {
-                t.rollback();
-                return false;
-            }
-            t.commit();
-            return true;
-        });
-        return ok ? kUpdated : "already written off";
-    }
-
-private:
-    void setWriteOff(int code, const char* sectorCode) {
-        off.param("COD").setInt(code);
-        off.param("ESTEIRA").setString(m_conveyor);
-        off.param("SETOR").setString(sectorCode);
-        off.param("FUNCIONARIO").setString("7");
-    }
-
-    // Pending boxes of the ticket after this one.
-    int countTicket(vek::db::Query& q, int& doneBoxes) {
-        q.close();
-        q.open();
-        int pending = 0;
-        doneBoxes = 0;
-        for (; !q.eof(); q.next()) {
-            if (q.field("STATUS").asString() == "B") doneBoxes = q.field("QTDE").asInt();
-            if (q.field("STATUS").asString() == "P") pending = q.field("QTDE").asInt();
-        }
-        q.close();
-        return pending;
-    }
-
-    bool conveyorUnit(int code, const std::string& prog, const std::string& ficha) {
-        setWriteOff(code, "");
-        off.execute();
-        if (off.field("CODIGO_CX").isNull()) return false;
-        if (m_variant == Variant::Contended) {
-            // As the station: the ticket's first box locked and its boxes counted in one statement.
-            ticket.close();
-            ticket.param("PROG").setString(prog);
-            ticket.param("FICHA").setString(ficha);
-            ticket.open();
-            const int doneBoxes = ticket.field("DONE").asInt(), pending = ticket.field("PENDING").asInt();
-            ticket.close();
-            if (pending == 0) complete(prog, ficha, doneBoxes);
-            return true;
-        }
-        countAll.param("PROG").setString(prog);
-        countAll.param("FICHA").setString(ficha);
-        int doneBoxes = 0;
-        countTicket(countAll, doneBoxes);
-        return true;
-    }
-
-    void complete(const std::string& prog, const std::string& ficha, int doneBoxes) {
-        sector.close();
-        sector.param("COD_SETOR").setString("50");
-        sector.open();
-        const vek::validation::TDadosValidacao data("P100", "50", prog, ficha, "0000",
-                                                    sector.field("SETORANT_SE").asString(), "F", 0, c);
-        if (const auto r = vek::validation::TdmProducaoValidacao(data).ValidarFicha(); !r.Valido)
-            throw std::runtime_error("ticket " + ficha + " refused in sector 50: " + r.Mensagem);
-        recorded.close();
-        recorded.param("PROG").setString(prog);
-        recorded.param("FICHA").setString(ficha);
-        recorded.param("SUBFICHA").setString("0000");
-        recorded.param("SETOR").setString("50");
-        recorded.open();
-        const bool already = !recorded.eof();
-        recorded.close();
-        if (already) return;
-        keyFields.close();
-        keyFields.param("NOME_TABELA").setString("PRODUCAO_SETOR");
-        keyFields.open();
-        keyFields.close();
-        logTime.close();
-        logTime.open();
-        const vek::DateTime at = logTime.fieldAt(0).asDateTime();
-        logTime.close();
-        log.param("CHAVE").setString("0");
-        log.param("ARQ").setString("PRODUCAO_SETOR");
-        log.param("CAMPO").setString("INSERIDO");
-        log.param("USUARIO").setString("QUILBAR");
-        log.param("DATA").setDateTime(at);
-        log.param("VRANT").setString("INSERIDO");
-        log.param("VRATU").setString("INSERIDO");
-        log.execute();
-        completion.param("PROG").setString(prog);
-        completion.param("FICHA").setString(ficha);
-        completion.param("QTDE").setInt(doneBoxes);
-        completion.execute();
-    }
-
-    // The same statements as bench/sector_bench: the box locked, validated along the route 10 → 20
-    // → 30 → 40, written off (40 is the last sector) and recorded in 40.
-    bool sectorUnit(int code, const std::string& prog, const std::string& ficha) {
-        lock.close();
-        lock.param("COD").setInt(code);
-        lock.open();
-        const bool writtenOff = !lock.eof() && !lock.field("DTBAIXA_CX").isNull();
-        lock.close();
-        if (writtenOff) return false;
-        record.validate(code);
-        setWriteOff(code, "40");
-        off.execute();
-        if (off.field("CODIGO_CX").isNull()) return false;
-        record.record(code, prog, ficha);
-        countInSector.param("SETOR").setString("40");
-        countInSector.param("PROG").setString(prog);
-        countInSector.param("FICHA").setString(ficha);
-        int doneBoxes = 0;
-        countTicket(countInSector, doneBoxes);
-        return true;
-    }
-
-    Variant m_variant;
-    std::string m_conveyor;
-    vek::db::Connection c;
-    vek::db::Query box{c}, off{c}, countAll{c}, lock{c}, sector{c}, countInSector{c}, ticket{c}, recorded{c},
-        keyFields{c}, logTime{c}, log{c}, completion{c};
-    BareSectorRecord record{c};
-};
+// The bare side: processes of BareFleetScanner.
 
 // One bare process: the codes of its file, each scan timed with one repaint, written as the
 // station's timing lines (a start-up line first).
@@ -286,7 +105,7 @@ int bareWorker(int argc, char** argv) {
     vek::TfrmQuilbar window(vek::Platform{&tones, &boxes, [](int) {}}, argv[6], "/nonexistent");
     window.show();
     QCoreApplication::processEvents();
-    BareScanner scanner(*variant, argv[3], argv[4]);
+    BareFleetScanner scanner(*variant, argv[3], argv[4]);
     std::printf("\t0\t0\t0\t0\t0\t\n");
     std::fflush(stdout);
     for (int code : codes) {
@@ -312,71 +131,22 @@ int bareWorker(int argc, char** argv) {
 // ---------------------------------------------------------------------------------------------
 // The server, the databases and the rounds.
 
-bool portInUse(int port) {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (s < 0) return false;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool open = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(s);
-    return open;
+// The CPU time of process `pid` so far, in seconds (all its threads).
+double processCpuSeconds(long pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = all.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(all.substr(close + 2));
+    std::string f;
+    long long utime = 0, stime = 0;
+    // From the third field (the state) on: utime and stime are the 14th and 15th.
+    for (int i = 3; i <= 15 && fields >> f; ++i) {
+        if (i == 14) utime = std::stoll(f);
+        if (i == 15) stime = std::stoll(f);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
-
-/// The bench's own server, stopped when it goes.
-class Server {
-public:
-    Server(int port, std::string root) : m_port(port), m_root(std::move(root)) {
-        if (portInUse(port))
-            throw std::runtime_error("something already listens on 127.0.0.1:" + std::to_string(port) +
-                                     "; set VEK_FB_PORT to a free port");
-        if (!script("start")) throw std::runtime_error("the database server did not start (see " + m_root + ")");
-        m_started = true;
-        std::ifstream(m_root + "/server.pid") >> m_pid;
-    }
-    ~Server() {
-        if (m_started) script("stop");
-    }
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
-
-    int port() const { return m_port; }
-    /// The server process's CPU time so far, in seconds (all its threads).
-    double cpuSeconds() const {
-        std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
-        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const auto close = all.rfind(')');
-        if (close == std::string::npos) return 0;
-        std::istringstream fields(all.substr(close + 2));
-        std::string f;
-        long long utime = 0, stime = 0;
-        // From the third field (the state) on: utime and stime are the 14th and 15th.
-        for (int i = 3; i <= 15 && fields >> f; ++i) {
-            if (i == 14) utime = std::stoll(f);
-            if (i == 15) stime = std::stoll(f);
-        }
-        return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
-
-private:
-    bool script(const char* what) const {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("VEK_FB_PORT", QString::number(m_port));
-        env.insert("VEK_FB_ROOT", QString::fromStdString(m_root));
-        env.insert("VEK_FB_PASSWORD", kPassword);
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p.start("bash", {QStringLiteral(VEK_SOURCE_DIR "/scripts/fb-test-server.sh"), what});
-        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    }
-
-    int m_port;
-    std::string m_root;
-    long m_pid = 0;
-    bool m_started = false;
-};
 
 // Busy CPU seconds of the whole machine so far (all cores; others' work on a shared machine too).
 double machineBusySeconds() {
@@ -424,32 +194,36 @@ struct Side {
     }
 };
 
+// What every kind finds: the success message switched on, and product P100 on the route 10 → 20 →
+// 30 → 40 and in sector 50.
+void addSectors(vek::db::Connection& c) {
+    // The success message painted, as the bare side's repaint paints it.
+    c.executeImmediate(
+        "insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
+    int order = 0;
+    for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
+        c.executeImmediate(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
+                                       "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
+                           code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
+        c.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
+    }
+    // Where the conveyors of the contended kind record each completed ticket.
+    c.executeImmediate("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
+                       "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('50', 'EXPEDICAO', "
+                       "'', 5, 'F', 'P', 'S')");
+    c.executeImmediate("insert into PRODUTO_SETOR values ('P100', '50')");
+}
+
 class Fleet {
 public:
-    Fleet(Variant variant, const Server& server, const fs::path& dir, bool forcedWrites, int scansPerProcess)
-        : m_variant(variant), m_server(server), m_dir(dir), m_scans(scansPerProcess) {
+    Fleet(Variant variant, const vek::test::PrivateServer& server, const fs::path& dir, bool forcedWrites,
+          int scansPerProcess)
+        : m_variant(variant), m_serverPid(server.pid()), m_dir(dir), m_scans(scansPerProcess) {
         fs::create_directories(dir);
         m_location = "127.0.0.1/" + std::to_string(server.port()) + ":" + (dir / "main.fdb").string();
-        vek::db::createDatabase(m_location, "sysdba", kPassword, 8192, forcedWrites);
+        createDatabase(m_location, forcedWrites, addSectors, kPassword);
         m_admin.setDatabase(m_location);
         m_admin.setPassword(kPassword);
-        vek::db::runScriptFile(m_admin, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
-        // The success message painted, as the bare side's repaint paints it.
-        m_admin.executeImmediate(
-            "insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
-        int order = 0;
-        for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
-            m_admin.executeImmediate(
-                std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
-                            "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
-                code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
-            m_admin.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
-        }
-        // Where the conveyors of the contended kind record each completed ticket.
-        m_admin.executeImmediate("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
-                                 "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('50', 'EXPEDICAO', "
-                                 "'', 5, 'F', 'P', 'S')");
-        m_admin.executeImmediate("insert into PRODUTO_SETOR values ('P100', '50')");
         m_monitor.setDatabase(m_location);
         m_monitor.setPassword(kPassword);
         m_holder.setDatabase(m_location);
@@ -477,7 +251,7 @@ private:
     void waitUntilAllWait(int n, const std::vector<std::unique_ptr<QProcess>>& processes);
 
     Variant m_variant;
-    const Server& m_server;
+    long m_serverPid;
     fs::path m_dir;
     int m_scans;
     std::string m_location;
@@ -611,14 +385,14 @@ Round Fleet::run(int n, bool station, int roundNo) {
         throw;
     }
     const Stats before = stats();
-    const double cpu0 = m_server.cpuSeconds(), busy0 = machineBusySeconds();
+    const double cpu0 = processCpuSeconds(m_serverPid), busy0 = machineBusySeconds();
     const std::int64_t released = steadyMicroseconds();
     m_holder.rollback();
     for (auto& p : processes) {
         if (!p->waitForFinished(300000)) p->kill();
         p->waitForFinished();
     }
-    const double cpu1 = m_server.cpuSeconds(), busy1 = machineBusySeconds();
+    const double cpu1 = processCpuSeconds(m_serverPid), busy1 = machineBusySeconds();
     const std::int64_t ended = steadyMicroseconds();
     const Stats after = stats();
 
@@ -796,17 +570,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     QCoreApplication app(argc, argv);
-    const char* portText = std::getenv("VEK_FB_PORT");
-    const int port = portText ? std::atoi(portText) : 3071;
-    const char* rootText = std::getenv("VEK_FB_ROOT");
-    const std::string root = rootText ? rootText : "/tmp/vek-fleetbench-fb-" + std::to_string(port);
+    // The server's SYSDBA password is the one the stations' key opens the database with, whatever
+    // the environment says.
+    ::setenv("VEK_FB_PASSWORD", kPassword, 1);
     const fs::path dir = fs::temp_directory_path() / ("vek-fleetbench-" + std::to_string(::getpid()));
     int rc = 0;
     try {
-        Server server(port, root);
+        vek::test::PrivateServer server;
         std::printf("fleet: %d scans per process and round, %d rounds per side (station, bare, station, ...), "
                     "tickets of %d boxes; server on 127.0.0.1:%d\n",
-                    options->scans, options->rounds, kTicketBoxes, port);
+                    options->scans, options->rounds, kTicketBoxes, server.port());
         std::vector<bool> forcedWrites{true};
         if (options->withoutForcedWrites) forcedWrites.push_back(false);
         for (const bool fw : forcedWrites) {

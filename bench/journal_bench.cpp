@@ -5,7 +5,6 @@
 #include "app/TfrmQuilbar.h"
 #include "app/WidgetKit.h"
 #include "db/Connection.h"
-#include "db/ScriptRunner.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
 #include "util/Format.h"
@@ -28,11 +27,8 @@ constexpr int kScans = 500;
 constexpr int kRound = 50;
 constexpr int kKept = 1000;
 
-void createDatabase(const std::string& path, int boxes) {
-    vek::db::createDatabase(path, "sysdba", "", 8192, false);
-    vek::db::Connection c;
-    c.setDatabase(path);
-    vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
+// Boxes to scan: tickets of 20 boxes, emitted now.
+void addBoxes(vek::db::Connection& c, int boxes) {
     c.executeImmediate("execute block as declare i integer = 0; begin\n"
                        "  while (i < " +
                        std::to_string(boxes) +
@@ -41,7 +37,6 @@ void createDatabase(const std::string& path, int boxes) {
                        "DTEMISSAO_CX) values (:i + 1, 'P100', '00001', '38', '000123', "
                        "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), cast('now' as timestamp));\n"
                        "    i = i + 1;\n  end\nend");
-    c.close();
 }
 
 struct Window {
@@ -77,7 +72,7 @@ int main(int argc, char** argv) {
     std::ofstream((dir / "kept.INI").string()) << settings << "DIARIO_LEITURAS=" << (dir / "kept.db").string() << "\n";
     int rc = 0;
     try {
-        createDatabase(db, 2 * kScans + kKept);
+        createDatabase(db, false, [](vek::db::Connection& c) { addBoxes(c, 2 * kScans + kKept); });
         ScanSide on, off;
         {
             Window withJournal((dir / "on.INI").string());

@@ -9,7 +9,6 @@
 #include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "db/ScriptRunner.h"
 #include "scan/SectorRecords.h"
 #include "scan/UnitBoxScan.h"
 #include "station/StationContext.h"
@@ -44,11 +43,7 @@ vek::db::Connection& open(vek::db::Connection& c, const std::string& location) {
 }
 
 // Route 10 → 20 → 30 → 40; the station is sector 40, the last one: every box was recorded in 30.
-void createDatabase(const std::string& location, bool forcedWrites) {
-    vek::db::createDatabase(location, "sysdba", g_password, 8192, forcedWrites);
-    vek::db::Connection c;
-    open(c, location);
-    vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
+void addRouteAndBoxes(vek::db::Connection& c) {
     int order = 0;
     for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
         c.executeImmediate(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
@@ -67,7 +62,6 @@ void createDatabase(const std::string& location, bool forcedWrites) {
                        "CODCXUNIT_PU, QTDE_PU) values (gen_id(ID_PRODUCAO_SETOR_CXUNIT, 1), '000123', "
                        "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), '0000', '30', :i + 1, 1);\n"
                        "    i = i + 1;\n  end\nend");
-    c.close();
 }
 
 // The statements of one sector scan, run bare through the database layer on a connection of their
@@ -120,7 +114,7 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
     const std::string name = forcedWrites ? "fw" : "nofw";
     const std::string location = prefix + (dir / (name + ".fdb")).string();
     const std::string ini = (dir / (name + ".INI")).string();
-    createDatabase(location, forcedWrites);
+    createDatabase(location, forcedWrites, addRouteAndBoxes, g_password);
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << location << "\nCODESTEIRA=01\nFUNCIONARIO=7\n"
                        << "EXIBIR_IMG_PRODUTO=N\nATU_PRODUCAO_SETOR_CXUNIT=S\nSETOR=40\n"
                        << "ULTIMO_SETOR_ATU_CXUNIT=40\nCHAVE=" << (server ? "2" : "0") << "\n";

@@ -9,7 +9,6 @@
 #include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "db/ScriptRunner.h"
 #include "monitoring/ProductionCounters.h"
 #include "monitoring/ProductionMonitor.h"
 #include "platform/RecordingMessageBoxes.h"
@@ -38,12 +37,8 @@ namespace {
 constexpr int kScans = 500;
 constexpr int kMonthRows = 100000;
 
-void createDatabase(const std::string& path, bool forcedWrites) {
-    vek::db::createDatabase(path, "sysdba", "", 8192, forcedWrites);
-    vek::db::Connection c;
-    c.setDatabase(path);
-    vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
-    // Boxes to scan: tickets of 20 boxes, emitted now.
+// Boxes to scan: tickets of 20 boxes, emitted now.
+void addBoxes(vek::db::Connection& c) {
     c.executeImmediate("execute block as declare i integer = 0; begin\n"
                        "  while (i < " +
                        std::to_string(2 * kScans) +
@@ -52,7 +47,6 @@ void createDatabase(const std::string& path, bool forcedWrites) {
                        "DTEMISSAO_CX) values (:i + 1, 'P100', '00001', '38', '000123', "
                        "lpad(cast(:i / 20 + 1 as varchar(4)), 4, '0'), cast('now' as timestamp));\n"
                        "    i = i + 1;\n  end\nend");
-    c.close();
 }
 
 void addMonthRows(const std::string& path) {
@@ -147,7 +141,7 @@ std::vector<double> bareCounterFetches(const std::string& path, int loads, int& 
 bool compareConveyor(const fs::path& dir, bool forcedWrites) {
     const std::string db = (dir / (forcedWrites ? "fw.fdb" : "nofw.fdb")).string();
     const std::string ini = (dir / (forcedWrites ? "fw.INI" : "nofw.INI")).string();
-    createDatabase(db, forcedWrites);
+    createDatabase(db, forcedWrites, addBoxes);
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
     constexpr int kRound = 50;
     bool ok = true;

@@ -7,7 +7,6 @@
 #include "app/WidgetKit.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "db/ScriptRunner.h"
 #include "scan/SectorRecords.h"
 #include "station/StationContext.h"
 #include "stock/TdmEstoqueProducao.h"
@@ -35,11 +34,8 @@ constexpr int kSubTickets = 20;
 constexpr int kSubTicketBoxes = 50;
 constexpr int kSubTicketFirstCode = 100000;
 
-void createDatabase(const std::string& path, bool forcedWrites) {
-    vek::db::createDatabase(path, "sysdba", "", 8192, forcedWrites);
-    vek::db::Connection c;
-    c.setDatabase(path);
-    vek::db::runScriptFile(c, std::string(VEK_SOURCE_DIR) + "/schema/main.sql");
+// The stock module's parameters, an order to book on, its unit boxes and the sub-tickets.
+void addOrderAndBoxes(vek::db::Connection& c) {
     c.executeImmediate("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('PRODUCAO_ESTOQUE', "
                        "'FILIAL_ESTOQUE', '5')");
     c.executeImmediate("insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', "
@@ -88,7 +84,6 @@ void createDatabase(const std::string& path, bool forcedWrites) {
                        std::to_string(kSubTicketBoxes) +
                        ");\n"
                        "    i = i + 1;\n  end\nend");
-    c.close();
 }
 
 // The scan's statements and the stock module's booking, without the station around them, and one
@@ -145,7 +140,7 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
     const std::string name = forcedWrites ? "fw" : "nofw";
     const std::string db = (dir / (name + ".fdb")).string();
     const std::string ini = (dir / (name + ".INI")).string();
-    createDatabase(db, forcedWrites);
+    createDatabase(db, forcedWrites, addOrderAndBoxes);
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << db << "\nCODESTEIRA=01\nFUNCIONARIO=7\nEXIBIR_IMG_PRODUTO=N\n";
     bool ok = true;
     ScanWindows windows(ini);

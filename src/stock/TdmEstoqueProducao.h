@@ -9,6 +9,10 @@
 #include <string>
 #include <utility>
 
+namespace vek::auditlog {
+class TdmLog;
+} // namespace vek::auditlog
+
 namespace vek::db {
 class Connection;
 class MemTable;
@@ -135,6 +139,22 @@ private:
     bool BloquearItensPedido(std::set<std::pair<std::string, std::string>>& bloqueados);
     void LancarLinhasCxColet(const std::string& numeracao, const std::string& qtPares);
     void LancarLinhasSubficha(const TRegEntradaEstoqueProd& reg);
+
+    // The steps of CancelarEntrada, in the order they run.
+    /// The links' selection for the kind; kinds without one are refused before any statement runs.
+    static const char* SelecaoCancelamento(TTipoLancProducaoEstoque tipo);
+    /// Opens cdsProdEstCanc on the request's active links.
+    void AbrirLigacoesCancelamento(const TRegEntradaEstoqueProd& reg, const char* selecao);
+    /// Takes back the current link: its entry's audit row, the entry deleted, the link marked.
+    void CancelarLigacao(const TRegEntradaEstoqueProd& reg, auditlog::TdmLog& log);
+    /// Points the key look-up and the delete at the current link's stock entry.
+    void ApontarEntradaDaLigacao();
+    /// The entry's audit key; empty when the entry is gone or a column of the key is null.
+    std::string LerChaveLogEntrada();
+    /// The server's clock, read once per link.
+    DateTime LerDataServidor();
+    /// Marks the current link cancelled, to be applied with the others once all are done.
+    void MarcarLigacaoCancelada(const DateTime& momento, const std::string& usuario);
 
     db::Connection* m_conexao = nullptr;
     db::Connection* m_conexaoComponentes = nullptr;

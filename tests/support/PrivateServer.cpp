@@ -78,6 +78,12 @@ void PrivateServer::kill() {
     run("kill");
 }
 
+long PrivateServer::pid() const {
+    long pid = 0;
+    std::ifstream(m_root + "/server.pid") >> pid;
+    return pid;
+}
+
 std::string PrivateServer::location(const TestDb& db) const {
     return "127.0.0.1/" + std::to_string(m_port) + ":" + db.path();
 }

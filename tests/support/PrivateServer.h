@@ -29,6 +29,8 @@ public:
     void kill();
 
     int port() const { return m_port; }
+    /// The server process's id while it runs, 0 while it is stopped.
+    long pid() const;
     /// The test database's file through this server: "127.0.0.1/port:path".
     std::string location(const TestDb& db) const;
     /// A connection of its own to the test database through this server (another station, say).
