@@ -24,8 +24,8 @@ struct ScanWindows {
         scanField = station.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
     }
     ~ScanWindows() {
-        station.sqlCon().close();
-        bare.sqlCon().close();
+        station.station().context().sqlCon.close();
+        bare.station().context().sqlCon.close();
     }
     ScanWindows(const ScanWindows&) = delete;
     ScanWindows& operator=(const ScanWindows&) = delete;

@@ -66,7 +66,7 @@ void writeIni(const fs::path& ini, const std::string& db, bool sector) {
 class Window {
 public:
     explicit Window(const fs::path& ini) : w(vek::Platform{&tones, &boxes, [](int) {}}, ini.string(), "/nonexistent") {}
-    ~Window() { w.sqlCon().close(); }
+    ~Window() { w.station().context().sqlCon.close(); }
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
@@ -84,8 +84,9 @@ public:
         return ms(Clock::now() - t);
     }
     void expect(int dayCount, const char* what) {
-        if (w.dayCount() != dayCount || !boxes.take().empty())
-            throw std::runtime_error(std::string(what) + ": day count " + std::to_string(w.dayCount()) + ", expected " +
+        if (w.station().monitor().dayCount() != dayCount || !boxes.take().empty())
+            throw std::runtime_error(std::string(what) + ": day count " +
+                                     std::to_string(w.station().monitor().dayCount()) + ", expected " +
                                      std::to_string(dayCount));
     }
 
@@ -136,7 +137,7 @@ Side measure(const std::string& db, const fs::path& dir, const vek::DateTime& mo
 
     Window conveyor(conveyorIni);
     conveyor.start();
-    const int before = conveyor.w.dayCount();
+    const int before = conveyor.w.station().monitor().dayCount();
     times.clear();
     for (int i = 0; i < kConveyorBoxes; ++i) times.push_back(conveyor.scan(QString::number(kConveyorFirst + i)));
     conveyor.expect(before + kConveyorBoxes, "conveyor scans");
@@ -157,11 +158,11 @@ Side measure(const std::string& db, const fs::path& dir, const vek::DateTime& mo
         times.push_back(ms(Clock::now() - t));
     }
     side.reload = figures(times);
-    side.reloadMonthCount = conveyor.w.monthCount();
+    side.reloadMonthCount = conveyor.w.station().monitor().monthCount();
 
     Window sector(sectorIni);
     sector.start();
-    const int sectorBefore = sector.w.dayCount();
+    const int sectorBefore = sector.w.station().monitor().dayCount();
     times.clear();
     for (int i = 0; i < kSectorBoxes; ++i) times.push_back(sector.scan(QString::number(kSectorFirst + i)));
     sector.expect(sectorBefore + kSectorBoxes, "sector scans");

@@ -83,13 +83,14 @@ int main(int argc, char** argv) {
             alternateRounds(
                 kScans, kRound, nullptr, [&](int i) { enter(withJournal.ed, QString::number(i + 1)); },
                 [&](int i) { enter(without.ed, QString::number(kScans + i + 1)); }, on, off);
-            if (withJournal.w->dayCount() != kScans || without.w->dayCount() != kScans) {
-                std::fprintf(stderr, "scans failed: %d and %d written off\n", withJournal.w->dayCount(),
-                             without.w->dayCount());
+            if (withJournal.w->station().monitor().dayCount() != kScans ||
+                without.w->station().monitor().dayCount() != kScans) {
+                std::fprintf(stderr, "scans failed: %d and %d written off\n",
+                             withJournal.w->station().monitor().dayCount(), without.w->station().monitor().dayCount());
                 rc = 1;
             }
-            withJournal.w->sqlCon().close();
-            without.w->sqlCon().close();
+            withJournal.w->station().context().sqlCon.close();
+            without.w->station().context().sqlCon.close();
         }
         const Figures s = figures(on.times), b = figures(off.times);
         std::printf("conveyor scan with the scan journal against one without (%d scans each, rounds of %d):\n"
@@ -109,16 +110,16 @@ int main(int argc, char** argv) {
             const auto id = journal.begin(std::to_string(2 * kScans + i + 1), vek::journal::Kind::Box, at, station);
             journal.finish(id, vek::journal::State::Held, "Sem conexão");
         }
-        const int before = kept.w->dayCount(); // the day's count so far, loaded at start-up
+        const int before = kept.w->station().monitor().dayCount(); // the day's count so far, loaded at start-up
         const auto start = Clock::now();
         kept.w->SettleKeptScans();
         const double settle = ms(Clock::now() - start);
-        const int settled = kept.w->dayCount() - before;
+        const int settled = kept.w->station().monitor().dayCount() - before;
         std::printf("settling %d kept scans: %.1f ms in all, %.3f ms per scan (%d written off, %d still waiting)\n",
                     kKept, settle, settle / kKept, settled, journal.waitingCount());
         std::printf("RESULT kind=settle scans=%d station_median_ms=%.3f\n", kKept, settle);
         if (settled != kKept) rc = 1;
-        kept.w->sqlCon().close();
+        kept.w->station().context().sqlCon.close();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         rc = 1;

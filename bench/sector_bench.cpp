@@ -133,8 +133,8 @@ bool compareSector(const fs::path& dir, const std::string& prefix, bool server, 
             kScans, kRound, &activity, [&](int i) { enter(ed, QString::number(i + 1)); },
             [&](int i) { scanner.scan(kScans + i + 1, bareWindow); }, station, bare);
     }
-    if (w.dayCount() != kScans || !boxes.take().empty()) {
-        std::fprintf(stderr, "scans failed: %d recorded\n", w.dayCount());
+    if (w.station().monitor().dayCount() != kScans || !boxes.take().empty()) {
+        std::fprintf(stderr, "scans failed: %d recorded\n", w.station().monitor().dayCount());
         ok = false;
     }
     const Figures s = figures(station.times), b = figures(bare.times);

@@ -158,8 +158,8 @@ bool compareConveyor(const fs::path& dir, bool forcedWrites) {
         alternateRounds(
             kScans, kRound, &activity, [&](int i) { enter(ed, QString::number(i + 1)); },
             [&](int i) { scanner.scan(kScans + i + 1, bareWindow); }, station, bare);
-        if (w.dayCount() != kScans || !boxes.take().empty()) {
-            std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
+        if (w.station().monitor().dayCount() != kScans || !boxes.take().empty()) {
+            std::fprintf(stderr, "scans failed: %d written off\n", w.station().monitor().dayCount());
             ok = false;
         }
         for (int i = 0; i < kRound; ++i) {
@@ -219,8 +219,8 @@ int main(int argc, char** argv) {
                 w.reloadCounters();
                 loads.push_back(ms(Clock::now() - start));
             }
-            const int monthCount = w.monthCount();
-            w.sqlCon().close();
+            const int monthCount = w.station().monitor().monthCount();
+            w.station().context().sqlCon.close();
             int fetched = 0;
             const Figures l = figures(loads), f = figures(bareCounterFetches(db, kLoads, fetched));
             std::printf("counter load over %d rows of the month: median %.1f ms (month count %d); the same "

@@ -159,8 +159,8 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
         alternateRounds(
             kScans, kRound, &activity, [&](int i) { enter(ed, QString::number(i + 1)); },
             [&](int i) { scanner.scan(kScans + i + 1, bareWindow); }, station, bare);
-        if (w.dayCount() != kScans || !boxes.take().empty()) {
-            std::fprintf(stderr, "scans failed: %d written off\n", w.dayCount());
+        if (w.station().monitor().dayCount() != kScans || !boxes.take().empty()) {
+            std::fprintf(stderr, "scans failed: %d written off\n", w.station().monitor().dayCount());
             ok = false;
         }
         for (int i = 0; i < kSubTickets; ++i) {
@@ -169,8 +169,8 @@ bool compareStock(const fs::path& dir, bool forcedWrites) {
             subTickets.push_back(ms(Clock::now() - start));
         }
         subTicketCost += activity.take();
-        if (w.dayCount() != kScans + kSubTickets * kSubTicketBoxes || !boxes.take().empty()) {
-            std::fprintf(stderr, "sub-tickets failed: %d written off\n", w.dayCount());
+        if (w.station().monitor().dayCount() != kScans + kSubTickets * kSubTicketBoxes || !boxes.take().empty()) {
+            std::fprintf(stderr, "sub-tickets failed: %d written off\n", w.station().monitor().dayCount());
             ok = false;
         }
     }

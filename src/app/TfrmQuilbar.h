@@ -26,7 +26,6 @@ namespace vek {
 
 namespace db {
 class TableModel;
-class Connection;
 } // namespace db
 class AccessClient;
 namespace enquiry {
@@ -56,18 +55,6 @@ public:
     static void SplitTotalsRow(QWidget* row, QWidget* left, QWidget* right);
 
     Station& station() { return m_station; }
-    // State, for the station's own tests.
-    const StationSettings& settings() const { return m_station.context().settings; }
-    const RuntimeParameters& parameters() const { return m_station.context().params; }
-    bool imagesOn() const { return m_station.context().ImagesOn; }
-    bool accessDbOn() const { return m_station.context().AccessDbOn; }
-    bool ready() const { return m_station.context().ready; }
-    int dayCount() const { return m_station.monitor().dayCount(); }
-    int monthCount() const { return m_station.monitor().monthCount(); }
-    int monthCancelledCount() const { return m_station.monitor().monthCancelledCount(); }
-    db::Connection& sqlCon() { return m_station.context().sqlCon; }
-    db::Connection& sqlConCat() { return m_station.context().sqlConCat; }
-    db::Connection& sqlConAcesso() { return m_station.context().sqlConAcesso; }
 
     /// The suite's standard action pictures; no control of the station uses them.
     widgets::TQXImageList imPadrao;

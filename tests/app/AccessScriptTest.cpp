@@ -1,6 +1,7 @@
 // The station end to end through the reference access server: the database comes from the server's list.
 #include "StationRun.h"
 #include "db/Query.h"
+#include "support/FreePort.h"
 #include "support/TestDb.h"
 
 #include <QBuffer>
@@ -81,24 +82,12 @@ std::string companies(const std::vector<std::string>& items) {
     return list;
 }
 
-// A UDP port the system just gave out and took back, for the recent-entries feed.
-int freeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t n = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 std::string accessIni(const std::string& dir, int port) {
     // BDADOS names a database that does not exist and CHAVE a wrong password: only the server's
     // entry can open one. The feed shows whether the catalogue is open (an entry with its picture).
-    return conveyorIni(dir + "/not-this.fdb", "CHAVE=1\r\nPORTA_UDP_ULT_ENTRADA=" + std::to_string(freeUdpPort()) +
-                                                  "\r\n[VEKSERVER]\r\nHOST=127.0.0.1:" + std::to_string(port) + "\r\n");
+    return conveyorIni(dir + "/not-this.fdb",
+                       "CHAVE=1\r\nPORTA_UDP_ULT_ENTRADA=" + std::to_string(vek::test::freePort(SOCK_DGRAM)) +
+                           "\r\n[VEKSERVER]\r\nHOST=127.0.0.1:" + std::to_string(port) + "\r\n");
 }
 
 // Neither the entries' password nor the key's reaches standard output or standard error.

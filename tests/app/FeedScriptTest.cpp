@@ -6,6 +6,7 @@
 #include "db/Query.h"
 #include "platform/RecordingMessageBoxes.h"
 #include "platform/RecordingToneOutput.h"
+#include "support/FreePort.h"
 #include "support/RecordingDisplay.h"
 #include "support/TestDb.h"
 
@@ -26,6 +27,7 @@
 
 using namespace vek;
 using vek::test::conveyorIni;
+using vek::test::freePort;
 using vek::test::RecordingDisplay;
 using vek::test::runStation;
 using vek::test::Schema;
@@ -55,10 +57,6 @@ private:
     int m_fd;
     int m_port = 0;
 };
-
-int freePort() {
-    return HeldPort().port();
-}
 
 QJsonArray row(std::initializer_list<const char*> cells) {
     QJsonArray r;
@@ -97,7 +95,7 @@ protected:
 };
 
 TEST_F(FeedScript, DatagramsFillTheSidePanelNewestFirstUpToFive) {
-    const auto run = runStation(m_db.dir(), ini(freePort(), "BDADOS_CATALOGO=" + m_cat.path() + "\r\n"),
+    const auto run = runStation(m_db.dir(), ini(freePort(SOCK_DGRAM), "BDADOS_CATALOGO=" + m_cat.path() + "\r\n"),
                                 {
                                     R"(<datagram>{"prog":"000123","ficha":"0001"})",
                                     R"(<datagram>{"prog":123456,"ficha":7})",
@@ -145,8 +143,8 @@ TEST_F(FeedScript, WhatAnEntryShowsForItsPicture) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto run =
-            runStation(m_db.dir(), ini(freePort(), c.extra), {R"(<datagram>{"prog":"000123","ficha":"0001"})"});
+        const auto run = runStation(m_db.dir(), ini(freePort(SOCK_DGRAM), c.extra),
+                                    {R"(<datagram>{"prog":"000123","ficha":"0001"})"});
         ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
         const QJsonArray grid = run.grid(1, "dbcgUltEnt");
         ASSERT_EQ(grid.size(), 1);
@@ -192,7 +190,8 @@ TEST(FeedCapacity, IsTheSidePanelsHeightAtTheFirstStartUpAttempt) {
     const std::string late = source.dir() + "/late.fdb";
     const std::string ini = source.dir() + "/s.INI";
     std::ofstream(ini) << "[ESTEIRA]\nBDADOS=" << late
-                       << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\nPORTA_UDP_ULT_ENTRADA=" << freePort() << "\n";
+                       << "\nCODESTEIRA=01\nEXIBIR_IMG_PRODUTO=N\nPORTA_UDP_ULT_ENTRADA=" << freePort(SOCK_DGRAM)
+                       << "\n";
     RecordingDisplay display; // the design's panel height: five entries
     RecordingToneOutput tones;
     RecordingMessageBoxes boxes;

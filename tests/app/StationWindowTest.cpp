@@ -134,16 +134,16 @@ TEST(StationWindow, SettlingKeptScansLeavesAHalfTypedCodeInTheField) {
     RecordingMessageBoxes boxes;
     TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
     w.FormCreate();
-    ASSERT_TRUE(w.ready());
+    ASSERT_TRUE(w.station().context().ready);
     ASSERT_TRUE(w.station().forward().Hold("7001")) << "a scan kept for later";
     auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
     ASSERT_TRUE(ed);
     ed->setText(QStringLiteral("1000"));
     w.SettleKeptScans();
     EXPECT_EQ(w.station().forward().waitingCount(), 0);
-    EXPECT_EQ(w.dayCount(), 1) << "the kept scan was booked";
+    EXPECT_EQ(w.station().monitor().dayCount(), 1) << "the kept scan was booked";
     EXPECT_EQ(ed->text(), QStringLiteral("1000"));
-    w.sqlCon().close();
+    w.station().context().sqlCon.close();
 }
 
 TEST(StationWindow, PicturesAndHeaderFollowTheirPanelsWhenTheLayoutSizesThem) {
@@ -154,7 +154,7 @@ TEST(StationWindow, PicturesAndHeaderFollowTheirPanelsWhenTheLayoutSizesThem) {
     RecordingMessageBoxes boxes;
     TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
     w.FormCreate();
-    ASSERT_TRUE(w.ready());
+    ASSERT_TRUE(w.station().context().ready);
     w.show();
     auto* panel = w.findChild<QWidget*>(QStringLiteral("pnDadosEtiq"));
     auto* picture = w.findChild<QWidget*>(QStringLiteral("imgProdAtu"));
@@ -173,7 +173,7 @@ TEST(StationWindow, PicturesAndHeaderFollowTheirPanelsWhenTheLayoutSizesThem) {
         EXPECT_GE(picture->x(), 0);
         EXPECT_EQ(header->width(), strip->width()) << "the header spans its strip";
     }
-    w.sqlCon().close();
+    w.station().context().sqlCon.close();
 }
 
 TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
@@ -188,7 +188,7 @@ TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
     {
         TfrmQuilbar w(Platform{&tones, &boxes, [](int) {}}, ini, "/nonexistent");
         w.FormCreate();
-        ASSERT_TRUE(w.ready());
+        ASSERT_TRUE(w.station().context().ready);
         w.show();
         auto* ed = w.findChild<QLineEdit*>(QStringLiteral("edCodBar"));
         ASSERT_TRUE(ed);
@@ -202,9 +202,9 @@ TEST(StationWindow, CodesArrivingDuringAScanWaitForIt) {
             QCoreApplication::postEvent(ed, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
         }
         for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
-        EXPECT_EQ(w.dayCount(), 3);
+        EXPECT_EQ(w.station().monitor().dayCount(), 3);
         EXPECT_TRUE(boxes.take().empty());
-        w.sqlCon().close();
+        w.station().context().sqlCon.close();
     }
     auto c = db.connect();
     db::Query q(*c);

@@ -1,6 +1,7 @@
 // The feed's listener with real UDP sockets: its own receiver thread, the hand-over to the thread
 // that made it, the bounds, and the port errors.
 #include "monitoring/RecentEntriesFeed.h"
+#include "support/FreePort.h"
 #include "util/TextCodec.h"
 
 #include <QCoreApplication>
@@ -58,13 +59,6 @@ public:
     int fd;
 };
 
-// A port the system just gave out and took back.
-int freePort() {
-    Socket s;
-    EXPECT_TRUE(s.bindTo(0));
-    return s.boundPort();
-}
-
 // Runs this thread's events until the condition holds or a generous deadline passes.
 template <class F>
 bool processUntil(F done, int ms = 5000) {
@@ -99,7 +93,7 @@ std::string reason(int error) {
 
 TEST(RecentEntriesFeed, DatagramsReachTheCreatingThreadInArrivalOrder) {
     Recorder rec;
-    const int port = freePort();
+    const int port = vek::test::freePort(SOCK_DGRAM);
     RecentEntriesFeed feed(port, rec.handler());
     EXPECT_EQ(feed.port(), port);
     Socket sender;
@@ -120,7 +114,7 @@ TEST(RecentEntriesFeed, DatagramsReachTheCreatingThreadInArrivalOrder) {
 
 TEST(RecentEntriesFeed, OneDatagramAtATimeEvenWhenTheHandlerRunsEvents) {
     Recorder rec;
-    const int port = freePort();
+    const int port = vek::test::freePort(SOCK_DGRAM);
     Socket sender;
     int nested = 0;
     RecentEntriesFeed feed(port, [&](std::string_view d) {
@@ -141,7 +135,7 @@ TEST(RecentEntriesFeed, OneDatagramAtATimeEvenWhenTheHandlerRunsEvents) {
 
 TEST(RecentEntriesFeed, ReceivesAtMost8192BytesOfADatagram) {
     Recorder rec;
-    const int port = freePort();
+    const int port = vek::test::freePort(SOCK_DGRAM);
     RecentEntriesFeed feed(port, rec.handler());
     Socket sender;
     for (std::size_t size : {8191u, 8192u, 8193u, 20000u}) {
@@ -159,7 +153,7 @@ TEST(RecentEntriesFeed, APortThatCannotBeOpenedRaisesTheSystemsReason) {
     Socket holder;
     ASSERT_TRUE(holder.bindTo(0));
     const int taken = holder.boundPort();
-    const int free = freePort();
+    const int free = vek::test::freePort(SOCK_DGRAM);
     struct Case {
         int port;
         std::string reason;
@@ -184,7 +178,7 @@ TEST(RecentEntriesFeed, APortThatCannotBeOpenedRaisesTheSystemsReason) {
 
 TEST(RecentEntriesFeed, StopsAndJoinsWithADatagramWaiting) {
     Recorder rec;
-    const int port = freePort();
+    const int port = vek::test::freePort(SOCK_DGRAM);
     {
         RecentEntriesFeed feed(port, rec.handler());
         Socket sender;
@@ -206,7 +200,7 @@ TEST(RecentEntriesFeed, StopsAndJoinsWithADatagramWaiting) {
 }
 
 TEST(RecentEntriesFeed, AFloodWaitsInTheSystemNotInsideTheStation) {
-    const int port = freePort();
+    const int port = vek::test::freePort(SOCK_DGRAM);
     Socket sender;
     const int total = 2000;
     std::vector<std::string> handled;
@@ -253,7 +247,7 @@ TEST(RecentEntriesFeed, AFloodWaitsInTheSystemNotInsideTheStation) {
 
 TEST(RecentEntriesFeed, ADatagramWaitsWhileAnotherEventIsUnderWay) {
     Recorder rec;
-    const int port = freePort();
+    const int port = vek::test::freePort(SOCK_DGRAM);
     RecentEntriesFeed feed(port, rec.handler());
     bool busy = true;
     feed.setReadyCheck([&] { return !busy; });
@@ -270,7 +264,7 @@ TEST(RecentEntriesFeed, ADatagramWaitsWhileAnotherEventIsUnderWay) {
 
 TEST(RecentEntriesFeed, SendToSelfReturnsOnceTheDatagramWasHandled) {
     Recorder rec;
-    const int port = freePort();
+    const int port = vek::test::freePort(SOCK_DGRAM);
     RecentEntriesFeed feed(port, [&](std::string_view d) {
         rec.handler()(d);
         throw std::runtime_error("a handler's error stays inside");
