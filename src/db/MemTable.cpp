@@ -400,7 +400,7 @@ bool MemTable::isAssigned(std::string_view field) const {
     return r && r->assigned[i];
 }
 
-void MemTable::setValue(std::string_view field, Value v) {
+void MemTable::setValue(std::string_view field, const Value& v) {
     checkActive();
     const std::size_t i = fieldPos(field);
     if (!m_buffer) {

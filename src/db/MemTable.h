@@ -102,7 +102,7 @@ public:
     /// Whether the field was given a value since the record was read or its changes applied.
     bool isAssigned(std::string_view field) const;
     /// Only while editing or inserting. The value is converted to the field's type.
-    void setValue(std::string_view field, Value v);
+    void setValue(std::string_view field, const Value& v);
     void setNull(std::string_view field) { setValue(field, Value()); }
     /// The table held in a nested field of the current record.
     MemTable& nested(std::string_view field);

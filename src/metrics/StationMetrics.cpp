@@ -138,7 +138,7 @@ std::string databaseHost(const std::string& location) {
     const std::size_t scheme = location.find("://");
     if (scheme != std::string::npos) {
         const std::size_t start = scheme + 3;
-        const std::size_t end = location.find_first_of("/", start);
+        const std::size_t end = location.find('/', start);
         return location.substr(start, end == std::string::npos ? std::string::npos : end - start);
     }
     return location.substr(0, colon);

@@ -365,7 +365,7 @@ ScanOutcome StoreAndForward::Scan(const std::string& text) {
             MarkAway();
             if (id && m_ctx.settings.holdWithoutConnection()) {
                 // Nothing reached the server: kept for when it is back.
-                const ScanOutcome kept = keep(id, State::Held, cp1252("Sem conexão"));
+                ScanOutcome kept = keep(id, State::Held, cp1252("Sem conexão"));
                 if (kept.result == ScanResult::Kept) {
                     return kept;
                 }
@@ -454,7 +454,7 @@ ScanOutcome StoreAndForward::resolveInDoubt(const Entry& entry, const OutcomeInD
     MarkAway();
     // No answer: the scan is kept for the database to tell later. Kept in both settings of
     // GUARDAR_SEM_CONEXAO: a scan that may be booked is never simply reported as failed.
-    const ScanOutcome kept = keep(id, State::InDoubt, lost.what());
+    ScanOutcome kept = keep(id, State::InDoubt, lost.what());
     if (kept.result == ScanResult::InDoubt) {
         return kept;
     }

@@ -132,7 +132,7 @@ std::string defaultSettingsPath(const std::string& executablePath) {
 }
 
 std::string lookUpSettingsPath(const std::string& executablePath, const std::string& systemPath) {
-    const std::string beside = defaultSettingsPath(executablePath);
+    std::string beside = defaultSettingsPath(executablePath);
     std::error_code ec;
     if (std::filesystem::is_regular_file(beside, ec)) return beside;
     if (!systemPath.empty() && std::filesystem::is_regular_file(systemPath, ec)) return systemPath;

@@ -670,7 +670,7 @@ std::int32_t TdmEstoqueProducao::BuscarProdItemEstoque(const std::string& produt
     return id;
 }
 
-void TdmEstoqueProducao::CancelarEntrada(TRegEntradaEstoqueProd reg) {
+void TdmEstoqueProducao::CancelarEntrada(const TRegEntradaEstoqueProd& reg) {
     conexao();
     const char* const selecao = SelecaoCancelamento(reg.TipoLancProducaoEstoque);
     AbrirLigacoesCancelamento(reg, selecao);

@@ -83,7 +83,7 @@ public:
     void LancarEntrada(TRegEntradaEstoqueProd reg);
     /// Cancels the active bookings of the request's source (kinds 0 to 4, 6 and 8), with the same
     /// transaction rule as LancarEntrada.
-    void CancelarEntrada(TRegEntradaEstoqueProd reg);
+    void CancelarEntrada(const TRegEntradaEstoqueProd& reg);
 
     /// VALOR_PA of one PARAM row; empty when there is none.
     std::string LerParametro(const std::string& grupo, const std::string& param);

@@ -48,7 +48,7 @@ std::string taxIdDigits(std::string_view text) {
 }
 
 std::string formatTaxId(std::string_view text) {
-    const std::string d = taxIdDigits(text);
+    std::string d = taxIdDigits(text);
     const std::string_view v = d;
     std::string out;
     if (d.size() == kCpfLength) {
@@ -98,7 +98,7 @@ std::string cnpjCheckDigits(std::string_view digits) {
 }
 
 bool isTaxIdValid(std::string_view text) {
-    const std::string d = taxIdDigits(text);
+    std::string d = taxIdDigits(text);
     const std::string_view v = d;
     if (d.size() < kCpfBase) {
         return false;
