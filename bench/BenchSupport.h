@@ -37,6 +37,17 @@ inline void createDatabase(const std::string& location, bool forcedWrites,
     c.close();
 }
 
+/// The benchmarks' four-sector route 10 → 20 → 30 → 40 of product P100.
+inline void addSectorRoute(db::Connection& c) {
+    int order = 0;
+    for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
+        c.executeImmediate(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
+                                       "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
+                           code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
+        c.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
+    }
+}
+
 inline double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }

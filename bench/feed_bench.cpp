@@ -45,7 +45,7 @@ public:
     void ShowBoxFields(const vek::BoxFields&) override {}
     void ClearBoxFields() override {}
     void ShowTicketCount(const std::string&) override {}
-    void ClearScanField() override {}
+    void paintScanField(bool) override {}
     void ShowCounters(const vek::CounterTexts&) override {}
     void ShowPreviousDay(const vek::PreviousDayTexts&) override {}
     void ShowClockHeader(const std::string&) override {}

@@ -200,13 +200,7 @@ void addSectors(vek::db::Connection& c) {
     // The success message painted, as the bare side's repaint paints it.
     c.executeImmediate(
         "insert into PARAM (GRUPO_PA, PARAM_PA, VALOR_PA) values ('ATU_CAIXA_UNITARIA', 'MSG_CONLUSAO', 'S')");
-    int order = 0;
-    for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
-        c.executeImmediate(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
-                                       "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
-                           code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
-        c.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
-    }
+    vek::bench::addSectorRoute(c);
     // Where the conveyors of the contended kind record each completed ticket.
     c.executeImmediate("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
                        "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('50', 'EXPEDICAO', "

@@ -44,13 +44,7 @@ vek::db::Connection& open(vek::db::Connection& c, const std::string& location) {
 
 // Route 10 → 20 → 30 → 40; the station is sector 40, the last one: every box was recorded in 30.
 void addRouteAndBoxes(vek::db::Connection& c) {
-    int order = 0;
-    for (const auto& [code, previous] : {std::pair{"10", ""}, {"20", "10"}, {"30", "20"}, {"40", "30"}}) {
-        c.executeImmediate(std::string("insert into SETOR (COD_SE, NOME_SE, SETORANT_SE, ORDEM_SE, "
-                                       "TIPO_ATU_PRODUCAO_SETOR_SE, TIPO_OPERACAO_SE, SEQPROD_SE) values ('") +
-                           code + "', 'SETOR', '" + previous + "', " + std::to_string(++order) + ", 'N', 'P', 'S')");
-        c.executeImmediate(std::string("insert into PRODUTO_SETOR values ('P100', '") + code + "')");
-    }
+    vek::bench::addSectorRoute(c);
     c.executeImmediate("execute block as declare i integer = 0; begin\n"
                        "  while (i < " +
                        std::to_string(2 * kScans) +

@@ -55,7 +55,7 @@ bool Station::guarded(F&& step) {
 
 namespace {
 
-// Counts an entry point under way for as long as it runs.
+// Counts what is under way (an entry point, a scan, a start-up) for as long as it runs.
 struct EventScope {
     explicit EventScope(int& d) : depth(++d) {}
     ~EventScope() { --depth; }
@@ -64,21 +64,11 @@ struct EventScope {
     int& depth;
 };
 
-// Holds a flag up for as long as it lives; one inside another leaves it up.
-struct FlagScope {
-    explicit FlagScope(bool& f) : flag(f), was(f) { flag = true; }
-    ~FlagScope() { flag = was; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-    bool& flag;
-    bool was;
-};
-
 } // namespace
 
 void Station::FormCreate() {
     const EventScope scope(m_eventDepth);
-    const FlagScope startingUp(m_startingUp);
+    const EventScope startingUp(m_startingUp);
     guarded([this] {
         try {
             startUp();
@@ -146,7 +136,7 @@ void Station::Settle() {
         return;
     }
     const EventScope scope(m_eventDepth);
-    const FlagScope scanning(m_scanning);
+    const EventScope scanning(m_scanning);
     if (!m_ctx.configured) {
         return;
     }
@@ -198,7 +188,7 @@ std::optional<std::string> Station::TakeWaitingCode() {
 
 void Station::ScanCode(const std::string& text) {
     const EventScope scope(m_eventDepth);
-    const FlagScope scanning(m_scanning);
+    const EventScope scanning(m_scanning);
     const auto start = std::chrono::steady_clock::now();
     const ScanResult result = scanCode(text);
     if (m_metrics) {

@@ -50,7 +50,7 @@ public:
     std::optional<std::string> TakeWaitingCode();
     bool codesWaiting() const { return !m_waitingCodes.empty(); }
     /// A scan, a settling or the start-up under way (a modal box's own event loop lets keys through).
-    bool busy() const { return m_scanning || m_startingUp; }
+    bool busy() const { return m_scanning > 0 || m_startingUp > 0; }
     /// Scans `text` now, busy or not (a waiting code's turn, the script's plain lines).
     void ScanCode(const std::string& text);
     /// The one-minute clock.
@@ -122,9 +122,9 @@ private:
     enquiry::LabelEnquiry m_enquiry;
     enquiry::SectorCancellation m_cancellation;
     RecentEntries m_recentEntries;
-    int m_eventDepth = 0; // entry points under way: a datagram is not handled inside one
-    bool m_scanning = false;
-    bool m_startingUp = false;
+    int m_eventDepth = 0;                   // entry points under way: a datagram is not handled inside one
+    int m_scanning = 0;                     // scans and settlings under way
+    int m_startingUp = 0;                   // start-ups under way
     std::deque<std::string> m_waitingCodes; // codes that arrived while busy, in order
     metrics::ScanTally m_tally;
     std::optional<double> m_lastScan; // seconds since the epoch

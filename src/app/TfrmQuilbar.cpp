@@ -511,9 +511,8 @@ void TfrmQuilbar::ShowTicketCount(const std::string& text) {
     edTotEtiq->setText(q(text));
 }
 
-void TfrmQuilbar::ClearScanField() {
-    // Kept scans settled in the background leave what the operator is typing alone.
-    if (!quiet()) {
+void TfrmQuilbar::paintScanField(bool empty) {
+    if (empty) {
         edCodBar->clear();
     }
     edCodBar->setFocus();

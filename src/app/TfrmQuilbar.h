@@ -65,7 +65,7 @@ public:
     void ShowBoxFields(const BoxFields& fields) override;
     void ClearBoxFields() override;
     void ShowTicketCount(const std::string& text) override;
-    void ClearScanField() override;
+    void paintScanField(bool empty) override;
     void ShowCounters(const CounterTexts& texts) override;
     void ShowPreviousDay(const PreviousDayTexts& texts) override;
     void ShowClockHeader(const std::string& text) override;

@@ -94,8 +94,11 @@ public:
     virtual void ShowBoxFields(const BoxFields& fields) = 0;
     virtual void ClearBoxFields() = 0;
     virtual void ShowTicketCount(const std::string& text) = 0; // edTotEtiq
-    /// Empties the scan field and gives it the focus.
-    virtual void ClearScanField() = 0;
+    /// Empties the scan field and gives it the focus. While quiet (kept scans settled in the
+    /// background) what the operator is typing stays in it.
+    void ClearScanField() { paintScanField(!m_quiet); }
+    /// Gives the scan field the focus, emptied first when `empty`.
+    virtual void paintScanField(bool empty) = 0;
     virtual void ShowCounters(const CounterTexts& texts) = 0;
     virtual void ShowPreviousDay(const PreviousDayTexts& texts) = 0;
     virtual void ShowClockHeader(const std::string& text) = 0; // pnEsteira

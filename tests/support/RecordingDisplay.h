@@ -65,7 +65,9 @@ public:
         texts["edTotEtiq"] = t;
         if (onTicketCount) onTicketCount(t);
     }
-    void ClearScanField() override { texts["edCodBar"].clear(); }
+    void paintScanField(bool empty) override {
+        if (empty) texts["edCodBar"].clear();
+    }
     void ShowCounters(const CounterTexts& t) override {
         texts["pnQtParesDia"] = t.day;
         texts["pnQtParesMes"] = t.month;
